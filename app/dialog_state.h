@@ -1,0 +1,62 @@
+// The record of the dialogue's results. The entry point owns the one instance;
+// steps pass results to each other only through it. Exactly six fields own
+// pool buffers (marked "pool"): each is stored here the moment the call that
+// makes it returns, and only the common clean-up frees them.
+#pragma once
+#include "efi.h"
+
+#define DESCRIPTION_CAPACITY 32
+#define LOADER_PATH_CAPACITY 64
+#define ROOT_PATH_CAPACITY 32
+
+// A File Path media node with room for the typed path and its NUL.
+struct LoaderPathNode {
+  EFI_DEVICE_PATH_PROTOCOL Header;
+  CHAR16 PathName[LOADER_PATH_CAPACITY];
+};
+struct RootPathNode {
+  EFI_DEVICE_PATH_PROTOCOL Header;
+  CHAR16 PathName[ROOT_PATH_CAPACITY];
+};
+static_assert(sizeof(LoaderPathNode) == 4 + 2 * LOADER_PATH_CAPACITY, "no padding in node");
+static_assert(sizeof(RootPathNode) == 4 + 2 * ROOT_PATH_CAPACITY, "no padding in node");
+
+struct DialogState {
+  UINTN SfsHandleCount;
+  EFI_HANDLE *SfsHandles;  // pool
+  UINTN BlockIoHandleCount;
+  EFI_HANDLE *BlockIoHandles;  // pool
+  EFI_DEVICE_PATH_TO_TEXT_PROTOCOL *DevicePathToText;
+
+  UINTN HomeIndex;
+  EFI_HANDLE homevolh;
+  EFI_DEVICE_PATH_PROTOCOL *homevoldp;
+
+  BOOLEAN BvsrdAsFilePath;
+  EFI_HANDLE bootvolh;  // NULL: no BVSRD is built
+  EFI_DEVICE_PATH_PROTOCOL *bootvoldp;
+  UINT16 FsTypeCode;
+
+  CHAR16 Description[DESCRIPTION_CAPACITY];
+  UINTN DescriptionSize;
+
+  LoaderPathNode LoaderNode;
+  RootPathNode RootNode;
+
+  EFI_DEVICE_PATH_PROTOCOL *homevoldpfull;  // pool
+  EFI_DEVICE_PATH_PROTOCOL *homevoldpshort;  // points into homevoldpfull
+  UINTN HomeShortSize;
+  EFI_DEVICE_PATH_PROTOCOL *bootvoldpfull;  // pool
+  EFI_DEVICE_PATH_PROTOCOL *bootvoldpshort;  // points into bootvoldpfull
+  UINTN BootShortSize;
+
+  UINT8 *LoadOption;  // pool
+  UINTN LoadOptionSize;
+
+  UINT16 *BootOrder;  // pool
+  UINTN BootOrderSize;
+  UINT32 BootOrderAttributes;
+
+  UINT16 OptionNumber;
+  CHAR16 VariableName[9];
+};

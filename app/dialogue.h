@@ -1,0 +1,13 @@
+// The dialogue: its steps in their fixed order, and the one way every run ends.
+#pragma once
+#include "app/dialog_state.h"
+
+// A step either succeeds, or prints its own report and returns FALSE; the run
+// then goes straight to the common clean-up. No step returns to an earlier one.
+typedef BOOLEAN (*DialogStep)(DialogState *State);
+
+void RunDialogue(DialogState *State);
+
+// Frees every pool buffer the dialogue holds, asks for the closing key, and
+// leaves through ResetSystem or Exit. Does not return on real firmware.
+void FinishRun(DialogState *State);

@@ -1,0 +1,13 @@
+#include "app/firmware_context.h"
+
+FirmwareContext gFirmware;
+
+void InitFirmwareContext(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
+  gFirmware.ImageHandle = ImageHandle;
+  gFirmware.SystemTable = SystemTable;
+  gFirmware.BootServices = SystemTable->BootServices;
+  gFirmware.RuntimeServices = SystemTable->RuntimeServices;
+  gFirmware.ConIn = SystemTable->ConIn;
+  gFirmware.ConOut = SystemTable->ConOut;
+  gFirmware.SavedAttribute = (UINT32)SystemTable->ConOut->Mode->Attribute;
+}

@@ -1,0 +1,17 @@
+#include "app/dialogue.h"
+#include "app/firmware_context.h"
+#include "console/colours.h"
+#include "console/output.h"
+
+extern "C" EFI_STATUS EfiMain(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
+  InitFirmwareContext(ImageHandle, SystemTable);
+  DialogState State = {};
+
+  SetRole(ATTR_BANNER);
+  Print(u"Let's create our Load Option!\r\n");
+  SetRole(ATTR_NORMAL);
+
+  RunDialogue(&State);
+  FinishRun(&State);
+  return EFI_SUCCESS;  // only if the firmware's Exit came back
+}

@@ -1,0 +1,13 @@
+#include "console/colours.h"
+
+#include "app/firmware_context.h"
+
+UINT32 RoleAttribute(UINT32 Role) { return (gFirmware.SavedAttribute & 0xFFFFFF80U) | Role; }
+
+void SetRole(UINT32 Role) {
+  gFirmware.ConOut->SetAttribute(gFirmware.ConOut, RoleAttribute(Role));
+}
+
+void RestoreSavedAttribute() {
+  gFirmware.ConOut->SetAttribute(gFirmware.ConOut, gFirmware.SavedAttribute);
+}

@@ -1,0 +1,19 @@
+// Everything the user answers passes through these routines. Each call waits
+// on the console's key event before it reads, and keeps no state between calls.
+#pragma once
+#include "efi.h"
+
+// Blocks until a key arrives; returns its character (0 for keys that carry
+// only a scan code).
+CHAR16 WaitForKeyChar();
+
+// Line editor. Capacity counts the NUL. Returns the number of characters kept.
+UINTN GetStringFromUser(CHAR16 *Buffer, UINTN Capacity);
+// Hexadecimal index below Limit, with a retry question. EFI_NOT_READY when
+// the user declines to try again.
+EFI_STATUS GetIndexFromUser(const CHAR16 *Prompt, UINTN *Index, UINTN Limit);
+// TRUE only for 'Y' or 'y'.
+BOOLEAN AskYesNo(const CHAR16 *Prompt);
+
+// 2 x ByteCount uppercase digits, most significant first, no terminator.
+void WriteHexDigits(UINT64 Value, CHAR16 *Buffer, UINTN ByteCount);

@@ -1,0 +1,55 @@
+#include "console/output.h"
+
+#include "app/firmware_context.h"
+#include "console/colours.h"
+#include "console/input.h"
+
+#define STATUS_DIGITS 16
+
+void Print(const CHAR16 *Text) { gFirmware.ConOut->OutputString(gFirmware.ConOut, Text); }
+
+void PrintStatus(EFI_STATUS Status) {
+  CHAR16 Buffer[STATUS_DIGITS + 3];
+  WriteHexDigits(Status, Buffer, STATUS_DIGITS / 2);
+  Buffer[STATUS_DIGITS] = u'\r';
+  Buffer[STATUS_DIGITS + 1] = u'\n';
+  Buffer[STATUS_DIGITS + 2] = 0;
+  Print(Buffer);
+}
+
+void PrintHexValue(UINT64 Value) {
+  CHAR16 Buffer[STATUS_DIGITS + 1];
+  WriteHexDigits(Value, Buffer, STATUS_DIGITS / 2);
+  Buffer[STATUS_DIGITS] = 0;
+  UINTN First = 0;
+  while (First < STATUS_DIGITS - 1 && Buffer[First] == u'0') {
+    First++;
+  }
+  Print(Buffer + First);
+}
+
+void PrintHighlighted(const CHAR16 *Before, UINT64 Value, const CHAR16 *After) {
+  Print(Before);
+  SetRole(ATTR_HIGHLIGHT);
+  PrintHexValue(Value);
+  SetRole(ATTR_NORMAL);
+  Print(After);
+}
+
+void ReportError(const CHAR16 *Message, EFI_STATUS Status) {
+  SetRole(ATTR_ERROR);
+  Print(Message);
+  PrintStatus(Status);
+}
+
+void ReportErrorText(const CHAR16 *Message) {
+  SetRole(ATTR_ERROR);
+  Print(Message);
+}
+
+void ReportListError(const CHAR16 *Message, EFI_STATUS Status) {
+  SetRole(ATTR_LIST_ERROR);
+  Print(Message);
+  SetRole(ATTR_NORMAL);
+  PrintStatus(Status);
+}

@@ -1,0 +1,19 @@
+// Text output, numbers in hexadecimal, and the form of error reports.
+#pragma once
+#include "efi.h"
+
+void Print(const CHAR16 *Text);
+
+// 16 digits and a line break, one output call, current colour.
+void PrintStatus(EFI_STATUS Status);
+// Hexadecimal without leading zeros (at least one digit), current colour.
+void PrintHexValue(UINT64 Value);
+// Message and value, the value in ATTR_HIGHLIGHT, then back to ATTR_NORMAL.
+void PrintHighlighted(const CHAR16 *Before, UINT64 Value, const CHAR16 *After);
+
+// "E: ..." reports: message and status digits both in ATTR_ERROR.
+void ReportError(const CHAR16 *Message, EFI_STATUS Status);
+// A report that carries its own line break and no status.
+void ReportErrorText(const CHAR16 *Message);
+// Inside the listings: message in ATTR_LIST_ERROR, digits in ATTR_NORMAL.
+void ReportListError(const CHAR16 *Message, EFI_STATUS Status);

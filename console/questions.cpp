@@ -1,0 +1,74 @@
+#include "console/colours.h"
+#include "console/input.h"
+#include "console/output.h"
+
+#define KEY_ENTER 0x0D
+#define MAX_INDEX_DIGITS 4
+
+// Echo of a one-key answer: the key, or '?' for a control key, and a line break.
+static void EchoAnswerKey(CHAR16 C) {
+  CHAR16 Echo[4] = {C > 0x20 ? C : u'?', u'\r', u'\n', 0};
+  Print(Echo);
+}
+
+static BOOLEAN IsYes(CHAR16 C) { return C == u'Y' || C == u'y'; }
+
+// Value of a hexadecimal digit key, or -1 for any other key.
+static INT32 HexDigitValue(CHAR16 C) {
+  if (C >= u'0' && C <= u'9') return C - 0x30;
+  if (C >= u'A' && C <= u'F') return C - 0x37;
+  if (C >= u'a' && C <= u'f') return C - 0x57;
+  return -1;
+}
+
+// Reads digits up to Enter; only the first four count and are echoed.
+static UINTN ReadHexIndex() {
+  SetRole(ATTR_HIGHLIGHT);
+  UINTN Digits = 0;
+  UINTN Value = 0;
+  for (;;) {
+    CHAR16 C = WaitForKeyChar();
+    if (C == KEY_ENTER) {
+      break;
+    }
+    INT32 Digit = HexDigitValue(C);
+    if (Digit < 0) {
+      continue;
+    }
+    Digits++;
+    if (Digits <= MAX_INDEX_DIGITS) {
+      CHAR16 Echo[2] = {C, 0};
+      Print(Echo);
+      Value = (Value << 4) | (UINTN)Digit;
+    }
+  }
+  SetRole(ATTR_NORMAL);
+  Print(u"\r\n");
+  return Value;
+}
+
+EFI_STATUS GetIndexFromUser(const CHAR16 *Prompt, UINTN *Index, UINTN Limit) {
+  Print(Prompt);
+  for (;;) {
+    UINTN Value = ReadHexIndex();
+    if (Value < Limit) {
+      *Index = Value;
+      return EFI_SUCCESS;
+    }
+    SetRole(ATTR_ERROR);
+    Print(u"Wrong index, type \"y\" for trying again: ");
+    SetRole(ATTR_NORMAL);
+    CHAR16 C = WaitForKeyChar();
+    EchoAnswerKey(C);
+    if (!IsYes(C)) {
+      return EFI_NOT_READY;
+    }
+  }
+}
+
+BOOLEAN AskYesNo(const CHAR16 *Prompt) {
+  Print(Prompt);
+  CHAR16 C = WaitForKeyChar();
+  EchoAnswerKey(C);
+  return IsYes(C);
+}

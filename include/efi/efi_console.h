@@ -1,0 +1,73 @@
+// Simple Text Input and Simple Text Output protocols.
+#pragma once
+#include "efi_types.h"
+
+struct EFI_INPUT_KEY {
+  UINT16 ScanCode;
+  CHAR16 UnicodeChar;
+};
+
+struct EFI_SIMPLE_TEXT_INPUT_PROTOCOL;
+typedef EFI_STATUS(EFIAPI *EFI_INPUT_RESET)(EFI_SIMPLE_TEXT_INPUT_PROTOCOL *This,
+                                            BOOLEAN ExtendedVerification);
+typedef EFI_STATUS(EFIAPI *EFI_INPUT_READ_KEY)(EFI_SIMPLE_TEXT_INPUT_PROTOCOL *This,
+                                               EFI_INPUT_KEY *Key);
+
+struct EFI_SIMPLE_TEXT_INPUT_PROTOCOL {
+  EFI_INPUT_RESET Reset;
+  EFI_INPUT_READ_KEY ReadKeyStroke;
+  EFI_EVENT WaitForKey;
+};
+
+struct SIMPLE_TEXT_OUTPUT_MODE {
+  INT32 MaxMode;
+  INT32 Mode;
+  INT32 Attribute;
+  INT32 CursorColumn;
+  INT32 CursorRow;
+  BOOLEAN CursorVisible;
+};
+
+struct EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL;
+typedef EFI_STATUS(EFIAPI *EFI_TEXT_RESET)(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *This,
+                                           BOOLEAN ExtendedVerification);
+typedef EFI_STATUS(EFIAPI *EFI_TEXT_STRING)(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *This,
+                                            const CHAR16 *String);
+typedef EFI_STATUS(EFIAPI *EFI_TEXT_QUERY_MODE)(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *This,
+                                                UINTN ModeNumber, UINTN *Columns,
+                                                UINTN *Rows);
+typedef EFI_STATUS(EFIAPI *EFI_TEXT_SET_MODE)(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *This,
+                                              UINTN ModeNumber);
+typedef EFI_STATUS(EFIAPI *EFI_TEXT_SET_ATTRIBUTE)(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *This,
+                                                   UINTN Attribute);
+typedef EFI_STATUS(EFIAPI *EFI_TEXT_CLEAR_SCREEN)(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *This);
+typedef EFI_STATUS(EFIAPI *EFI_TEXT_SET_CURSOR_POSITION)(
+    EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *This, UINTN Column, UINTN Row);
+typedef EFI_STATUS(EFIAPI *EFI_TEXT_ENABLE_CURSOR)(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *This,
+                                                   BOOLEAN Visible);
+
+struct EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL {
+  EFI_TEXT_RESET Reset;
+  EFI_TEXT_STRING OutputString;
+  EFI_TEXT_STRING TestString;
+  EFI_TEXT_QUERY_MODE QueryMode;
+  EFI_TEXT_SET_MODE SetMode;
+  EFI_TEXT_SET_ATTRIBUTE SetAttribute;
+  EFI_TEXT_CLEAR_SCREEN ClearScreen;
+  EFI_TEXT_SET_CURSOR_POSITION SetCursorPosition;
+  EFI_TEXT_ENABLE_CURSOR EnableCursor;
+  SIMPLE_TEXT_OUTPUT_MODE *Mode;
+};
+
+static_assert(sizeof(EFI_INPUT_KEY) == 4, "EFI_INPUT_KEY layout");
+static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_INPUT_PROTOCOL, ReadKeyStroke) == 8, "ConIn");
+static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_INPUT_PROTOCOL, WaitForKey) == 16, "ConIn");
+static_assert(__builtin_offsetof(SIMPLE_TEXT_OUTPUT_MODE, Attribute) == 8, "Mode");
+static_assert(__builtin_offsetof(SIMPLE_TEXT_OUTPUT_MODE, CursorColumn) == 12, "Mode");
+static_assert(__builtin_offsetof(SIMPLE_TEXT_OUTPUT_MODE, CursorRow) == 16, "Mode");
+static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, OutputString) == 8, "ConOut");
+static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, QueryMode) == 24, "ConOut");
+static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, SetAttribute) == 40, "ConOut");
+static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, SetCursorPosition) == 56,
+              "ConOut");
+static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, Mode) == 72, "ConOut");

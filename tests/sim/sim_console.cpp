@@ -1,0 +1,145 @@
+// Keyboard and text console of the simulated firmware.
+#include <cstdio>
+
+#include "sim_firmware.h"
+
+#define CALLER __builtin_return_address(0)
+
+static SimFirmware &Sim() { return *SimFirmware::Current; }
+
+static EFI_STATUS EFIAPI SimWaitForEvent(UINTN Count, EFI_EVENT *Events, UINTN *Index) {
+  SimFirmware &S = Sim();
+  S.Record(SimCall::WaitForEvent, CALLER);
+  if (Count != 1 || Events[0] != S.ConIn.WaitForKey) return EFI_INVALID_PARAMETER;
+  // The user has nothing left to type: a real machine would wait forever.
+  if (S.NextKey >= S.Keys.size()) S.End(SimEnding::KeysRanOut);
+  EFI_STATUS Status;
+  if (S.ShouldFail(SimCall::WaitForEvent, &Status)) return Status;
+  *Index = 0;
+  return EFI_SUCCESS;
+}
+
+static EFI_STATUS EFIAPI SimReadKeyStroke(EFI_SIMPLE_TEXT_INPUT_PROTOCOL *, EFI_INPUT_KEY *Key) {
+  SimFirmware &S = Sim();
+  S.Record(SimCall::ReadKeyStroke, CALLER);
+  S.ReadKeyStrokeCalls++;
+  EFI_STATUS Status;
+  if (S.ShouldFail(SimCall::ReadKeyStroke, &Status)) return Status;
+  if (S.NextKey >= S.Keys.size()) return EFI_NOT_READY;
+  *Key = S.Keys[S.NextKey++];
+  return EFI_SUCCESS;
+}
+
+static void MoveCursorFor(SimFirmware &S, CHAR16 C) {
+  INT32 &Column = S.Mode.CursorColumn;
+  INT32 &Row = S.Mode.CursorRow;
+  INT32 LastRow = (INT32)S.Rows - 1;
+  if (C == u'\r') {
+    Column = 0;
+  } else if (C == u'\n') {
+    if (Row < LastRow) Row++;  // at the bottom the screen scrolls instead
+  } else if (C == u'\b') {
+    if (Column > 0) Column--;
+  } else if (++Column == (INT32)S.Columns) {
+    Column = 0;
+    if (Row < LastRow) Row++;
+  }
+}
+
+static EFI_STATUS EFIAPI SimOutputString(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, const CHAR16 *Text) {
+  SimFirmware &S = Sim();
+  std::u16string Piece;
+  for (const CHAR16 *P = Text; *P != 0; P++) {
+    Piece.push_back(*P);
+    MoveCursorFor(S, *P);
+  }
+  UINT32 Attribute = (UINT32)S.Mode.Attribute;
+  if (!S.Transcript.empty() && S.Transcript.back().Attribute == Attribute) {
+    S.Transcript.back().Text += Piece;
+  } else if (!Piece.empty()) {
+    S.Transcript.push_back({Attribute, Piece});
+  }
+  return EFI_SUCCESS;
+}
+
+static EFI_STATUS EFIAPI SimQueryMode(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, UINTN ModeNumber,
+                                      UINTN *Columns, UINTN *Rows) {
+  SimFirmware &S = Sim();
+  S.Record(SimCall::QueryMode, CALLER);
+  EFI_STATUS Status;
+  if (S.ShouldFail(SimCall::QueryMode, &Status)) return Status;
+  if (ModeNumber >= (UINTN)S.Mode.MaxMode) return EFI_UNSUPPORTED;
+  *Columns = S.Columns;
+  *Rows = S.Rows;
+  return EFI_SUCCESS;
+}
+
+static EFI_STATUS EFIAPI SimSetAttribute(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, UINTN Attribute) {
+  Sim().Mode.Attribute = (INT32)Attribute;
+  return EFI_SUCCESS;
+}
+
+static EFI_STATUS EFIAPI SimSetCursorPosition(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, UINTN Column,
+                                              UINTN Row) {
+  SimFirmware &S = Sim();
+  if (Column >= S.Columns || Row >= S.Rows) return EFI_UNSUPPORTED;
+  S.Mode.CursorColumn = (INT32)Column;
+  S.Mode.CursorRow = (INT32)Row;
+  return EFI_SUCCESS;
+}
+
+void InstallSimConsole(SimFirmware &S) {
+  S.ConIn.ReadKeyStroke = SimReadKeyStroke;
+  S.ConIn.WaitForKey = &S.ConIn;  // any unique value serves as the event
+  S.ConOut.OutputString = SimOutputString;
+  S.ConOut.QueryMode = SimQueryMode;
+  S.ConOut.SetAttribute = SimSetAttribute;
+  S.ConOut.SetCursorPosition = SimSetCursorPosition;
+  S.ConOut.Mode = &S.Mode;
+  S.BootServices.WaitForEvent = SimWaitForEvent;
+}
+
+void SimFirmware::Type(const std::u16string &Typed) {
+  for (CHAR16 C : Typed) Keys.push_back({0, C});
+}
+
+void SimFirmware::Type(const std::string &Typed) {
+  for (char C : Typed) Keys.push_back({0, (CHAR16)(unsigned char)C});
+}
+
+void SimFirmware::PressScanKey(UINT16 ScanCode) { Keys.push_back({ScanCode, 0}); }
+
+static std::string RoleName(UINT32 Attribute) {
+  switch (Attribute & 0x7F) {
+    case 0x30: return "BANNER";
+    case 0x03: return "NORMAL";
+    case 0x0B: return "HIGHLIGHT";
+    case 0x0C: return "ERROR";
+    case 0x04: return "LIST_ERROR";
+  }
+  char Hex[8];
+  std::snprintf(Hex, sizeof Hex, "%02X", Attribute);
+  return Hex;
+}
+
+static void AppendUtf8(std::string &Out, CHAR16 C) {
+  if (C < 0x80) {
+    Out.push_back((char)C);
+  } else if (C < 0x800) {
+    Out.push_back((char)(0xC0 | (C >> 6)));
+    Out.push_back((char)(0x80 | (C & 0x3F)));
+  } else {
+    Out.push_back((char)(0xE0 | (C >> 12)));
+    Out.push_back((char)(0x80 | ((C >> 6) & 0x3F)));
+    Out.push_back((char)(0x80 | (C & 0x3F)));
+  }
+}
+
+std::string SimFirmware::Screen() const {
+  std::string Out;
+  for (const ColourRun &Run : Transcript) {
+    Out += "{" + RoleName(Run.Attribute) + "}";
+    for (CHAR16 C : Run.Text) AppendUtf8(Out, C);
+  }
+  return Out;
+}

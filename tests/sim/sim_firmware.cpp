@@ -1,0 +1,205 @@
+#include "sim_firmware.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/firmware_context.h"
+
+SimFirmware *SimFirmware::Current = nullptr;
+
+#define CALLER __builtin_return_address(0)
+
+static SimFirmware &Sim() { return *SimFirmware::Current; }
+
+static EFI_STATUS EFIAPI SimAllocatePool(EFI_MEMORY_TYPE, UINTN Size, VOID **Buffer) {
+  Sim().Record(SimCall::AllocatePool, CALLER);
+  EFI_STATUS Status;
+  if (Sim().ShouldFail(SimCall::AllocatePool, &Status)) return Status;
+  *Buffer = Sim().Allocate(Size);
+  return EFI_SUCCESS;
+}
+
+static EFI_STATUS EFIAPI SimFreePool(VOID *Buffer) {
+  Sim().Record(SimCall::FreePool, CALLER);
+  Sim().Release(Buffer);
+  return EFI_SUCCESS;
+}
+
+static void *FindProtocol(EFI_HANDLE Handle, const EFI_GUID *Guid) {
+  for (SimHandle *H : Sim().Handles) {
+    if (H != Handle) continue;
+    for (auto &[G, Interface] : H->Protocols) {
+      if (GuidEquals(&G, Guid)) return Interface;
+    }
+  }
+  return nullptr;
+}
+
+static EFI_STATUS EFIAPI SimOpenProtocol(EFI_HANDLE Handle, const EFI_GUID *Guid, VOID **Interface,
+                                         EFI_HANDLE Agent, EFI_HANDLE, UINT32 Attributes) {
+  Sim().Record(SimCall::OpenProtocol, CALLER);
+  EFI_STATUS Status;
+  if (Sim().ShouldFail(SimCall::OpenProtocol, &Status)) return Status;
+  if (Agent != Sim().ImageHandle || Attributes != EFI_OPEN_PROTOCOL_GET_PROTOCOL) {
+    return EFI_INVALID_PARAMETER;
+  }
+  void *Found = FindProtocol(Handle, Guid);
+  if (Found == nullptr) return EFI_UNSUPPORTED;
+  *Interface = Found;
+  return EFI_SUCCESS;
+}
+
+static EFI_STATUS EFIAPI SimLocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE SearchType,
+                                               const EFI_GUID *Guid, VOID *, UINTN *Count,
+                                               EFI_HANDLE **Buffer) {
+  Sim().Record(SimCall::LocateHandleBuffer, CALLER);
+  EFI_STATUS Status;
+  if (Sim().ShouldFail(SimCall::LocateHandleBuffer, &Status)) return Status;
+  if (SearchType != ByProtocol) return EFI_INVALID_PARAMETER;
+  std::vector<EFI_HANDLE> Found;
+  for (SimHandle *H : Sim().Handles) {
+    if (FindProtocol(H, Guid) != nullptr) Found.push_back(H);
+  }
+  if (Found.empty()) return EFI_NOT_FOUND;
+  auto *Out = static_cast<EFI_HANDLE *>(Sim().Allocate(Found.size() * sizeof(EFI_HANDLE)));
+  for (size_t I = 0; I < Found.size(); I++) Out[I] = Found[I];
+  *Count = Found.size();
+  *Buffer = Out;
+  return EFI_SUCCESS;
+}
+
+static EFI_STATUS EFIAPI SimLocateProtocol(const EFI_GUID *Guid, VOID *, VOID **Interface) {
+  Sim().Record(SimCall::LocateProtocol, CALLER);
+  EFI_STATUS Status;
+  if (Sim().ShouldFail(SimCall::LocateProtocol, &Status)) return Status;
+  for (auto &[G, Found] : Sim().GlobalProtocols) {
+    if (GuidEquals(&G, Guid)) {
+      *Interface = Found;
+      return EFI_SUCCESS;
+    }
+  }
+  return EFI_NOT_FOUND;
+}
+
+static VOID EFIAPI SimCopyMem(VOID *Destination, const VOID *Source, UINTN Length) {
+  auto *To = static_cast<UINT8 *>(Destination);
+  auto *From = static_cast<const UINT8 *>(Source);
+  if (To < From) {
+    for (UINTN I = 0; I < Length; I++) To[I] = From[I];
+  } else {
+    for (UINTN I = Length; I > 0; I--) To[I - 1] = From[I - 1];
+  }
+}
+
+static EFI_STATUS EFIAPI SimExit(EFI_HANDLE Image, EFI_STATUS Status, UINTN, CHAR16 *) {
+  if (Image != Sim().ImageHandle) return EFI_INVALID_PARAMETER;
+  Sim().ExitStatus = Status;
+  Sim().End(SimEnding::Exit);
+}
+
+static VOID EFIAPI SimResetSystem(EFI_RESET_TYPE Type, EFI_STATUS Status, UINTN, VOID *) {
+  Sim().ResetType = Type;
+  Sim().ExitStatus = Status;
+  Sim().End(SimEnding::Shutdown);
+}
+
+SimFirmware::SimFirmware(UINT32 StartAttribute) {
+  Current = this;
+  ImageHandle = NewHandle();
+  Mode.MaxMode = 1;
+  Mode.Attribute = (INT32)StartAttribute;
+  BootServices.AllocatePool = SimAllocatePool;
+  BootServices.FreePool = SimFreePool;
+  BootServices.OpenProtocol = SimOpenProtocol;
+  BootServices.LocateHandleBuffer = SimLocateHandleBuffer;
+  BootServices.LocateProtocol = SimLocateProtocol;
+  BootServices.CopyMem = SimCopyMem;
+  BootServices.Exit = SimExit;
+  RuntimeServices.ResetSystem = SimResetSystem;
+  SystemTable.BootServices = &BootServices;
+  SystemTable.RuntimeServices = &RuntimeServices;
+  SystemTable.ConIn = &ConIn;
+  SystemTable.ConOut = &ConOut;
+  InstallSimConsole(*this);
+}
+
+SimFirmware::~SimFirmware() {
+  for (void *Buffer : Pool) std::free(Buffer);
+  for (SimHandle *H : Handles) delete H;
+  if (Current == this) Current = nullptr;
+}
+
+void SimFirmware::PrepareRun() {
+  Current = this;
+  Ending = SimEnding::StillRunning;
+  InitFirmwareContext(ImageHandle, &SystemTable);
+}
+
+SimEnding SimFirmware::Run() {
+  return Call([this] {
+    EfiMain(ImageHandle, &SystemTable);
+  });
+}
+
+void SimFirmware::End(SimEnding How) {
+  Ending = How;
+  std::longjmp(EndOfRun, 1);
+}
+
+void SimFirmware::FailCall(SimCall Call, unsigned Nth, EFI_STATUS Status) {
+  Faults[Call][Nth] = Status;
+}
+
+void SimFirmware::FailEveryCall(SimCall Call, EFI_STATUS Status) { PermanentFaults[Call] = Status; }
+
+bool SimFirmware::ShouldFail(SimCall Call, EFI_STATUS *Status) {
+  unsigned Nth = ++CallCounts[Call];
+  auto Permanent = PermanentFaults.find(Call);
+  if (Permanent != PermanentFaults.end()) {
+    *Status = Permanent->second;
+    return true;
+  }
+  auto ForCall = Faults.find(Call);
+  if (ForCall == Faults.end()) return false;
+  auto Fault = ForCall->second.find(Nth);
+  if (Fault == ForCall->second.end()) return false;
+  *Status = Fault->second;
+  return true;
+}
+
+void SimFirmware::Record(SimCall Call, void *CallSite) { CallLog.push_back({Call, CallSite}); }
+
+void *SimFirmware::Allocate(UINTN Size) {
+  // Never zero-filled: the application must write every byte it hands on.
+  void *Buffer = std::malloc(Size == 0 ? 1 : Size);
+  for (UINTN I = 0; I < Size; I++) static_cast<UINT8 *>(Buffer)[I] = 0xAF;
+  Pool.insert(Buffer);
+  Freed.erase(Buffer);
+  return Buffer;
+}
+
+void SimFirmware::Release(void *Buffer) {
+  if (Pool.erase(Buffer) == 0) {
+    char Line[96];
+    std::snprintf(Line, sizeof Line, "%s of %p",
+                  Freed.count(Buffer) ? "double free" : "free of a buffer not from the pool",
+                  Buffer);
+    PoolErrors.push_back(Line);
+    return;
+  }
+  Freed.insert(Buffer);
+  std::free(Buffer);
+}
+
+EFI_HANDLE SimFirmware::NewHandle() {
+  Handles.push_back(new SimHandle);
+  return Handles.back();
+}
+
+void SimFirmware::Install(EFI_HANDLE Handle, const EFI_GUID &Guid, void *Interface) {
+  static_cast<SimHandle *>(Handle)->Protocols.push_back({Guid, Interface});
+}
+
+void SimFirmware::InstallGlobal(const EFI_GUID &Guid, void *Interface) {
+  GlobalProtocols.push_back({Guid, Interface});
+}

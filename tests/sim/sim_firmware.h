@@ -1,0 +1,136 @@
+// A small simulated UEFI firmware for host tests: the tables the application
+// calls, a scripted keyboard, a console that records (colour, text) runs, a
+// pool that catches leaks and double frees, a handle database, and a way to
+// make the Nth call of any service fail.
+#pragma once
+#include <csetjmp>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "efi.h"
+
+enum class SimCall {
+  AllocatePool,
+  FreePool,
+  WaitForEvent,
+  ReadKeyStroke,
+  OpenProtocol,
+  LocateHandleBuffer,
+  LocateProtocol,
+  QueryMode,
+  OpenVolume,
+  FileOpen,
+  ConvertDevicePathToText,
+  AppendDeviceNode,
+  GetDevicePathSize,
+  GetVariable,
+  SetVariable,
+  Count
+};
+
+enum class SimEnding { StillRunning, Exit, Shutdown, Returned, KeysRanOut };
+
+struct ColourRun {
+  UINT32 Attribute;
+  std::u16string Text;
+};
+
+struct SimCallRecord {
+  SimCall Call;
+  void *CallSite;  // return address in the application
+};
+
+struct SimHandle {
+  std::vector<std::pair<EFI_GUID, void *>> Protocols;
+};
+
+class SimFirmware {
+ public:
+  explicit SimFirmware(UINT32 StartAttribute = 0x07);
+  ~SimFirmware();
+  SimFirmware(const SimFirmware &) = delete;
+  SimFirmware &operator=(const SimFirmware &) = delete;
+
+  // Keys, in the order the user presses them. Plain characters only.
+  void Type(const std::u16string &Keys);
+  void Type(const std::string &Keys);
+  void PressScanKey(UINT16 ScanCode);  // a key with no character (cursor, Esc)
+
+  // Runs the application's entry point until it ends; returns how it ended.
+  SimEnding Run();
+  // Runs any piece of application code with the firmware context set up.
+  template <typename Fn>
+  SimEnding Call(Fn Body);
+
+  // The console as the user saw it: "{NORMAL}text{HIGHLIGHT}1F..." with a
+  // role name (or two hex digits) at every colour change.
+  std::string Screen() const;
+  std::vector<ColourRun> Transcript;
+  SIMPLE_TEXT_OUTPUT_MODE Mode{};
+  UINTN Columns = 80;
+  UINTN Rows = 25;
+
+  // Faults: the Nth call (1-based) of Call answers Status (for services that
+  // fail by returning NULL or 0, any Status makes them do so).
+  void FailCall(SimCall Call, unsigned Nth, EFI_STATUS Status);
+  void FailEveryCall(SimCall Call, EFI_STATUS Status);
+  bool ShouldFail(SimCall Call, EFI_STATUS *Status);
+  void Record(SimCall Call, void *CallSite);
+  std::vector<SimCallRecord> CallLog;
+
+  // Pool
+  void *Allocate(UINTN Size);
+  void Release(void *Buffer);  // records a double or foreign free
+  size_t LiveBuffers() const { return Pool.size(); }
+  std::vector<std::string> PoolErrors;
+
+  // Handles and protocols
+  EFI_HANDLE NewHandle();
+  void Install(EFI_HANDLE Handle, const EFI_GUID &Guid, void *Interface);
+  void InstallGlobal(const EFI_GUID &Guid, void *Interface);  // for LocateProtocol
+  std::vector<SimHandle *> Handles;
+  std::vector<std::pair<EFI_GUID, void *>> GlobalProtocols;
+
+  // How the run ended
+  SimEnding Ending = SimEnding::StillRunning;
+  EFI_STATUS ExitStatus = ~0ULL;
+  EFI_RESET_TYPE ResetType = EfiResetCold;
+  unsigned ReadKeyStrokeCalls = 0;
+
+  EFI_HANDLE ImageHandle;
+  EFI_SYSTEM_TABLE SystemTable{};
+  EFI_BOOT_SERVICES BootServices{};
+  EFI_RUNTIME_SERVICES RuntimeServices{};
+  EFI_SIMPLE_TEXT_INPUT_PROTOCOL ConIn{};
+  EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL ConOut{};
+  std::vector<EFI_INPUT_KEY> Keys;
+  size_t NextKey = 0;
+
+  [[noreturn]] void End(SimEnding How);
+  static SimFirmware *Current;
+
+ private:
+  void PrepareRun();
+  std::jmp_buf EndOfRun;
+  std::set<void *> Pool;
+  std::set<void *> Freed;
+  std::map<SimCall, std::map<unsigned, EFI_STATUS>> Faults;
+  std::map<SimCall, EFI_STATUS> PermanentFaults;
+  std::map<SimCall, unsigned> CallCounts;
+};
+
+// Installed by the constructor; each lives in its own file.
+void InstallSimConsole(SimFirmware &Sim);
+
+template <typename Fn>
+SimEnding SimFirmware::Call(Fn Body) {
+  PrepareRun();
+  if (setjmp(EndOfRun) == 0) {
+    Body();
+    Ending = SimEnding::Returned;
+  }
+  return Ending;
+}
