@@ -121,6 +121,8 @@ SimFirmware::SimFirmware(UINT32 StartAttribute) {
   SystemTable.ConIn = &ConIn;
   SystemTable.ConOut = &ConOut;
   InstallSimConsole(*this);
+  InstallSimVolumes(*this);
+  InstallSimVariables(*this);
 }
 
 SimFirmware::~SimFirmware() {

@@ -124,6 +124,8 @@ class SimFirmware {
 
 // Installed by the constructor; each lives in its own file.
 void InstallSimConsole(SimFirmware &Sim);
+void InstallSimVolumes(SimFirmware &Sim);    // sim_volumes.cpp
+void InstallSimVariables(SimFirmware &Sim);  // sim_variables.cpp
 
 template <typename Fn>
 SimEnding SimFirmware::Call(Fn Body) {

@@ -1,0 +1,4 @@
+// The variable store of the simulated firmware.
+#include "sim_firmware.h"
+
+void InstallSimVariables(SimFirmware &) {}
