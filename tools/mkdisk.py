@@ -1,0 +1,137 @@
+#!/usr/bin/python3
+"""Build the demo GPT disk image, without root and without loop devices.
+
+sgdisk partitions the image file, mkfs.fat formats each FAT volume in place
+(--offset) and mtools fills it through "image@@offset". The disk and partition
+GUIDs are fixed, so a rebuilt image still matches the HD() nodes of boot
+entries written against an earlier one.
+
+Usage: mkdisk.py IMAGE [--efi-dir DIR]   (prints the geometry as JSON)
+"""
+import argparse
+import json
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import uuid
+
+SECTOR = 512
+DISK_SECTORS = 64 * 1024 * 1024 // SECTOR
+DISK_GUID = "5ec0b007-d15c-4e1e-9a77-1d0d15c0ffee"
+
+# number, GPT type code, unique GUID, first LBA, size in LBAs, name, FAT label
+PARTITIONS = [
+    (1, "ef00", "c0de0001-e5b0-4a1e-8d1a-0123456789ab", 2048, 65536, "ESP", "DEMO-ESP"),
+    (2, "0700", "c0de0002-da7a-4b0e-9e2f-0123456789ac", 67584, 32768, "Ixo data", "DEMO-DATA"),
+    (3, "8300", "c0de0003-5a7e-4c3d-af10-0123456789ad", 100352, 16384, "raw", None),
+]
+ESP, DATA = 1, 2
+
+# Where our EFI programs live on the ESP, by the name the build gives them.
+ESP_PROGRAMS = {
+    "EFI/BOOT/BOOTAA64.EFI": "addbootentry.efi",
+    "EFI/test/loader.efi": "testloader.efi",
+    "EFI/test/setvars.efi": "setvars.efi",
+}
+DATA_FILES = {"Ixo/readme.txt": b"Ixo: a system root on the second FAT volume.\r\n"}
+
+MTOOLS_ENV = dict(os.environ, MTOOLS_SKIP_CHECK="1", MTOOLS_NO_VFAT="0")
+
+
+def _run(*cmd):
+    r = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=MTOOLS_ENV)
+    if r.returncode != 0:
+        raise RuntimeError(f"{' '.join(cmd)}: {r.stderr.decode(errors='replace')}")
+    return r.stdout
+
+
+def _volume(image, number):
+    """mtools' name for the FAT volume of partition `number` of any GPT image."""
+    start = next(p["start"] for p in geometry(image)["partitions"] if p["number"] == number)
+    return f"{image}@@{start * SECTOR}"
+
+
+def put_files(image, number, files):
+    """Copy {path on volume: bytes or host file name} onto a FAT partition."""
+    vol = _volume(image, number)
+    with tempfile.TemporaryDirectory() as tmp:
+        for dest, src in files.items():
+            parts = dest.split("/")
+            for depth in range(1, len(parts)):
+                subprocess.run(["mmd", "-D", "s", "-i", vol, "::/" + "/".join(parts[:depth])],
+                               env=MTOOLS_ENV, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            if isinstance(src, bytes):
+                path = os.path.join(tmp, parts[-1])
+                with open(path, "wb") as f:
+                    f.write(src)
+                src = path
+            _run("mcopy", "-o", "-i", vol, src, "::/" + dest)
+
+
+def get_file(image, number, path):
+    """Bytes of a file on a FAT partition, or None when it is not there."""
+    r = subprocess.run(["mcopy", "-i", _volume(image, number), "::/" + path, "-"],
+                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=MTOOLS_ENV)
+    return r.stdout if r.returncode == 0 else None
+
+
+def esp_programs(efi_dir):
+    """The ESP's program files that exist in efi_dir (missing ones are left out)."""
+    files = {dest: os.path.join(efi_dir, name) for dest, name in ESP_PROGRAMS.items()}
+    return {dest: src for dest, src in files.items() if os.path.exists(src)}
+
+
+def build(image, efi_dir):
+    with open(image, "wb") as f:
+        f.truncate(DISK_SECTORS * SECTOR)
+    cmd = ["sgdisk", "-U", DISK_GUID]
+    for number, code, guid, start, size, name, _ in PARTITIONS:
+        cmd += [f"-n{number}:{start}:{start + size - 1}", f"-t{number}:{code}",
+                f"-u{number}:{guid}", f"-c{number}:{name}"]
+    _run(*cmd, image)
+    for number, _, guid, start, size, _, label in PARTITIONS:
+        if label:
+            _run("mkfs.fat", "-F", "16", "-n", label, "-i", guid[:8], "-h", str(start),
+                 f"--offset={start}", image, str(size * SECTOR // 1024))
+    put_files(image, ESP, esp_programs(efi_dir))
+    put_files(image, DATA, DATA_FILES)
+
+
+def geometry(image):
+    """Read the GPT back from the image: what HD() nodes of this disk must hold."""
+    with open(image, "rb") as f:
+        f.seek(SECTOR)
+        hdr = f.read(92)
+        if hdr[:8] != b"EFI PART":
+            raise ValueError(f"{image}: no GPT header")
+        entries_lba, count, entry_size = struct.unpack_from("<QII", hdr, 72)
+        f.seek(entries_lba * SECTOR)
+        table = f.read(count * entry_size)
+    parts = []
+    for i in range(count):
+        e = table[i * entry_size:(i + 1) * entry_size]
+        if e[:16] == bytes(16):
+            continue
+        first, last = struct.unpack_from("<QQ", e, 32)
+        parts.append({"number": i + 1, "start": first, "size": last - first + 1,
+                      "guid": str(uuid.UUID(bytes_le=e[16:32])),
+                      "type": str(uuid.UUID(bytes_le=e[:16])),
+                      "name": e[56:128].decode("utf-16-le").rstrip("\0")})
+    return {"disk_guid": str(uuid.UUID(bytes_le=hdr[56:72])), "sector_size": SECTOR,
+            "partitions": parts}
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("image")
+    ap.add_argument("--efi-dir", default=os.path.join(os.path.dirname(__file__), "..", "build", "efi"))
+    args = ap.parse_args()
+    build(args.image, args.efi_dir)
+    json.dump(geometry(args.image), sys.stdout, indent=2)
+    print()
+
+
+if __name__ == "__main__":
+    main()

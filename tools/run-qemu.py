@@ -1,0 +1,82 @@
+#!/usr/bin/python3
+"""Boot the demo disk under qemu-system-aarch64, console on this terminal.
+
+EDK2 (Debian's AAVMF) is the default firmware; --firmware uboot boots U-Boot
+instead. The work folder keeps the disk image and EDK2's writable variable
+store between runs, so boot entries made in one run are there in the next;
+--fresh starts both anew. The EFI programs on the ESP are refreshed from
+--efi-dir on every start. Quit with Ctrl-A X.
+
+The end-to-end tests import this file and spawn the same command line.
+"""
+import argparse
+import os
+import shutil
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import mkdisk  # noqa: E402
+
+REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+EDK2_CODE = "/usr/share/AAVMF/AAVMF_CODE.fd"
+EDK2_VARS = "/usr/share/AAVMF/AAVMF_VARS.fd"
+UBOOT = "/usr/lib/u-boot/qemu_arm64/u-boot.bin"
+FIRMWARES = ("edk2", "uboot")
+
+
+def paths(work_dir):
+    """(disk image, EDK2 variable store) inside work_dir."""
+    return os.path.join(work_dir, "disk.img"), os.path.join(work_dir, "AAVMF_VARS.fd")
+
+
+def prepare(work_dir, efi_dir, fresh=False):
+    """Make the disk and the variable store if missing (or fresh); returns paths().
+
+    An existing disk is not rebuilt, only its programs are replaced: U-Boot
+    keeps its variables in a file on that ESP.
+    """
+    os.makedirs(work_dir, exist_ok=True)
+    disk, varstore = paths(work_dir)
+    if fresh or not os.path.exists(disk):
+        mkdisk.build(disk, efi_dir)
+    else:
+        mkdisk.put_files(disk, mkdisk.ESP, mkdisk.esp_programs(efi_dir))
+    if fresh or not os.path.exists(varstore):
+        shutil.copyfile(EDK2_VARS, varstore)
+    return disk, varstore
+
+
+def command(firmware, disk, varstore):
+    """The QEMU command line. No device gets a bootindex: EDK2 would then
+    rewrite BootOrder and prune the HD() entries that we create."""
+    cmd = ["qemu-system-aarch64", "-machine", "virt", "-cpu", "cortex-a57", "-m", "512"]
+    if firmware == "edk2":
+        cmd += ["-drive", f"if=pflash,format=raw,unit=0,file={EDK2_CODE},readonly=on",
+                "-drive", f"if=pflash,format=raw,unit=1,file={varstore}"]
+    elif firmware == "uboot":
+        cmd += ["-bios", UBOOT]
+    else:
+        raise ValueError(f"unknown firmware {firmware!r}")
+    # signal=off: Ctrl-C goes to the guest instead of killing QEMU.
+    return cmd + ["-drive", f"if=none,id=disk0,format=raw,file={disk}",
+                  "-device", "virtio-blk-pci,drive=disk0",
+                  "-nic", "none", "-display", "none", "-monitor", "none", "-no-reboot",
+                  "-chardev", "stdio,id=con0,signal=off", "-serial", "chardev:con0"]
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--firmware", choices=FIRMWARES, default="edk2")
+    ap.add_argument("--efi-dir", default=os.path.join(REPO, "build", "efi"))
+    ap.add_argument("--work-dir", default=os.path.join(REPO, "build", "qemu"))
+    ap.add_argument("--fresh", action="store_true",
+                    help="new disk image and new variable store (forgets all boot entries)")
+    args = ap.parse_args()
+    if not os.path.exists(os.path.join(args.efi_dir, mkdisk.ESP_PROGRAMS["EFI/BOOT/BOOTAA64.EFI"])):
+        sys.exit(f"no application in {args.efi_dir}: build first (cmake --build build)")
+    cmd = command(args.firmware, *prepare(args.work_dir, args.efi_dir, args.fresh))
+    os.execvp(cmd[0], cmd)
+
+
+if __name__ == "__main__":
+    main()
