@@ -1,0 +1,151 @@
+"""Shared machinery of the end-to-end tests: the demo disk and a variable store
+in a private folder, QEMU spawned under pexpect with the launcher's own command
+line, and expect/send over the firmware's serial console.
+
+A test script lists scenarios (functions taking a Machine) and hands them to
+run(); each scenario gets a fresh disk and a fresh variable store.
+"""
+import argparse
+import importlib.util
+import os
+import re
+import sys
+import time
+import traceback
+
+import pexpect
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TOOLS = os.path.join(HERE, "..", "..", "tools")
+sys.path.insert(0, TOOLS)
+import mkdisk  # noqa: E402
+import varstore  # noqa: E402
+
+_spec = importlib.util.spec_from_file_location("run_qemu", os.path.join(TOOLS, "run-qemu.py"))
+run_qemu = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(run_qemu)
+
+# Launch to first output of a program is about 7 s on EDK2 and 3 s on U-Boot
+# with the machine idle; emulation slows down a lot when the host is busy.
+BOOT_TIMEOUT = 120
+STEP_TIMEOUT = 30
+
+# What each firmware prints when an application has returned to it with Exit.
+# U-Boot's boot script echoes this line after every bootefi that returns,
+# whatever the status.
+FIRMWARE_RESUMES = {"edk2": rb"BdsDxe: (loading|starting) Boot[0-9A-F]{4}",
+                    "uboot": rb"EFI LOAD FAILED: continuing\.\.\."}
+
+# EFI colour numbers (black, blue, green, cyan, red, magenta, brown, grey) as ANSI ones.
+_ANSI_COLOUR = [0, 4, 2, 6, 1, 5, 3, 7]
+
+
+def sgr(attribute, firmware):
+    """The escape sequence by which the serial console shows SetAttribute(attribute):
+    EDK2 sends three sequences, U-Boot one combined sequence."""
+    bold = 1 if attribute & 0x08 else 0
+    fg, bg = _ANSI_COLOUR[attribute & 0x07], _ANSI_COLOUR[(attribute >> 4) & 0x07]
+    if firmware == "edk2":
+        return f"\x1b[{bold}m\x1b[3{fg}m\x1b[4{bg}m".encode()
+    return f"\x1b[{bold};3{fg};4{bg}m".encode()
+
+
+class Machine:
+    """One QEMU machine: its disk, its variable store, and at most one running boot."""
+
+    def __init__(self, firmware, efi_dir, work_dir):
+        self.firmware, self.efi_dir = firmware, efi_dir
+        self.disk, self.vars = run_qemu.prepare(work_dir, efi_dir, fresh=True)
+        self.geometry = mkdisk.geometry(self.disk)
+        self.log = open(os.path.join(work_dir, "console.log"), "wb")
+        self.qemu = None
+
+    def boot(self):
+        cmd = run_qemu.command(self.firmware, self.disk, self.vars)
+        self.log.write(f"\n==== {' '.join(cmd)}\n".encode())
+        self.qemu = pexpect.spawn(cmd[0], cmd[1:], timeout=STEP_TIMEOUT)
+        self.qemu.logfile_read = self.log
+
+    def expect(self, text, attribute=None, timeout=STEP_TIMEOUT):
+        """Wait for text; with an attribute, it must come right after that colour."""
+        pattern = re.escape(text.encode("utf-8"))
+        if attribute is not None:
+            pattern = re.escape(sgr(attribute, self.firmware)) + pattern
+        return self.expect_re(pattern, timeout)
+
+    def expect_re(self, pattern, timeout=STEP_TIMEOUT):
+        try:
+            self.qemu.expect(pattern, timeout=timeout)
+        except (pexpect.TIMEOUT, pexpect.EOF) as e:
+            raise AssertionError(f"{type(e).__name__} waiting for {pattern!r}; console ended with:\n"
+                                 f"{_printable(self.qemu.before)}") from None
+        return self.qemu.match
+
+    def send(self, keys):
+        self.qemu.send(keys.encode("latin-1"))
+
+    def expect_exit(self, status=0, timeout=STEP_TIMEOUT):
+        self.expect_re(pexpect.EOF, timeout)
+        self.qemu.close()
+        assert self.qemu.exitstatus == status, f"QEMU exit status {self.qemu.exitstatus}, not {status}"
+        self.qemu = None
+
+    def stop(self):
+        if self.qemu is not None:
+            self.qemu.close(force=True)
+            self.qemu = None
+
+    def put_esp_files(self, files):
+        """{path on the ESP: bytes or host file}; only while QEMU is not running."""
+        assert self.qemu is None, "the disk is in use"
+        mkdisk.put_files(self.disk, mkdisk.ESP, files)
+
+    def program(self, name):
+        return os.path.join(self.efi_dir, name)
+
+    def variables(self):
+        """The firmware's non-volatile variables as stored now (QEMU stopped)."""
+        assert self.qemu is None, "the store is written back only when QEMU ends"
+        return varstore.read_store(self.vars if self.firmware == "edk2" else self.disk)
+
+
+def _printable(data):
+    text = data.decode("utf-8", "replace") if isinstance(data, bytes) else str(data)
+    return text[-1500:].replace("\x1b", "^[")
+
+
+def only(firmware):
+    """Mark a scenario that checks facts of one firmware family only."""
+    def mark(scenario):
+        scenario.firmwares = (firmware,)
+        return scenario
+    return mark
+
+
+def run(scenarios):
+    """Command line of every e2e script: run the scenarios, report, exit 1 on failure."""
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--efi-dir", required=True)
+    ap.add_argument("--work-dir", required=True)
+    ap.add_argument("--firmware", choices=run_qemu.FIRMWARES, default="edk2")
+    ap.add_argument("only", nargs="*", help="run only these scenarios")
+    args = ap.parse_args()
+    failed = 0
+    for scenario in scenarios:
+        if args.only and scenario.__name__ not in args.only:
+            continue
+        if args.firmware not in getattr(scenario, "firmwares", run_qemu.FIRMWARES):
+            print(f"{args.firmware} {scenario.__name__}: not for this firmware")
+            continue
+        start = time.monotonic()
+        machine = Machine(args.firmware, args.efi_dir, os.path.join(args.work_dir, scenario.__name__))
+        try:
+            scenario(machine)
+            verdict = "ok"
+        except Exception:  # report every scenario, then fail the script
+            failed += 1
+            verdict = "FAILED\n" + traceback.format_exc()
+        finally:
+            machine.stop()
+        print(f"{args.firmware} {scenario.__name__}: {verdict} ({time.monotonic() - start:.1f} s)", flush=True)
+    sys.exit(1 if failed else 0)

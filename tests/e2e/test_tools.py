@@ -1,0 +1,47 @@
+#!/usr/bin/python3
+"""Our test tools on real firmware, which later scenarios rely on: the variable
+store reader on what the firmware writes, setvars.efi, BootNext, and the test
+loader's report of its LoadOptions."""
+import expected
+import harness
+import varstore
+from dialogue import start, to_closing_prompt
+from testprograms import LOADER_PATH, loader_load_options, set_variables
+
+@harness.only("edk2")
+def reader_decodes_first_boot_entries(m):
+    start(m)
+    to_closing_prompt(m)
+    m.send("s")
+    m.expect_exit(0)
+    store = m.variables()
+    # A fresh EDK2 store gets its three entries on the first boot.
+    assert store["BootOrder"][1:] == (7, bytes.fromhex("000001000200")), store.get("BootOrder")
+    options = {n: varstore.decode_load_option(store[n][2]) for n in ("Boot0000", "Boot0001", "Boot0002")}
+    assert options["Boot0000"]["description"] == "UiApp"
+    assert options["Boot0000"]["file_paths"][0].startswith("Fv("), options["Boot0000"]
+    assert options["Boot0001"]["file_paths"] == ["PciRoot(0x0)/Pci(0x1,0x0)"], options["Boot0001"]
+    assert all(o["bvsrd"] is None for o in options.values()), options
+
+
+def planted_entry_boots_with_its_optional_data(m):
+    geometry = m.geometry
+    loader = expected.short_path(expected.partition(geometry, 1), LOADER_PATH)
+    boot_volume = expected.short_path(expected.partition(geometry, 3), "Ixo")
+    option = expected.bvsrd_option("planted", loader, boot_volume, "KFS", as_file_path=False)
+    set_variables(m, {"Boot0003": (7, option), "BootNext": (7, bytes.fromhex("0300"))})
+    m.boot()
+    received = loader_load_options(m)
+    m.expect_exit(0)
+    assert received == boot_volume + bytes.fromhex("0020"), received.hex()
+    store = m.variables()
+    assert store["Boot0003"][1:] == (7, option)
+    assert "BootNext" not in store, "the firmware must consume BootNext"
+    decoded = varstore.decode_load_option(option)
+    assert decoded["bvsrd"]["placement"] == "OptionalData", decoded
+    assert decoded["file_paths"] == [
+        "HD(1,GPT,C0DE0001-E5B0-4A1E-8D1A-0123456789AB,0x800,0x10000)/" + LOADER_PATH], decoded
+
+
+if __name__ == "__main__":
+    harness.run([reader_decodes_first_boot_entries, planted_entry_boots_with_its_optional_data])
