@@ -5,6 +5,7 @@
 #pragma once
 #include <csetjmp>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -136,3 +137,43 @@ SimEnding SimFirmware::Call(Fn Body) {
   }
   return Ending;
 }
+
+// ---- Variable store (sim_variables.cpp)
+
+struct SimVariable {
+  UINT32 Attributes;
+  std::vector<UINT8> Data;
+  bool operator==(const SimVariable &Other) const {
+    return Attributes == Other.Attributes && Data == Other.Data;
+  }
+};
+// Keyed by name and the 16 bytes of the vendor GUID.
+typedef std::map<std::pair<std::u16string, std::string>, SimVariable> SimVariableMap;
+
+struct SimVariableRead {
+  std::u16string Name;
+  UINTN DataSize;  // as the application handed it in
+};
+struct SimVariableWrite {
+  std::u16string Name;
+  UINT32 Attributes;
+  std::vector<UINT8> Data;
+};
+
+struct SimVariableStore {
+  SimVariableMap Entries;  // copy it to compare "unchanged" later
+  std::vector<SimVariableRead> Reads;    // every GetVariable, failed ones too
+  std::vector<SimVariableWrite> Writes;  // every SetVariable, failed ones too
+  // Runs at the start of every GetVariable: lets a test change the store
+  // between two reads, as another agent of the firmware might.
+  std::function<void()> BeforeRead;
+
+  void Put(const std::u16string &Name, UINT32 Attributes, const std::vector<UINT8> &Data,
+           const EFI_GUID &Vendor = EFI_GLOBAL_VARIABLE_GUID);
+  const SimVariable *Find(const std::u16string &Name,
+                          const EFI_GUID &Vendor = EFI_GLOBAL_VARIABLE_GUID) const;
+};
+
+SimVariableStore &VariablesOf(SimFirmware &Fw);
+// Option numbers as BootOrder holds them: little-endian UINT16 each.
+std::vector<UINT8> OptionNumberBytes(const std::vector<UINT16> &Numbers);

@@ -1,0 +1,85 @@
+// Step 7: BootOrder is read into a buffer that is regrown until the variable
+// fits, the copy is sorted, and the new option's number and the attributes of
+// the later BootOrder write are settled.
+#include "app/firmware_context.h"
+#include "bootvars/boot_vars.h"
+#include "console/output.h"
+
+#define BOOT_ORDER_FIRST_CAPACITY 128
+
+static BOOLEAN AllocateBootOrder(DialogState *State) {
+  EFI_STATUS Status = gFirmware.BootServices->AllocatePool(EfiLoaderData, State->BootOrderSize,
+                                                           (VOID **)&State->BootOrder);
+  if (Status != EFI_SUCCESS) {
+    // The pointer is undefined after a failed allocation: nothing to free.
+    State->BootOrder = nullptr;
+    ReportError(u"E: fail on allocating BootOrder array, S: ", Status);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// TRUE once the variable has been read (*Exists TRUE) or found absent.
+static BOOLEAN ReadBootOrder(DialogState *State, BOOLEAN *Exists) {
+  State->BootOrderSize = BOOT_ORDER_FIRST_CAPACITY;
+  if (!AllocateBootOrder(State)) {
+    return FALSE;
+  }
+  for (;;) {
+    EFI_STATUS Status = gFirmware.RuntimeServices->GetVariable(
+        u"BootOrder", &EFI_GLOBAL_VARIABLE_GUID, &State->BootOrderAttributes,
+        &State->BootOrderSize, State->BootOrder);
+    if (Status == EFI_BUFFER_TOO_SMALL) {
+      // BootOrderSize now holds the size asked for. Should the variable grow
+      // again before the next read, the firmware says so and this repeats.
+      gFirmware.BootServices->FreePool(State->BootOrder);
+      State->BootOrder = nullptr;  // a failed reallocation leaves nothing to free twice
+      if (!AllocateBootOrder(State)) {
+        return FALSE;
+      }
+      continue;
+    }
+    if (Status == EFI_NOT_FOUND) {
+      *Exists = FALSE;
+      return TRUE;
+    }
+    if (Status != EFI_SUCCESS) {
+      ReportError(u"E: fail on getting BootOrder variable, S: ", Status);
+      return FALSE;
+    }
+    *Exists = TRUE;
+    return TRUE;
+  }
+}
+
+void SortOptionNumbers(UINT16 *Entries, UINTN Count) {
+  for (UINTN I = 1; I < Count; I++) {
+    UINT16 Key = Entries[I];
+    UINTN J = I;
+    while (J > 0 && Entries[J - 1] > Key) {
+      Entries[J] = Entries[J - 1];
+      J--;
+    }
+    Entries[J] = Key;
+  }
+}
+
+BOOLEAN ChooseOptionNumber(DialogState *State) {
+  BOOLEAN Exists;
+  if (!ReadBootOrder(State, &Exists)) {
+    return FALSE;
+  }
+  UINTN Count = 0;
+  if (Exists) {
+    Count = State->BootOrderSize / sizeof(UINT16);  // an odd last byte is no entry
+    SortOptionNumbers(State->BootOrder, Count);
+    // The new number goes after the existing entries, which keep their order.
+    State->BootOrderAttributes |= EFI_VARIABLE_APPEND_WRITE;
+  } else {
+    Print(u"Need to create BootOrder.\r\n");
+    // No append flag: appending to a variable that does not exist fails on
+    // some firmware, a plain write creates it holding just the new number.
+    State->BootOrderAttributes = BOOT_VARIABLE_ATTRIBUTES;
+  }
+  return FindFreeOptionNumber(State->BootOrder, Count, &State->OptionNumber);
+}

@@ -1,0 +1,53 @@
+// Step 8, the only one that changes the firmware's state. Boot#### is written
+// first and BootOrder only after it, so BootOrder never lists a number whose
+// option this run did not store.
+#include "app/firmware_context.h"
+#include "bootvars/boot_vars.h"
+#include "console/colours.h"
+#include "console/input.h"
+#include "console/output.h"
+
+static BOOLEAN UserConfirms(const DialogState *State) {
+  Print(u"Trying to set \"");
+  SetRole(ATTR_HIGHLIGHT);
+  Print(State->VariableName);
+  SetRole(ATTR_NORMAL);
+  Print(u"\" UEFI Load Option variable...\r\n");
+  SetRole(ATTR_HIGHLIGHT);
+  Print(u"Are you sure you want to write the created Load Option\r\n"
+        u"into UEFI persistent storage?\r\nType \"y\" for \"yes\"\r\n");
+  SetRole(ATTR_NORMAL);
+  CHAR16 Key = WaitForKeyChar();  // not echoed
+  return Key == u'Y' || Key == u'y';
+}
+
+BOOLEAN ConfirmAndWrite(DialogState *State) {
+  FormatOptionName(State->OptionNumber, State->VariableName);
+  if (!UserConfirms(State)) {
+    ReportErrorText(u"You have aborted Load Option creation.\r\n"
+                    u"Nothing has been changed in the UEFI environment.\r\n");
+    return FALSE;
+  }
+
+  EFI_STATUS Status = gFirmware.RuntimeServices->SetVariable(
+      State->VariableName, &EFI_GLOBAL_VARIABLE_GUID, BOOT_VARIABLE_ATTRIBUTES,
+      State->LoadOptionSize, State->LoadOption);
+  if (Status != EFI_SUCCESS) {
+    ReportError(u"E: SetVariable failed on setting our Boot#### variable, S: ", Status);
+    return FALSE;
+  }
+  // Without the append flag (BootOrder did not exist) this creates BootOrder.
+  // Should it fail, Boot#### stays: an unlisted option harms nothing, and the
+  // next run will not write over it.
+  Status = gFirmware.RuntimeServices->SetVariable(u"BootOrder", &EFI_GLOBAL_VARIABLE_GUID,
+                                                  State->BootOrderAttributes,
+                                                  sizeof State->OptionNumber, &State->OptionNumber);
+  if (Status != EFI_SUCCESS) {
+    ReportError(u"E: SetVariable failed on appending our variable to BootOrder, S: ", Status);
+    return FALSE;
+  }
+
+  SetRole(ATTR_HIGHLIGHT);
+  Print(u"Load Option is created, saved in the FW NV storage and added to \"BootOrder\". :)\r\n");
+  return TRUE;
+}

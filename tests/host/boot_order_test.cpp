@@ -1,0 +1,234 @@
+// Step 7 and the choice of the option number, seen through the whole of steps
+// 7 and 8: what the user reads and what the variable store holds afterwards.
+#include <algorithm>
+#include <optional>
+
+#include "last_steps.h"
+
+struct ChoiceCase {
+  const char *Name;
+  std::optional<std::vector<UINT8>> BootOrder;  // bytes as stored; nullopt: absent
+  UINT32 BootOrderAttributes;
+  std::vector<UINT16> UnlistedOptions;  // Boot#### variables BootOrder does not name
+  UINT16 Expected;
+  UINT32 OrderWriteAttributes;
+  std::vector<UINT8> BootOrderAfter;
+};
+
+static std::vector<UINT8> Bytes(const std::vector<UINT16> &Numbers) {
+  return OptionNumberBytes(Numbers);
+}
+
+static std::vector<UINT8> Appended(std::vector<UINT8> Before, UINT16 Number) {
+  std::vector<UINT8> Tail = Bytes({Number});
+  Before.insert(Before.end(), Tail.begin(), Tail.end());
+  return Before;
+}
+
+static std::vector<ChoiceCase> ChoiceCases() {
+  std::vector<UINT8> UpToAA = Bytes(NumbersFrom(0, 0xAA));
+  std::vector<UINT8> OddSize = {0x00, 0x00, 0x01, 0x00, 0x02};
+  return {
+      {"NoBootOrderCreatesItHoldingBoot0000", std::nullopt, 0, {}, 0, 7, Bytes({0})},
+      {"LowestGapAfterSorting", Bytes({3, 0, 1}), 7, {}, 2, 0x47, Bytes({3, 0, 1, 2})},
+      {"NoGapTakesTheCount", Bytes({0, 1, 2}), 7, {}, 3, 0x47, Bytes({0, 1, 2, 3})},
+      {"ZeroWhenNotListed", Bytes({1, 2}), 7, {}, 0, 0x47, Bytes({1, 2, 0})},
+      {"EntriesCompareUnsigned", Bytes({0x8000, 0}), 7, {}, 1, 0x47, Bytes({0x8000, 0, 1})},
+      {"EmptyBootOrderIsAppendedTo", Bytes({}), 7, {}, 0, 0x47, Bytes({0})},
+      // The append lands after the odd byte: that is what the firmware holds.
+      {"OddLastByteIsNoEntry", OddSize, 7, {}, 2, 0x47, Appended(OddSize, 2)},
+      {"ReadAttributesArePlusAppend", Bytes({0}), 3, {}, 1, 0x43, Bytes({0, 1})},
+      {"LongListNamesUppercaseDigits", UpToAA, 7, {}, 0xAB, 0x47, Appended(UpToAA, 0xAB)},
+      // Repeats: a plain walk would stop on 1 and write over a listed entry.
+      {"RepeatedEntriesArePassedOver", Bytes({0, 0, 1}), 7, {}, 2, 0x47, Bytes({0, 0, 1, 2})},
+      {"RepeatsEverywhere", Bytes({2, 0, 2, 1, 1}), 7, {}, 3, 0x47, Bytes({2, 0, 2, 1, 1, 3})},
+      // Existing options that BootOrder leaves out are never written over.
+      {"UnlistedOptionAtTheEnd", Bytes({0, 1}), 7, {2}, 3, 0x47, Bytes({0, 1, 3})},
+      {"UnlistedOptionInTheGap", Bytes({0, 2}), 7, {1}, 3, 0x47, Bytes({0, 2, 3})},
+      {"UnlistedOptionsWithoutBootOrder", std::nullopt, 0, {0, 1}, 2, 7, Bytes({2})},
+  };
+}
+
+// Names rather than bytes when a case fails.
+static void PrintTo(const ChoiceCase &Case, std::ostream *Out) { *Out << Case.Name; }
+
+class OptionNumberChoice : public testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(OptionNumberChoice, WritesTheRecordUnderTheFreeNumberAndAppendsIt) {
+  const ChoiceCase &Case = GetParam();
+  SimFirmware Fw;
+  SimVariableStore &Vars = VariablesOf(Fw);
+  if (Case.BootOrder) Vars.Put(u"BootOrder", Case.BootOrderAttributes, *Case.BootOrder);
+  for (UINT16 N : Case.UnlistedOptions) Vars.Put(OptionName(N), 7, {0xEE, (UINT8)N});
+  SimVariableMap Expected = Vars.Entries;
+  Fw.Type("yx");
+
+  ExpectCleanEnd(Fw, RunLastSteps(Fw));
+
+  std::u16string Name = OptionName(Case.Expected);
+  std::string Name8(Name.begin(), Name.end());
+  EXPECT_EQ(Fw.Screen(), "{NORMAL}" + std::string(Case.BootOrder ? "" : NeedToCreate) +
+                             Announcement(Name8) + SuccessLine + ClosingText);
+  ASSERT_EQ(Vars.Writes.size(), 2u);
+  EXPECT_EQ(Vars.Writes[0].Name, Name);
+  EXPECT_EQ(Vars.Writes[0].Attributes, 7u);
+  EXPECT_EQ(Vars.Writes[1].Name, u"BootOrder");
+  EXPECT_EQ(Vars.Writes[1].Attributes, Case.OrderWriteAttributes);
+  EXPECT_EQ(Vars.Writes[1].Data, Bytes({Case.Expected}));
+  // Nothing else in the store changed.
+  Expected[{Name, std::string((const char *)&EFI_GLOBAL_VARIABLE_GUID, 16)}] = {7, TestRecord};
+  Expected[{u"BootOrder", std::string((const char *)&EFI_GLOBAL_VARIABLE_GUID, 16)}] = {
+      Case.BootOrder ? Case.BootOrderAttributes : 7, Case.BootOrderAfter};
+  EXPECT_TRUE(Vars.Entries == Expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(BootOrder, OptionNumberChoice, testing::ValuesIn(ChoiceCases()),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
+static std::vector<UINTN> BootOrderReadSizes(SimVariableStore &Vars) {
+  std::vector<UINTN> Sizes;
+  for (const SimVariableRead &Read : Vars.Reads) {
+    if (Read.Name == u"BootOrder") Sizes.push_back(Read.DataSize);
+  }
+  return Sizes;
+}
+
+TEST(BootOrderRead, RegrowsToExactlyTheReportedSize) {
+  struct SizeCase {
+    std::vector<UINT8> BootOrder;
+    std::vector<UINTN> Reads;
+    UINT16 Expected;
+  };
+  std::vector<UINT8> Odd129 = Bytes(NumbersFrom(0, 63));
+  Odd129.push_back(0x40);
+  for (const SizeCase &Case : std::vector<SizeCase>{
+           {Bytes(NumbersFrom(0, 63)), {128}, 0x40},
+           {Bytes(NumbersFrom(0, 64)), {128, 130}, 0x41},
+           // Under ASan, an odd byte counted as an entry reads past the buffer.
+           {Odd129, {128, 129}, 0x40},
+       }) {
+    SimFirmware Fw;
+    SimVariableStore &Vars = VariablesOf(Fw);
+    Vars.Put(u"BootOrder", 7, Case.BootOrder);
+    Fw.Type("yx");
+    ExpectCleanEnd(Fw, RunLastSteps(Fw));
+    EXPECT_EQ(BootOrderReadSizes(Vars), Case.Reads) << Case.BootOrder.size();
+    EXPECT_NE(Vars.Find(OptionName(Case.Expected)), nullptr) << Case.BootOrder.size();
+  }
+}
+
+TEST(BootOrderRead, VariableGrowingBetweenReadsIsReadAgain) {
+  SimFirmware Fw;
+  SimVariableStore &Vars = VariablesOf(Fw);
+  Vars.Put(u"BootOrder", 7, Bytes(NumbersFrom(0, 69)));
+  Vars.BeforeRead = [&] {
+    if (Vars.Reads.size() == 2) Vars.Put(u"BootOrder", 7, Bytes(NumbersFrom(0, 74)));
+  };
+  Fw.Type("yx");
+  ExpectCleanEnd(Fw, RunLastSteps(Fw));
+  EXPECT_EQ(BootOrderReadSizes(Vars), (std::vector<UINTN>{128, 140, 150}));
+  EXPECT_NE(Vars.Find(OptionName(0x4B)), nullptr) << "the number comes from the last read";
+}
+
+TEST(BootOrderSort, InsertionSortMatchesAnUnsignedSort) {
+  for (std::vector<UINT16> Entries : std::vector<std::vector<UINT16>>{
+           {}, {5}, {3, 0, 1}, {0x8000, 0, 0x7FFF, 0xFFFF}, {2, 2, 1, 2, 0, 1}, {9, 8, 7, 6, 5}}) {
+    std::vector<UINT16> Sorted = Entries;
+    std::sort(Sorted.begin(), Sorted.end());
+    SortOptionNumbers(Entries.data(), Entries.size());
+    EXPECT_EQ(Entries, Sorted);
+  }
+}
+
+// Failures before the confirmation: one report, no question, nothing written.
+struct StepSevenFailure {
+  const char *Name;
+  std::function<void(SimFirmware &, SimVariableStore &)> Prepare;
+  std::string Screen;
+};
+
+static const std::string AllocationReport =
+    "{ERROR}E: fail on allocating BootOrder array, S: 8000000000000009\r\n";
+static const std::string ProbeReport =
+    "{ERROR}E: fail on checking for an existing Boot#### variable, S: ";
+static const std::string NoFreeNumber =
+    "{ERROR}E: no free option number, Boot0000 to BootFFFF are all taken.\r\n";
+
+static std::vector<StepSevenFailure> StepSevenFailures() {
+  return {
+      {"FirstAllocation",
+       [](SimFirmware &Fw, SimVariableStore &) {
+         Fw.FailCall(SimCall::AllocatePool, 1, EFI_OUT_OF_RESOURCES);
+       },
+       AllocationReport},
+      // The old buffer is already gone: the clean-up must not free it again.
+      {"Reallocation",
+       [](SimFirmware &Fw, SimVariableStore &Vars) {
+         Vars.Put(u"BootOrder", 7, Bytes(NumbersFrom(0, 64)));
+         Fw.FailCall(SimCall::AllocatePool, 2, EFI_OUT_OF_RESOURCES);
+       },
+       AllocationReport},
+      {"Read",
+       [](SimFirmware &Fw, SimVariableStore &Vars) {
+         Vars.Put(u"BootOrder", 7, Bytes({0}));
+         Fw.FailCall(SimCall::GetVariable, 1, EFI_DEVICE_ERROR);
+       },
+       "{ERROR}E: fail on getting BootOrder variable, S: 8000000000000007\r\n"},
+      {"Probe",
+       [](SimFirmware &Fw, SimVariableStore &Vars) {
+         Vars.Put(u"BootOrder", 7, Bytes({0}));
+         Fw.FailCall(SimCall::GetVariable, 2, EFI_DEVICE_ERROR);
+       },
+       ProbeReport + "8000000000000007\r\n"},
+      // Success for a read with no room cannot tell whether Boot#### exists.
+      {"ProbeAnsweringSuccess",
+       [](SimFirmware &Fw, SimVariableStore &Vars) {
+         Vars.Put(u"BootOrder", 7, Bytes({0}));
+         Fw.FailCall(SimCall::GetVariable, 2, EFI_SUCCESS);
+       },
+       ProbeReport + "0000000000000000\r\n"},
+      {"ProbeWithoutBootOrder",
+       [](SimFirmware &Fw, SimVariableStore &) {
+         Fw.FailCall(SimCall::GetVariable, 2, EFI_DEVICE_ERROR);
+       },
+       "{NORMAL}" + NeedToCreate + ProbeReport + "8000000000000007\r\n"},
+      // Without a bound the search would wrap to 0 and write over Boot0000.
+      {"EveryNumberListed",
+       [](SimFirmware &, SimVariableStore &Vars) {
+         Vars.Put(u"BootOrder", 7, Bytes(NumbersFrom(0, 0xFFFF)));
+         Vars.Put(u"Boot0000", 7, {1});
+       },
+       NoFreeNumber},
+      {"LastNumberExistsUnlisted",
+       [](SimFirmware &, SimVariableStore &Vars) {
+         Vars.Put(u"BootOrder", 7, Bytes(NumbersFrom(0, 0xFFFE)));
+         Vars.Put(u"BootFFFF", 7, {1});
+       },
+       NoFreeNumber},
+      {"EveryOptionExistsWithoutBootOrder",
+       [](SimFirmware &, SimVariableStore &Vars) {
+         for (UINT16 N : NumbersFrom(0, 0xFFFF)) Vars.Put(OptionName(N), 7, {1});
+       },
+       "{NORMAL}" + NeedToCreate + NoFreeNumber},
+  };
+}
+
+static void PrintTo(const StepSevenFailure &Case, std::ostream *Out) { *Out << Case.Name; }
+
+class StepSevenFails : public testing::TestWithParam<StepSevenFailure> {};
+
+TEST_P(StepSevenFails, ReportsAndWritesNothing) {
+  SimFirmware Fw;
+  SimVariableStore &Vars = VariablesOf(Fw);
+  GetParam().Prepare(Fw, Vars);
+  SimVariableMap Before = Vars.Entries;
+  Fw.Type("y");  // taken by the closing prompt: the confirmation is never asked
+
+  ExpectCleanEnd(Fw, RunLastSteps(Fw));
+  EXPECT_EQ(Fw.Screen(), GetParam().Screen + ClosingText);
+  EXPECT_TRUE(Vars.Writes.empty());
+  EXPECT_TRUE(Vars.Entries == Before);
+}
+
+INSTANTIATE_TEST_SUITE_P(BootOrder, StepSevenFails, testing::ValuesIn(StepSevenFailures()),
+                         [](const auto &Info) { return std::string(Info.param.Name); });

@@ -1,0 +1,108 @@
+// Step 8: the announcement, the one-key confirmation, and the two writes in
+// their fixed order.
+#include "last_steps.h"
+
+#define SCAN_ESC 0x17
+
+static SimVariableStore &WithTwoOptions(SimFirmware &Fw) {
+  SimVariableStore &Vars = VariablesOf(Fw);
+  Vars.Put(u"BootOrder", 7, OptionNumberBytes({1, 0}));
+  Vars.Put(u"Boot0000", 7, {0xB0});
+  Vars.Put(u"Boot0001", 7, {0xB1});
+  return Vars;
+}
+
+TEST(Confirmation, OnlyYAndLowercaseYWriteAndNoKeyIsEchoed) {
+  struct KeyCase {
+    const char *Label;
+    std::string Key;  // empty: Escape, a key with no character
+    bool Writes;
+  };
+  for (const KeyCase &Case : std::vector<KeyCase>{{"Y", "Y", true},
+                                                  {"y", "y", true},
+                                                  {"n", "n", false},
+                                                  {"N", "N", false},
+                                                  {"space", " ", false},
+                                                  {"Enter", "\r", false},
+                                                  {"Escape", "", false}}) {
+    SimFirmware Fw;
+    SimVariableStore &Vars = WithTwoOptions(Fw);
+    SimVariableMap Before = Vars.Entries;
+    if (Case.Key.empty()) {
+      Fw.PressScanKey(SCAN_ESC);
+    } else {
+      Fw.Type(Case.Key);
+    }
+    Fw.Type("x");
+
+    ExpectCleanEnd(Fw, RunLastSteps(Fw));
+    std::string Outcome = Case.Writes ? SuccessLine : AbortReport;
+    EXPECT_EQ(Fw.Screen(), "{NORMAL}" + Announcement("Boot0002") + Outcome + ClosingText)
+        << Case.Label;
+    if (Case.Writes) {
+      ASSERT_NE(Vars.Find(u"Boot0002"), nullptr) << Case.Label;
+      EXPECT_EQ(Vars.Find(u"Boot0002")->Data, TestRecord) << Case.Label;
+      EXPECT_EQ(Vars.Find(u"BootOrder")->Data, OptionNumberBytes({1, 0, 2})) << Case.Label;
+    } else {
+      EXPECT_TRUE(Vars.Writes.empty()) << Case.Label;
+      EXPECT_TRUE(Vars.Entries == Before) << Case.Label;
+    }
+  }
+}
+
+TEST(VariableWrites, FailedOptionWriteLeavesBootOrderUntried) {
+  SimFirmware Fw;
+  SimVariableStore &Vars = WithTwoOptions(Fw);
+  SimVariableMap Before = Vars.Entries;
+  Fw.FailCall(SimCall::SetVariable, 1, EFI_WRITE_PROTECTED);
+  Fw.Type("yx");
+
+  ExpectCleanEnd(Fw, RunLastSteps(Fw));
+  EXPECT_EQ(Fw.Screen(), "{NORMAL}" + Announcement("Boot0002") +
+                             "{ERROR}E: SetVariable failed on setting our Boot#### variable, S: "
+                             "8000000000000008\r\n" +
+                             ClosingText);
+  ASSERT_EQ(Vars.Writes.size(), 1u);
+  EXPECT_EQ(Vars.Writes[0].Name, u"Boot0002");
+  EXPECT_TRUE(Vars.Entries == Before);
+}
+
+// A warning is no success either.
+TEST(VariableWrites, FailedOrderWriteKeepsTheOptionAndReportsLast) {
+  for (EFI_STATUS Status : std::vector<EFI_STATUS>{EFI_OUT_OF_RESOURCES, EFI_WARN_UNKNOWN_GLYPH}) {
+    SimFirmware Fw;
+    SimVariableStore &Vars = WithTwoOptions(Fw);
+    Fw.FailCall(SimCall::SetVariable, 2, Status);
+    Fw.Type("yx");
+
+    ExpectCleanEnd(Fw, RunLastSteps(Fw));
+    char Digits[20];
+    std::snprintf(Digits, sizeof Digits, "%016llX", (unsigned long long)Status);
+    EXPECT_EQ(Fw.Screen(), "{NORMAL}" + Announcement("Boot0002") +
+                               "{ERROR}E: SetVariable failed on appending our variable to "
+                               "BootOrder, S: " +
+                               Digits + "\r\n" + ClosingText);
+    ASSERT_NE(Vars.Find(u"Boot0002"), nullptr);
+    EXPECT_EQ(Vars.Find(u"Boot0002")->Data, TestRecord);
+    EXPECT_EQ(Vars.Find(u"BootOrder")->Data, OptionNumberBytes({1, 0}));
+  }
+}
+
+// The option stranded by a failed BootOrder write is not written over by the
+// next run, which takes the number after it.
+TEST(VariableWrites, NextRunDoesNotOverwriteAStrandedOption) {
+  SimFirmware Fw;
+  SimVariableStore &Vars = WithTwoOptions(Fw);
+  Fw.FailCall(SimCall::SetVariable, 2, EFI_OUT_OF_RESOURCES);
+  Fw.Type("yx");
+  ExpectCleanEnd(Fw, RunLastSteps(Fw));
+  Vars.Put(u"Boot0002", 7, {0x5A});  // what the first run left, marked
+
+  Fw.Transcript.clear();
+  Fw.Type("yx");
+  ExpectCleanEnd(Fw, RunLastSteps(Fw));
+  EXPECT_EQ(Fw.Screen(),
+            "{NORMAL}" + Announcement("Boot0003") + SuccessLine + ClosingText);
+  EXPECT_EQ(Vars.Find(u"Boot0002")->Data, std::vector<UINT8>{0x5A});
+  EXPECT_EQ(Vars.Find(u"BootOrder")->Data, OptionNumberBytes({1, 0, 3}));
+}
