@@ -42,6 +42,8 @@ struct DialogState {
 
   LoaderPathNode LoaderNode;
   RootPathNode RootNode;
+  // Located once for the loader's path and serves the system root's too.
+  EFI_DEVICE_PATH_UTILITIES_PROTOCOL *DevicePathUtilities;
 
   EFI_DEVICE_PATH_PROTOCOL *homevoldpfull;  // pool
   EFI_DEVICE_PATH_PROTOCOL *homevoldpshort;  // points into homevoldpfull

@@ -1,8 +1,17 @@
 #include "app/dialogue.h"
 
+#include "loadoption/description.h"
+#include "loadoption/load_option.h"
+#include "loadoption/loader_path.h"
+#include "volumes/home_volume.h"
+
 // Steps in the order the user meets them. A step that is not built yet is not
 // in the list: the run then goes from the last built step to the clean-up.
 static const DialogStep Steps[] = {
+    ChooseHomeVolume,
+    AskDescription,
+    BuildLoaderPath,
+    BuildLoadOption,
     nullptr,
 };
 

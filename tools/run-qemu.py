@@ -57,11 +57,12 @@ def command(firmware, disk, varstore):
         cmd += ["-bios", UBOOT]
     else:
         raise ValueError(f"unknown firmware {firmware!r}")
-    # signal=off: Ctrl-C goes to the guest instead of killing QEMU.
+    # signal=off: Ctrl-C goes to the guest instead of killing QEMU; mux=on makes
+    # Ctrl-A the escape key of QEMU (Ctrl-A X quits).
     return cmd + ["-drive", f"if=none,id=disk0,format=raw,file={disk}",
                   "-device", "virtio-blk-pci,drive=disk0",
                   "-nic", "none", "-display", "none", "-monitor", "none", "-no-reboot",
-                  "-chardev", "stdio,id=con0,signal=off", "-serial", "chardev:con0"]
+                  "-chardev", "stdio,id=con0,signal=off,mux=on", "-serial", "chardev:con0"]
 
 
 def main():

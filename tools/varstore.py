@@ -78,12 +78,12 @@ def _efivarfs(path):
     return {key(m.group(1), m.group(2)): (m.group(2), struct.unpack_from("<I", d)[0], d[4:])}
 
 
-def _esp_file(image, name):
+def _uboot_disk(image):
+    """U-Boot's store on a disk's ESP. U-Boot writes the file only once it sets a
+    non-volatile variable, so a missing file is an empty store."""
     esp = next(p for p in mkdisk.geometry(image)["partitions"] if p["type"] == ESP_TYPE)
-    d = mkdisk.get_file(image, esp["number"], name)
-    if d is None:
-        raise ValueError(f"{image}: no {name} on the ESP")
-    return d
+    d = mkdisk.get_file(image, esp["number"], "ubootefi.var")
+    return {} if d is None else _uboot(d)
 
 
 def read_store(path):
@@ -99,7 +99,7 @@ def read_store(path):
     with open(path, "rb") as f:
         head = f.read(1024)
     if head[512:520] == b"EFI PART":
-        return _uboot(_esp_file(path, "ubootefi.var"))
+        return _uboot_disk(path)
     with open(path, "rb") as f:
         d = f.read()
     if d[40:44] == b"_FVH":

@@ -36,6 +36,10 @@ STEP_TIMEOUT = 30
 FIRMWARE_RESUMES = {"edk2": rb"BdsDxe: (loading|starting) Boot[0-9A-F]{4}",
                     "uboot": rb"EFI LOAD FAILED: continuing\.\.\."}
 
+# What each firmware prints when its boot manager starts a Boot#### entry.
+ENTRY_STARTS = {"edk2": 'BdsDxe: starting Boot{number:04X} "{description}"',
+                "uboot": "Booting: {description}"}
+
 # EFI colour numbers (black, blue, green, cyan, red, magenta, brown, grey) as ANSI ones.
 _ANSI_COLOUR = [0, 4, 2, 6, 1, 5, 3, 7]
 

@@ -6,6 +6,7 @@ import expected
 import harness
 import varstore
 from dialogue import start, to_closing_prompt
+from storediff import boot_changes, order
 from testprograms import LOADER_PATH, loader_load_options, set_variables
 
 @harness.only("edk2")
@@ -16,7 +17,7 @@ def reader_decodes_first_boot_entries(m):
     m.expect_exit(0)
     store = m.variables()
     # A fresh EDK2 store gets its three entries on the first boot.
-    assert store["BootOrder"][1:] == (7, bytes.fromhex("000001000200")), store.get("BootOrder")
+    assert store["BootOrder"][1:] == (7, order([0, 1, 2])), store.get("BootOrder")
     options = {n: varstore.decode_load_option(store[n][2]) for n in ("Boot0000", "Boot0001", "Boot0002")}
     assert options["Boot0000"]["description"] == "UiApp"
     assert options["Boot0000"]["file_paths"][0].startswith("Fv("), options["Boot0000"]
@@ -25,23 +26,24 @@ def reader_decodes_first_boot_entries(m):
 
 
 def planted_entry_boots_with_its_optional_data(m):
-    geometry = m.geometry
-    loader = expected.short_path(expected.partition(geometry, 1), LOADER_PATH)
-    boot_volume = expected.short_path(expected.partition(geometry, 3), "Ixo")
+    loader = expected.short_path(expected.partition(m.geometry, 1), LOADER_PATH)
+    boot_volume = expected.short_path(expected.partition(m.geometry, 3), "Ixo")
     option = expected.bvsrd_option("planted", loader, boot_volume, "KFS", as_file_path=False)
-    set_variables(m, {"Boot0003": (7, option), "BootNext": (7, bytes.fromhex("0300"))})
+    set_variables(m, {"Boot0003": (7, option), "BootNext": (7, order([3]))})
+    planted = m.variables()
+    assert planted["Boot0003"][1:] == (7, option)
     m.boot()
+    m.expect(harness.ENTRY_STARTS[m.firmware].format(number=3, description="planted"),
+             timeout=harness.BOOT_TIMEOUT)
     received = loader_load_options(m)
     m.expect_exit(0)
     assert received == boot_volume + bytes.fromhex("0020"), received.hex()
-    store = m.variables()
-    assert store["Boot0003"][1:] == (7, option)
-    assert "BootNext" not in store, "the firmware must consume BootNext"
+    # The firmware consumes BootNext and leaves everything else as it was.
+    assert boot_changes(planted, m.variables()) == {"BootNext": ((7, order([3])), None)}
     decoded = varstore.decode_load_option(option)
-    assert decoded["bvsrd"]["placement"] == "OptionalData", decoded
     assert decoded["file_paths"] == [
         "HD(1,GPT,C0DE0001-E5B0-4A1E-8D1A-0123456789AB,0x800,0x10000)/" + LOADER_PATH], decoded
-
+    assert decoded["bvsrd"]["placement"] == "OptionalData", decoded
 
 if __name__ == "__main__":
     harness.run([reader_decodes_first_boot_entries, planted_entry_boots_with_its_optional_data])

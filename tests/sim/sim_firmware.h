@@ -177,3 +177,27 @@ struct SimVariableStore {
 SimVariableStore &VariablesOf(SimFirmware &Fw);
 // Option numbers as BootOrder holds them: little-endian UINT16 each.
 std::vector<UINT8> OptionNumberBytes(const std::vector<UINT16> &Numbers);
+
+// ---- Volumes, block devices and device paths (sim_volumes.cpp)
+
+// Device path bytes made of real nodes; join nodes with +.
+typedef std::vector<UINT8> SimPath;
+SimPath PciRootNode(UINT32 Uid);
+SimPath PciNode(UINT8 Device, UINT8 Function);
+SimPath HardDriveNode(UINT32 Partition, UINT64 StartLba, UINT64 SizeLba);  // GPT, GUID signature
+SimPath FilePathNode(const std::u16string &Name);
+SimPath EndInstanceNode();
+SimPath EndNode();
+SimPath operator+(SimPath Left, const SimPath &Right);
+
+// A volume that the firmware reads: Simple File System and Block I/O, and,
+// unless Path is empty, a Device Path whose text is Text. Open finds exactly
+// the names in Files (relative to the root); OpenVolume and Open fail through
+// SimCall::OpenVolume and SimCall::FileOpen, the text through
+// SimCall::ConvertDevicePathToText.
+EFI_HANDLE AddVolume(SimFirmware &Fw, const SimPath &Path, const std::u16string &Text,
+                     const std::set<std::u16string> &Files = {});
+// A block device that carries no file system the firmware reads.
+EFI_HANDLE AddBlockDevice(SimFirmware &Fw, const SimPath &Path, const std::u16string &Text);
+// Root directories and files the application opened and has not closed.
+size_t OpenFileCount(SimFirmware &Fw);

@@ -1,4 +1,223 @@
-// Volumes, block devices and device paths of the simulated firmware.
+// Volumes, block devices and the two device path protocols of the simulated
+// firmware. Device paths are real node bytes; a volume's files are names that
+// Open finds exactly as given, relative to the root directory.
+#include <algorithm>
+#include <memory>
+
 #include "sim_firmware.h"
 
-void InstallSimVolumes(SimFirmware &) {}
+#define CALLER __builtin_return_address(0)
+
+struct SimVolume {
+  EFI_SIMPLE_FILE_SYSTEM_PROTOCOL FileSystem;  // first: OpenVolume's This leads back here
+  std::set<std::u16string> Files;
+};
+
+struct SimFile {
+  EFI_FILE_PROTOCOL Protocol;  // first: Open's and Close's This lead back here
+  SimVolume *Volume;
+};
+
+struct SimVolumeStore {
+  std::vector<std::unique_ptr<SimVolume>> Volumes;
+  std::vector<std::unique_ptr<SimPath>> Paths;  // the bytes behind each Device Path protocol
+  std::map<const void *, std::u16string> Texts;
+  std::vector<std::unique_ptr<SimFile>> Files;
+  std::set<EFI_FILE_PROTOCOL *> OpenFiles;
+  EFI_DEVICE_PATH_TO_TEXT_PROTOCOL DevicePathToText{};
+  EFI_DEVICE_PATH_UTILITIES_PROTOCOL Utilities{};
+  UINT8 BlockIo = 0;  // never called: its GUID only marks block devices
+};
+
+static std::map<const SimFirmware *, SimVolumeStore> Stores;
+
+static SimFirmware &Sim() { return *SimFirmware::Current; }
+static SimVolumeStore &Store() { return Stores[SimFirmware::Current]; }
+
+// ---- Device path nodes
+
+static SimPath Node(UINT8 Type, UINT8 SubType, const SimPath &Data) {
+  UINTN Length = 4 + Data.size();
+  SimPath Bytes = {Type, SubType, (UINT8)(Length & 0xFF), (UINT8)(Length >> 8)};
+  Bytes.insert(Bytes.end(), Data.begin(), Data.end());
+  return Bytes;
+}
+
+static void PutLittleEndian(SimPath &Bytes, UINT64 Value, int Count) {
+  for (int I = 0; I < Count; I++) Bytes.push_back((UINT8)(Value >> (8 * I)));
+}
+
+SimPath PciRootNode(UINT32 Uid) {
+  SimPath Data;
+  PutLittleEndian(Data, 0x0A0341D0, 4);  // EISA id of PNP0A03
+  PutLittleEndian(Data, Uid, 4);
+  return Node(0x02, 0x01, Data);
+}
+
+SimPath PciNode(UINT8 Device, UINT8 Function) { return Node(0x01, 0x01, {Function, Device}); }
+
+SimPath HardDriveNode(UINT32 Partition, UINT64 StartLba, UINT64 SizeLba) {
+  SimPath Data;
+  PutLittleEndian(Data, Partition, 4);
+  PutLittleEndian(Data, StartLba, 8);
+  PutLittleEndian(Data, SizeLba, 8);
+  for (int I = 0; I < 16; I++) Data.push_back((UINT8)(0xA0 + Partition + I));  // GPT GUID
+  Data.push_back(0x02);  // GPT partition table
+  Data.push_back(0x02);  // GUID signature
+  return Node(MEDIA_DEVICE_PATH, MEDIA_HARDDRIVE_DP, Data);
+}
+
+SimPath FilePathNode(const std::u16string &Name) {
+  SimPath Data;
+  for (CHAR16 C : Name) PutLittleEndian(Data, C, 2);
+  PutLittleEndian(Data, 0, 2);
+  return Node(MEDIA_DEVICE_PATH, MEDIA_FILEPATH_DP, Data);
+}
+
+SimPath EndInstanceNode() {
+  return Node(END_DEVICE_PATH_TYPE, END_INSTANCE_DEVICE_PATH_SUBTYPE, {});
+}
+SimPath EndNode() { return Node(END_DEVICE_PATH_TYPE, END_ENTIRE_DEVICE_PATH_SUBTYPE, {}); }
+
+SimPath operator+(SimPath Left, const SimPath &Right) {
+  Left.insert(Left.end(), Right.begin(), Right.end());
+  return Left;
+}
+
+// ---- Handles
+
+static void InstallDevicePath(SimFirmware &Fw, EFI_HANDLE Handle, const SimPath &Path,
+                              const std::u16string &Text) {
+  if (Path.empty()) return;  // a handle without a Device Path protocol
+  SimVolumeStore &S = Stores[&Fw];
+  S.Paths.push_back(std::make_unique<SimPath>(Path));
+  S.Texts[S.Paths.back()->data()] = Text;
+  Fw.Install(Handle, EFI_DEVICE_PATH_PROTOCOL_GUID, S.Paths.back()->data());
+}
+
+static EFI_STATUS EFIAPI SimOpenVolume(EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *, EFI_FILE_PROTOCOL **);
+
+EFI_HANDLE AddVolume(SimFirmware &Fw, const SimPath &Path, const std::u16string &Text,
+                     const std::set<std::u16string> &Files) {
+  SimVolumeStore &S = Stores[&Fw];
+  S.Volumes.push_back(std::make_unique<SimVolume>());
+  SimVolume *Volume = S.Volumes.back().get();
+  Volume->FileSystem.OpenVolume = SimOpenVolume;
+  Volume->Files = Files;
+  // A partition that the firmware reads is also a block device, as on real machines.
+  EFI_HANDLE Handle = AddBlockDevice(Fw, Path, Text);
+  Fw.Install(Handle, EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_GUID, &Volume->FileSystem);
+  return Handle;
+}
+
+EFI_HANDLE AddBlockDevice(SimFirmware &Fw, const SimPath &Path, const std::u16string &Text) {
+  EFI_HANDLE Handle = Fw.NewHandle();
+  Fw.Install(Handle, EFI_BLOCK_IO_PROTOCOL_GUID, &Stores[&Fw].BlockIo);
+  InstallDevicePath(Fw, Handle, Path, Text);
+  return Handle;
+}
+
+// ---- Files
+
+size_t OpenFileCount(SimFirmware &Fw) { return Stores[&Fw].OpenFiles.size(); }
+
+static EFI_STATUS EFIAPI SimFileOpen(EFI_FILE_PROTOCOL *, EFI_FILE_PROTOCOL **, const CHAR16 *,
+                                     UINT64, UINT64);
+static EFI_STATUS EFIAPI SimFileClose(EFI_FILE_PROTOCOL *);
+
+static EFI_FILE_PROTOCOL *NewOpenFile(SimVolume *Volume) {
+  Store().Files.push_back(std::make_unique<SimFile>());
+  SimFile *File = Store().Files.back().get();
+  File->Protocol.Open = SimFileOpen;
+  File->Protocol.Close = SimFileClose;
+  File->Volume = Volume;
+  Store().OpenFiles.insert(&File->Protocol);
+  return &File->Protocol;
+}
+
+static EFI_STATUS EFIAPI SimOpenVolume(EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *This,
+                                       EFI_FILE_PROTOCOL **Root) {
+  Sim().Record(SimCall::OpenVolume, CALLER);
+  EFI_STATUS Status;
+  if (Sim().ShouldFail(SimCall::OpenVolume, &Status)) return Status;
+  *Root = NewOpenFile(reinterpret_cast<SimVolume *>(This));
+  return EFI_SUCCESS;
+}
+
+static EFI_STATUS EFIAPI SimFileOpen(EFI_FILE_PROTOCOL *This, EFI_FILE_PROTOCOL **NewHandle,
+                                     const CHAR16 *FileName, UINT64 OpenMode, UINT64 Attributes) {
+  Sim().Record(SimCall::FileOpen, CALLER);
+  EFI_STATUS Status;
+  if (Sim().ShouldFail(SimCall::FileOpen, &Status)) return Status;
+  if (OpenMode != EFI_FILE_MODE_READ || Attributes != 0) return EFI_INVALID_PARAMETER;
+  SimVolume *Volume = reinterpret_cast<SimFile *>(This)->Volume;
+  if (Volume->Files.count(FileName) == 0) return EFI_NOT_FOUND;
+  *NewHandle = NewOpenFile(Volume);
+  return EFI_SUCCESS;
+}
+
+static EFI_STATUS EFIAPI SimFileClose(EFI_FILE_PROTOCOL *This) {
+  if (Store().OpenFiles.erase(This) == 0) Sim().PoolErrors.push_back("close of a file not open");
+  return EFI_SUCCESS;
+}
+
+// ---- Device path protocols
+
+static CHAR16 *EFIAPI SimConvertDevicePathToText(const EFI_DEVICE_PATH_PROTOCOL *Path,
+                                                 BOOLEAN DisplayOnly, BOOLEAN AllowShortcuts) {
+  Sim().Record(SimCall::ConvertDevicePathToText, CALLER);
+  EFI_STATUS Status;
+  if (Sim().ShouldFail(SimCall::ConvertDevicePathToText, &Status)) return nullptr;
+  auto Found = Store().Texts.find(Path);
+  std::u16string Text = Found == Store().Texts.end() ? u"?" : Found->second;
+  if (!DisplayOnly || !AllowShortcuts) Text += u" (long form)";
+  auto *Out = static_cast<CHAR16 *>(Sim().Allocate((Text.size() + 1) * sizeof(CHAR16)));
+  for (size_t I = 0; I <= Text.size(); I++) Out[I] = Text.c_str()[I];
+  return Out;
+}
+
+static UINTN NodeLength(const UINT8 *Node) { return Node[2] | (Node[3] << 8); }
+
+// Size through the end-of-entire-path node; 0 for a malformed path.
+static UINTN PathSize(const EFI_DEVICE_PATH_PROTOCOL *Path) {
+  const UINT8 *Bytes = reinterpret_cast<const UINT8 *>(Path);
+  UINTN Size = 0;
+  for (;;) {
+    const UINT8 *Node = Bytes + Size;
+    if (NodeLength(Node) < 4) return 0;
+    Size += NodeLength(Node);
+    if (Node[0] == END_DEVICE_PATH_TYPE && Node[1] == END_ENTIRE_DEVICE_PATH_SUBTYPE) return Size;
+  }
+}
+
+static UINTN EFIAPI SimGetDevicePathSize(const EFI_DEVICE_PATH_PROTOCOL *Path) {
+  Sim().Record(SimCall::GetDevicePathSize, CALLER);
+  EFI_STATUS Status;
+  if (Sim().ShouldFail(SimCall::GetDevicePathSize, &Status)) return 0;
+  return Path == nullptr ? 0 : PathSize(Path);
+}
+
+static EFI_DEVICE_PATH_PROTOCOL *EFIAPI SimAppendDeviceNode(const EFI_DEVICE_PATH_PROTOCOL *Path,
+                                                            const EFI_DEVICE_PATH_PROTOCOL *Node) {
+  Sim().Record(SimCall::AppendDeviceNode, CALLER);
+  EFI_STATUS Status;
+  if (Sim().ShouldFail(SimCall::AppendDeviceNode, &Status)) return nullptr;
+  const UINT8 *Front = reinterpret_cast<const UINT8 *>(Path);
+  UINTN FrontSize = Path == nullptr ? 0 : PathSize(Path) - 4;
+  SimPath Joined(Front, Front + FrontSize);
+  const UINT8 *NodeBytes = reinterpret_cast<const UINT8 *>(Node);
+  Joined.insert(Joined.end(), NodeBytes, NodeBytes + NodeLength(NodeBytes));
+  Joined = Joined + EndNode();
+  void *Out = Sim().Allocate(Joined.size());
+  std::copy(Joined.begin(), Joined.end(), static_cast<UINT8 *>(Out));
+  return static_cast<EFI_DEVICE_PATH_PROTOCOL *>(Out);
+}
+
+void InstallSimVolumes(SimFirmware &Fw) {
+  SimVolumeStore &S = Stores[&Fw] = SimVolumeStore();
+  S.DevicePathToText.ConvertDevicePathToText = SimConvertDevicePathToText;
+  S.Utilities.GetDevicePathSize = SimGetDevicePathSize;
+  S.Utilities.AppendDeviceNode = SimAppendDeviceNode;
+  Fw.InstallGlobal(EFI_DEVICE_PATH_TO_TEXT_PROTOCOL_GUID, &S.DevicePathToText);
+  Fw.InstallGlobal(EFI_DEVICE_PATH_UTILITIES_PROTOCOL_GUID, &S.Utilities);
+}

@@ -1,0 +1,6 @@
+// Dialogue step 6: the EFI_LOAD_OPTION record that becomes the data of the
+// new Boot#### variable, with the BVSRD when a Boot Volume was chosen.
+#pragma once
+#include "app/dialog_state.h"
+
+BOOLEAN BuildLoadOption(DialogState *State);

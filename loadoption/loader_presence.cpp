@@ -1,0 +1,43 @@
+#include "loadoption/loader_presence.h"
+
+#include "app/firmware_context.h"
+#include "console/output.h"
+
+static BOOLEAN OpenLoaderFile(EFI_FILE_PROTOCOL *Root, const CHAR16 *Path) {
+  EFI_FILE_PROTOCOL *File = nullptr;
+  EFI_STATUS Status = Root->Open(Root, &File, Path, EFI_FILE_MODE_READ, 0);
+  if (Status == EFI_NOT_FOUND) {
+    ReportErrorText(
+        u"E: The file, you specified is not found. Check File Path again and rerun.\r\n");
+    return FALSE;
+  }
+  if (Status != EFI_SUCCESS) {
+    ReportError(u"E: Open file error, S: ", Status);
+    return FALSE;
+  }
+  Print(u"Success!\r\n");
+  File->Close(File);
+  return TRUE;
+}
+
+BOOLEAN CheckLoaderPresence(EFI_HANDLE homevolh, const CHAR16 *Path) {
+  EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *FileSystem = nullptr;
+  EFI_STATUS Status = gFirmware.BootServices->OpenProtocol(
+      homevolh, &EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_GUID, (VOID **)&FileSystem, gFirmware.ImageHandle,
+      nullptr, EFI_OPEN_PROTOCOL_GET_PROTOCOL);
+  if (Status != EFI_SUCCESS) {
+    ReportError(u"E: Failed to open SFSP on the homevolh, S: ", Status);
+    return FALSE;
+  }
+  EFI_FILE_PROTOCOL *Root = nullptr;
+  Status = FileSystem->OpenVolume(FileSystem, &Root);
+  if (Status != EFI_SUCCESS) {
+    ReportError(u"E: Failed to OpenVolume on the Home Volume, S: ", Status);
+    return FALSE;
+  }
+  BOOLEAN Present = OpenLoaderFile(Root, Path);
+  // Nothing later needs the root directory; an open handle would only pin
+  // the volume in the firmware's file system driver.
+  Root->Close(Root);
+  return Present;
+}

@@ -1,0 +1,54 @@
+#include "volumes/home_volume.h"
+
+#include "app/firmware_context.h"
+#include "console/input.h"
+#include "console/output.h"
+#include "volumes/listing.h"
+
+// Every handle keeps its position as its number, shown or not, so that the
+// numbers stay the same for the Boot Volume question later on.
+static void ListVolumes(const DialogState *State) {
+  for (UINTN Position = 0; Position < State->SfsHandleCount; Position++) {
+    EFI_DEVICE_PATH_PROTOCOL *Path = OpenListedDevicePath(State->SfsHandles[Position]);
+    if (Path != nullptr) {
+      PrintListEntry(Position, Path, State->DevicePathToText);
+    }
+  }
+}
+
+BOOLEAN ChooseHomeVolume(DialogState *State) {
+  EFI_BOOT_SERVICES *BootServices = gFirmware.BootServices;
+  EFI_STATUS Status =
+      BootServices->LocateHandleBuffer(ByProtocol, &EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_GUID, nullptr,
+                                       &State->SfsHandleCount, &State->SfsHandles);
+  if (Status != EFI_SUCCESS) {
+    ReportError(u"E: locating handles with SFSP, S: ", Status);
+    return FALSE;
+  }
+  PrintHighlighted(u"Found ", State->SfsHandleCount, u" handles (hex), supporting SFSP.");
+
+  Status = BootServices->LocateProtocol(&EFI_DEVICE_PATH_TO_TEXT_PROTOCOL_GUID, nullptr,
+                                        (VOID **)&State->DevicePathToText);
+  if (Status != EFI_SUCCESS) {
+    ReportError(u"E: locating DPTTP, S: ", Status);
+    return FALSE;
+  }
+  ListVolumes(State);
+
+  // The limit is the whole list: a volume left out of it can still be chosen.
+  Status = GetIndexFromUser(u"\r\nEnter the index for Home Volume (Loader home): ",
+                            &State->HomeIndex, State->SfsHandleCount);
+  if (Status != EFI_SUCCESS) {
+    ReportError(u"E: user fail to pick the Home Volume, S: ", Status);
+    return FALSE;
+  }
+  State->homevolh = State->SfsHandles[State->HomeIndex];
+  Status = BootServices->OpenProtocol(State->homevolh, &EFI_DEVICE_PATH_PROTOCOL_GUID,
+                                      (VOID **)&State->homevoldp, gFirmware.ImageHandle, nullptr,
+                                      EFI_OPEN_PROTOCOL_GET_PROTOCOL);
+  if (Status != EFI_SUCCESS) {
+    ReportError(u"E: on opening Device Path on homevolh, S: ", Status);
+    return FALSE;
+  }
+  return TRUE;
+}
