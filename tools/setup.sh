@@ -1,0 +1,22 @@
+#!/bin/sh
+# Installs the Debian packages that building, running and testing need.
+# Safe to run again: only missing packages are installed.
+set -eu
+
+PACKAGES="cmake make clang lld llvm libclang-rt-14-dev googletest libgtest-dev libgmock-dev
+qemu-system-arm qemu-efi-aarch64 u-boot-qemu gdisk dosfstools mtools
+python3 python3-pexpect file"
+
+missing=""
+for package in $PACKAGES; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $package"
+  fi
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
+echo "Installing:$missing"
+$SUDO apt-get update -qq
+# shellcheck disable=SC2086
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing
