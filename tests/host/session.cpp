@@ -20,7 +20,7 @@ TypicalMachine AddTypicalMachine(SimFirmware &Fw) {
   return Machine;
 }
 
-std::string PickHomeVolume(const std::string &Index) { return Index + "\r"; }
+std::string PickHomeVolume(const std::string &Index) { return Index + "\rn"; }
 
 std::string TypicalSession(const std::string &Index, const std::string &Description,
                            const std::string &Loader) {

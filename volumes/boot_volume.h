@@ -1,0 +1,7 @@
+// Dialogue step 2: whether the load option carries a Boot Volume System Root
+// Descriptor (BVSRD), where it is stored, and which volume is the Boot Volume
+// (OS home) with its file-system type code.
+#pragma once
+#include "app/dialog_state.h"
+
+BOOLEAN ChooseBootVolume(DialogState *State);
