@@ -45,3 +45,8 @@ def bvsrd_option(description, loader_path, boot_path, fs_type, as_file_path):
     if as_file_path:
         return load_option(description, [loader_path, boot_path], code)
     return load_option(description, [loader_path], boot_path + code)
+
+
+def hd_text(part):
+    """The HD() node as the firmware's device path text shows it (EDK2's letter case)."""
+    return f"HD({part['number']},GPT,{part['guid'].upper()},0x{part['start']:X},0x{part['size']:X})"

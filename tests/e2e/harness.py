@@ -40,18 +40,27 @@ FIRMWARE_RESUMES = {"edk2": rb"BdsDxe: (loading|starting) Boot[0-9A-F]{4}",
 ENTRY_STARTS = {"edk2": 'BdsDxe: starting Boot{number:04X} "{description}"',
                 "uboot": "Booting: {description}"}
 
-# EFI colour numbers (black, blue, green, cyan, red, magenta, brown, grey) as ANSI ones.
-_ANSI_COLOUR = [0, 4, 2, 6, 1, 5, 3, 7]
+# EFI colour numbers (black, blue, green, cyan, red, magenta, brown, grey) in
+# ANSI order; the mapping is its own inverse.
+_EFI_ANSI = [0, 4, 2, 6, 1, 5, 3, 7]
 
 
-def sgr(attribute, firmware):
-    """The escape sequence by which the serial console shows SetAttribute(attribute):
-    EDK2 sends three sequences, U-Boot one combined sequence."""
-    bold = 1 if attribute & 0x08 else 0
-    fg, bg = _ANSI_COLOUR[attribute & 0x07], _ANSI_COLOUR[(attribute >> 4) & 0x07]
-    if firmware == "edk2":
-        return f"\x1b[{bold}m\x1b[3{fg}m\x1b[4{bg}m".encode()
-    return f"\x1b[{bold};3{fg};4{bg}m".encode()
+def colour_at(console, index):
+    """The EFI attribute in force at console[index], replayed from every SGR
+    sequence before it. EDK2 sends three sequences per SetAttribute, U-Boot
+    one combined sequence; EDK2 sends nothing when the colour does not change."""
+    bold, fg, bg = 0, 7, 0
+    for params in re.findall(rb"\x1b\[([0-9;]*)m", console[:index]):
+        for p in [int(x or 0) for x in params.split(b";")]:
+            if p == 0:
+                bold, fg, bg = 0, 7, 0
+            elif p == 1:
+                bold = 1
+            elif 30 <= p <= 37:
+                fg = p - 30
+            elif 40 <= p <= 47:
+                bg = p - 40
+    return _EFI_ANSI[fg] | bold << 3 | _EFI_ANSI[bg] << 4
 
 
 class Machine:
@@ -69,27 +78,36 @@ class Machine:
         self.log.write(f"\n==== {' '.join(cmd)}\n".encode())
         self.qemu = pexpect.spawn(cmd[0], cmd[1:], timeout=STEP_TIMEOUT)
         self.qemu.logfile_read = self.log
+        self.console = b""  # everything this boot has shown up to the last match
 
     def expect(self, text, attribute=None, timeout=STEP_TIMEOUT):
-        """Wait for text; with an attribute, it must come right after that colour."""
-        pattern = re.escape(text.encode("utf-8"))
-        if attribute is not None:
-            pattern = re.escape(sgr(attribute, self.firmware)) + pattern
-        return self.expect_re(pattern, timeout)
+        """Wait for text; with an attribute, the text must be shown in that colour."""
+        return self.expect_re(re.escape(text.encode("utf-8")), attribute, timeout)
 
-    def expect_re(self, pattern, timeout=STEP_TIMEOUT):
+    def expect_re(self, pattern, attribute=None, timeout=STEP_TIMEOUT):
+        """Wait for a regular expression; the colour, if given, is checked where
+        its first group starts (or the match, without groups)."""
         try:
             self.qemu.expect(pattern, timeout=timeout)
         except (pexpect.TIMEOUT, pexpect.EOF) as e:
             raise AssertionError(f"{type(e).__name__} waiting for {pattern!r}; console ended with:\n"
                                  f"{_printable(self.qemu.before)}") from None
-        return self.qemu.match
+        if pattern is pexpect.EOF:
+            return None
+        match = self.qemu.match
+        start = len(self.console) + len(self.qemu.before)
+        self.console += self.qemu.before + self.qemu.after
+        if attribute is not None:
+            shown = colour_at(self.console, start + match.start(1 if match.re.groups else 0) - match.start())
+            assert shown == attribute, (f"{match.group(0)!r} shown in colour {shown:#04x}, "
+                                        f"not {attribute:#04x}")
+        return match
 
     def send(self, keys):
         self.qemu.send(keys.encode("latin-1"))
 
     def expect_exit(self, status=0, timeout=STEP_TIMEOUT):
-        self.expect_re(pexpect.EOF, timeout)
+        self.expect_re(pexpect.EOF, timeout=timeout)
         self.qemu.close()
         assert self.qemu.exitstatus == status, f"QEMU exit status {self.qemu.exitstatus}, not {status}"
         self.qemu = None
@@ -111,6 +129,11 @@ class Machine:
         """The firmware's non-volatile variables as stored now (QEMU stopped)."""
         assert self.qemu is None, "the store is written back only when QEMU ends"
         return varstore.read_store(self.vars if self.firmware == "edk2" else self.disk)
+
+
+def plain(data):
+    """Console bytes as text without colour sequences."""
+    return re.sub(r"\x1b\[[0-9;]*m", "", data.decode("utf-8", "replace"))
 
 
 def _printable(data):
