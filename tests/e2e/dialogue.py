@@ -3,6 +3,7 @@ its texts and colours, and the roads that lead a run through the dialogue.
 When the dialogue gains a step, the roads here gain it too, and every
 scenario keeps reaching the point it tests."""
 import re
+from typing import NamedTuple
 
 from harness import BOOT_TIMEOUT, plain
 
@@ -18,6 +19,13 @@ VOLUME_COUNT = " handles (hex), supporting SFSP."
 HOME_PROMPT = "Enter the index for Home Volume (Loader home): "
 WRONG_INDEX = 'Wrong index, type "y" for trying again: '
 NO_HOME_VOLUME = "E: user fail to pick the Home Volume, S: "
+BVSRD_QUESTION = "Do you want to create Boot Volume System Root Descriptor (BVSRD)?"
+PLACEMENT_QUESTION = "Should BVSRD be stored as FilePathList[1] or Optional Data (default)?"
+FAT_QUESTION = "Is Boot Volume (OS home) going to be FAT formatted?"
+FAT_BOOT_PROMPT = "Enter the index as you see it highlighted for Boot Volume: "
+PARTITION_PROMPT = "Type the exact index as you see it highlighted for Boot Volume: "
+FS_TYPE_PROMPT = "1 - KFS, 2 - WFS, 3 - QFS: "
+ROOT_PROMPT = 'Now, type System Root Path (default is "Ixo"):'
 DESCRIPTION_PROMPT = "Now, type Description:"
 LOADER_PROMPT = "Now, type Loader File Path:"
 FOUND = "Success!"
@@ -30,11 +38,22 @@ def start(m):
     m.expect(BANNER, ATTR_BANNER, timeout=BOOT_TIMEOUT)
 
 
-def volumes(m):
-    """Read the volume listing up to the Home Volume question: {number: device path text}."""
-    m.expect(VOLUME_COUNT)
-    m.expect(HOME_PROMPT)
+class Bvsrd(NamedTuple):
+    hd_text: str        # HD() node of the Boot Volume
+    fs_type: str        # "FAT", or "KFS", "WFS", "QFS" for a partition without a file system
+    as_file_path: bool  # FilePathList[1] rather than OptionalData
+    root: str = ""      # system root path as typed; empty takes the default
+
+
+def listing(m, prompt):
+    """Read a numbered listing up to its question: {number: device path text}."""
+    m.expect(prompt)
     return {int(n, 16): text for n, text in re.findall(r"\[([0-9A-F]+)\]:(\S+)", plain(m.qemu.before))}
+
+
+def volumes(m):
+    m.expect(VOLUME_COUNT)
+    return listing(m, HOME_PROMPT)
 
 
 def number_of(listing, hd_text):
@@ -56,15 +75,37 @@ def to_closing_prompt(m):
     m.expect(CLOSING_PROMPT, ATTR_NORMAL)
 
 
-def create_entry(m, home_hd_text, description, loader_path):
-    """The road of a typical run: the volume with that HD() node as Home Volume,
-    then description and loader path. Returns the record size the run shows."""
-    m.send(f"{number_of(volumes(m), home_hd_text):X}\r")
-    m.expect(DESCRIPTION_PROMPT)
-    m.send(description + "\r")
-    m.expect(LOADER_PROMPT)
-    m.send(loader_path + "\r")
+def answer(m, question, key):
+    m.expect(question)
+    m.send(key)
+
+
+def choose_boot_volume(m, sfs_listing, bvsrd):
+    answer(m, BVSRD_QUESTION, "y")
+    answer(m, PLACEMENT_QUESTION, "y" if bvsrd.as_file_path else "n")
+    answer(m, FAT_QUESTION, "y" if bvsrd.fs_type == "FAT" else "n")
+    if bvsrd.fs_type == "FAT":
+        answer(m, FAT_BOOT_PROMPT, f"{number_of(sfs_listing, bvsrd.hd_text):X}\r")
+    else:
+        m.send(f"{number_of(listing(m, PARTITION_PROMPT), bvsrd.hd_text):X}\r")
+        answer(m, FS_TYPE_PROMPT, f"{['FAT', 'KFS', 'WFS', 'QFS'].index(bvsrd.fs_type)}\r")
+
+
+def create_entry(m, home_hd_text, description, loader_path, bvsrd=None):
+    """The road of a run that builds a record: the volume with that HD() node as
+    Home Volume, an optional BVSRD, the description and the loader path.
+    Returns the record size the run shows."""
+    sfs_listing = volumes(m)
+    m.send(f"{number_of(sfs_listing, home_hd_text):X}\r")
+    if bvsrd:
+        choose_boot_volume(m, sfs_listing, bvsrd)
+    else:
+        answer(m, BVSRD_QUESTION, "n")
+    answer(m, DESCRIPTION_PROMPT, description + "\r")
+    answer(m, LOADER_PROMPT, loader_path + "\r")
     m.expect(FOUND)
+    if bvsrd:
+        answer(m, ROOT_PROMPT, bvsrd.root + "\r")
     m.expect("The Load Option size: ")
     size = m.expect_re(rb"([0-9A-F]+)(\x1b\[[0-9;]*m)* bytes \(hexadecimal\)\.", ATTR_HIGHLIGHT)
     return int(size.group(1), 16)
