@@ -1,5 +1,6 @@
 #include "app/dialogue.h"
 
+#include "bootvars/boot_vars.h"
 #include "loadoption/description.h"
 #include "loadoption/load_option.h"
 #include "loadoption/loader_path.h"
@@ -16,6 +17,8 @@ static const DialogStep Steps[] = {
     BuildLoaderPath,
     BuildRootPath,
     BuildLoadOption,
+    ChooseOptionNumber,
+    ConfirmAndWrite,
     nullptr,
 };
 

@@ -27,7 +27,7 @@ std::string TypicalSession(const std::string &Index, const std::string &Descript
   return PickHomeVolume(Index) + Description + "\r" + Loader + "\r";
 }
 
-std::string KeysAfterRecord() { return ""; }
+std::string KeysAfterRecord() { return "n"; }
 
 void RunToClosingPrompt(SimFirmware &Fw) {
   Fw.Type("x");
