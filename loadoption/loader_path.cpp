@@ -4,9 +4,9 @@
 #include "console/colours.h"
 #include "console/input.h"
 #include "console/output.h"
-#include "loadoption/device_path_walk.h"
 #include "loadoption/file_path_node.h"
 #include "loadoption/loader_presence.h"
+#include "loadoption/short_form.h"
 
 // The path is typed straight into the node, so the name the firmware opens
 // and the name stored in the load option are the same characters.
@@ -21,29 +21,11 @@ static UINTN AskLoaderPath(DialogState *State) {
   return Count;
 }
 
-// homevoldpfull is stored the moment it exists, so the clean-up frees it on
-// every later path; homevoldpshort points into it.
-static BOOLEAN CutHomeShortForm(DialogState *State) {
-  EFI_DEVICE_PATH_UTILITIES_PROTOCOL *Utilities = State->DevicePathUtilities;
-  State->homevoldpfull = Utilities->AppendDeviceNode(State->homevoldp, &State->LoaderNode.Header);
-  if (State->homevoldpfull == nullptr) {
-    ReportErrorText(u"E: fail on appending FilePathNode to the Home Volume path.\r\n");
-    return FALSE;
-  }
-  UINTN FullSize = Utilities->GetDevicePathSize(State->homevoldpfull);
-  if (FullSize == 0) {
-    ReportErrorText(u"E: on getting device path size for homevoldpfull.\r\n");
-    return FALSE;
-  }
-  UINTN Skipped = 0;
-  State->homevoldpshort = FindHardDriveNode(State->homevoldpfull, FullSize, &Skipped);
-  if (State->homevoldpshort == nullptr) {
-    ReportErrorText(u"E: on getting device path size for homevoldpshort.\r\n");
-    return FALSE;
-  }
-  State->HomeShortSize = FullSize - Skipped;
-  return TRUE;
-}
+static const ShortFormReports HomeReports = {
+    u"E: fail on appending FilePathNode to the Home Volume path.\r\n",
+    u"E: on getting device path size for homevoldpfull.\r\n",
+    u"E: on getting device path size for homevoldpshort.\r\n",
+};
 
 BOOLEAN BuildLoaderPath(DialogState *State) {
   EFI_STATUS Status = gFirmware.BootServices->LocateProtocol(
@@ -57,7 +39,9 @@ BOOLEAN BuildLoaderPath(DialogState *State) {
     return FALSE;
   }
   FillFilePathHeader(&State->LoaderNode.Header, 2 * Count + 2);
-  if (!CutHomeShortForm(State)) {
+  if (!CutShortForm(State->DevicePathUtilities, State->homevoldp, &State->LoaderNode.Header,
+                    &State->homevoldpfull, &State->homevoldpshort, &State->HomeShortSize,
+                    &HomeReports)) {
     return FALSE;
   }
   if (State->bootvolh == nullptr) {

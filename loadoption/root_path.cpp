@@ -2,8 +2,8 @@
 
 #include "console/input.h"
 #include "console/output.h"
-#include "loadoption/device_path_walk.h"
 #include "loadoption/file_path_node.h"
+#include "loadoption/short_form.h"
 
 static const CHAR16 DefaultRootPath[] = u"Ixo";
 
@@ -22,29 +22,11 @@ static UINTN AskRootPath(DialogState *State) {
   return 2 * Count + 2;
 }
 
-// bootvoldpfull is stored the moment it exists, so the clean-up frees it on
-// every later path; bootvoldpshort points into it.
-static BOOLEAN CutBootShortForm(DialogState *State) {
-  EFI_DEVICE_PATH_UTILITIES_PROTOCOL *Utilities = State->DevicePathUtilities;
-  State->bootvoldpfull = Utilities->AppendDeviceNode(State->bootvoldp, &State->RootNode.Header);
-  if (State->bootvoldpfull == nullptr) {
-    ReportErrorText(u"E: fail on appending FilePathNode to the Boot Volume path.\r\n");
-    return FALSE;
-  }
-  UINTN FullSize = Utilities->GetDevicePathSize(State->bootvoldpfull);
-  if (FullSize == 0) {
-    ReportErrorText(u"E: on getting device path size for bootvoldpfull\r\n");
-    return FALSE;
-  }
-  UINTN Skipped = 0;
-  State->bootvoldpshort = FindHardDriveNode(State->bootvoldpfull, FullSize, &Skipped);
-  if (State->bootvoldpshort == nullptr) {
-    ReportErrorText(u"E: on getting device path size for bootvoldpshort.\r\n");
-    return FALSE;
-  }
-  State->BootShortSize = FullSize - Skipped;
-  return TRUE;
-}
+static const ShortFormReports BootReports = {
+    u"E: fail on appending FilePathNode to the Boot Volume path.\r\n",
+    u"E: on getting device path size for bootvoldpfull\r\n",
+    u"E: on getting device path size for bootvoldpshort.\r\n",
+};
 
 BOOLEAN BuildRootPath(DialogState *State) {
   if (State->bootvolh == nullptr) {
@@ -52,5 +34,7 @@ BOOLEAN BuildRootPath(DialogState *State) {
   }
   UINTN PathBytes = AskRootPath(State);
   FillFilePathHeader(&State->RootNode.Header, PathBytes);
-  return CutBootShortForm(State);
+  return CutShortForm(State->DevicePathUtilities, State->bootvoldp, &State->RootNode.Header,
+                      &State->bootvoldpfull, &State->bootvoldpshort, &State->BootShortSize,
+                      &BootReports);
 }

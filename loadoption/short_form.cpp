@@ -1,0 +1,29 @@
+#include "loadoption/short_form.h"
+
+#include "console/output.h"
+#include "loadoption/device_path_walk.h"
+
+BOOLEAN CutShortForm(EFI_DEVICE_PATH_UTILITIES_PROTOCOL *Utilities,
+                     const EFI_DEVICE_PATH_PROTOCOL *VolumePath,
+                     const EFI_DEVICE_PATH_PROTOCOL *FileNode, EFI_DEVICE_PATH_PROTOCOL **Full,
+                     EFI_DEVICE_PATH_PROTOCOL **Short, UINTN *ShortSize,
+                     const ShortFormReports *Reports) {
+  *Full = Utilities->AppendDeviceNode(VolumePath, FileNode);
+  if (*Full == nullptr) {
+    ReportErrorText(Reports->AppendFailed);
+    return FALSE;
+  }
+  UINTN FullSize = Utilities->GetDevicePathSize(*Full);
+  if (FullSize == 0) {
+    ReportErrorText(Reports->SizeFailed);
+    return FALSE;
+  }
+  UINTN Skipped = 0;
+  *Short = FindHardDriveNode(*Full, FullSize, &Skipped);
+  if (*Short == nullptr) {
+    ReportErrorText(Reports->NoHardDriveNode);
+    return FALSE;
+  }
+  *ShortSize = FullSize - Skipped;
+  return TRUE;
+}
