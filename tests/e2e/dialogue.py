@@ -29,6 +29,10 @@ ROOT_PROMPT = 'Now, type System Root Path (default is "Ixo"):'
 DESCRIPTION_PROMPT = "Now, type Description:"
 LOADER_PROMPT = "Now, type Loader File Path:"
 FOUND = "Success!"
+ANNOUNCE = 'Trying to set "'
+CONFIRM_QUESTION = "Are you sure you want to write the created Load Option"
+CREATED = 'Load Option is created, saved in the FW NV storage and added to "BootOrder". :)'
+ABORTED = "You have aborted Load Option creation."
 CLOSING_PROMPT = "Press <s> to shutdown or anything else (exc. <Enter>) to exit this app."
 
 
@@ -91,10 +95,11 @@ def choose_boot_volume(m, sfs_listing, bvsrd):
         answer(m, FS_TYPE_PROMPT, f"{['FAT', 'KFS', 'WFS', 'QFS'].index(bvsrd.fs_type)}\r")
 
 
-def create_entry(m, home_hd_text, description, loader_path, bvsrd=None):
-    """The road of a run that builds a record: the volume with that HD() node as
-    Home Volume, an optional BVSRD, the description and the loader path.
-    Returns the record size the run shows."""
+def create_entry(m, home_hd_text, description, loader_path, bvsrd=None, confirm="y"):
+    """The road of a run that makes a boot entry, up to the closing prompt: the
+    volume with that HD() node as Home Volume, an optional BVSRD, description
+    and loader path, then the confirmation answered with `confirm`.
+    Returns the record size and the variable name that the run shows."""
     sfs_listing = volumes(m)
     m.send(f"{number_of(sfs_listing, home_hd_text):X}\r")
     if bvsrd:
@@ -108,4 +113,12 @@ def create_entry(m, home_hd_text, description, loader_path, bvsrd=None):
         answer(m, ROOT_PROMPT, bvsrd.root + "\r")
     m.expect("The Load Option size: ")
     size = m.expect_re(rb"([0-9A-F]+)(\x1b\[[0-9;]*m)* bytes \(hexadecimal\)\.", ATTR_HIGHLIGHT)
-    return int(size.group(1), 16)
+    m.expect(ANNOUNCE)
+    name = m.expect_re(rb"(Boot[0-9A-F]{4})", ATTR_HIGHLIGHT).group(1).decode()
+    answer(m, CONFIRM_QUESTION, confirm)
+    if confirm in ("y", "Y"):
+        m.expect(CREATED, ATTR_HIGHLIGHT)
+    else:
+        m.expect(ABORTED, ATTR_ERROR)
+    m.expect(CLOSING_PROMPT, ATTR_NORMAL)
+    return int(size.group(1), 16), name

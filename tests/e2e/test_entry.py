@@ -1,48 +1,92 @@
 #!/usr/bin/python3
-"""Runs that build a boot entry on real firmware: the ESP as Home Volume and
-the test loader as the loader, without and with a BVSRD in each placement.
-The record each run builds must match the one computed from the demo disk's
-geometry."""
+"""Runs that make a boot entry on real firmware, the ESP as Home Volume. The
+new Boot#### must hold the record computed from the demo disk's geometry,
+BootOrder must gain its number at the end, nothing else may change, and the
+entry must start the test loader with the LoadOptions it should."""
 import expected
 import harness
-from dialogue import ATTR_NORMAL, CLOSING_PROMPT, Bvsrd, create_entry, start
-from testprograms import LOADER_PATH
+from dialogue import Bvsrd, create_entry, start
+from storediff import boot_changes, boot_variables, order
+from testprograms import LOADER_PATH, REMOVABLE_BOOT, boot_entry, set_variables
+
+# EDK2's first boot makes Boot0000 to Boot0002 and lists them; U-Boot makes none.
+FIRMWARE_ORDER = {"edk2": [0, 1, 2], "uboot": []}
+APP_PATH = "\\" + REMOVABLE_BOOT.replace("/", "\\")
 
 
-def run_and_check(m, record, description, bvsrd=None):
+def esp(m):
+    return expected.partition(m.geometry, 1)
+
+
+def run(m, record, description, loader_path, bvsrd=None, confirm="y"):
+    """One run of the application that powers off at the end; returns the name it announced."""
     start(m)
-    size = create_entry(m, expected.hd_text(expected.partition(m.geometry, 1)), description,
-                        LOADER_PATH, bvsrd)
+    size, name = create_entry(m, expected.hd_text(esp(m)), description, loader_path, bvsrd, confirm)
     assert size == len(record), f"record of {size:#x} bytes, expected {len(record):#x}"
-    m.expect(CLOSING_PROMPT, ATTR_NORMAL)
     m.send("s")
     m.expect_exit(0)
+    return name
 
 
-def loader(m):
-    return expected.short_path(expected.partition(m.geometry, 1), LOADER_PATH)
+def first_entry(m, record, description, loader_path, bvsrd=None):
+    """A run on a fresh store: the entry takes the lowest number the firmware left free."""
+    number = len(FIRMWARE_ORDER[m.firmware])
+    assert run(m, record, description, loader_path, bvsrd) == f"Boot{number:04X}"
+    store = boot_variables(m.variables())
+    assert store[f"Boot{number:04X}"] == (7, record), store[f"Boot{number:04X}"][1].hex()
+    assert store["BootOrder"] == (7, order(FIRMWARE_ORDER[m.firmware] + [number])), store["BootOrder"]
+    assert set(store) == {f"Boot{n:04X}" for n in FIRMWARE_ORDER[m.firmware] + [number]} | {"BootOrder"}
+    return number
 
 
-def typical_run(m):
-    run_and_check(m, expected.load_option("Test loader", [loader(m)]), "Test loader")
+def declined_then_second_entry(m):
+    # The entry starts the application itself, so that U-Boot, whose boot
+    # manager starts it before the removable-media path, runs the application
+    # again.
+    record = expected.load_option("Again", [expected.short_path(esp(m), APP_PATH)])
+    number = first_entry(m, record, "Again", APP_PATH)
+    before = m.variables()
+    assert run(m, record, "Again", APP_PATH, confirm="n") == f"Boot{number + 1:04X}"
+    assert boot_changes(before, m.variables()) == {}, "a declined run changed variables"
+    assert run(m, record, "Again", APP_PATH) == f"Boot{number + 1:04X}"
+    assert boot_changes(before, m.variables()) == {
+        f"Boot{number + 1:04X}": (None, (7, record)),
+        "BootOrder": (before["BootOrder"][1:], (7, order(FIRMWARE_ORDER[m.firmware] + [number, number + 1])))}
 
 
-def bvsrd_on_a_bare_partition_as_file_path(m):
-    # An empty system root path stands for "Ixo".
+def bvsrd_as_file_path_boots(m):
+    # FilePathList[1] is for the operating system: the loader gets only the code.
     raw = expected.partition(m.geometry, 3)
-    record = expected.bvsrd_option("OS on raw", loader(m), expected.short_path(raw, "Ixo"), "QFS",
-                                   as_file_path=True)
-    run_and_check(m, record, "OS on raw", Bvsrd(expected.hd_text(raw), "QFS", as_file_path=True))
+    loader = expected.short_path(esp(m), LOADER_PATH)
+    record = expected.bvsrd_option("OS on raw", loader, expected.short_path(raw, "Ixo"), "QFS", True)
+    number = first_entry(m, record, "OS on raw", LOADER_PATH, Bvsrd(expected.hd_text(raw), "QFS", True))
+    assert boot_entry(m, number, "OS on raw") == bytes.fromhex("0060")
 
 
-def bvsrd_on_the_fat_data_volume_as_optional_data(m):
+def bvsrd_as_optional_data_boots(m):
     data = expected.partition(m.geometry, 2)
-    record = expected.bvsrd_option("OS on FAT", loader(m), expected.short_path(data, r"\Ixo"), "FAT",
-                                   as_file_path=False)
-    run_and_check(m, record, "OS on FAT",
-                  Bvsrd(expected.hd_text(data), "FAT", as_file_path=False, root=r"\Ixo"))
+    root = expected.short_path(data, r"\Ixo")
+    loader = expected.short_path(esp(m), LOADER_PATH)
+    record = expected.bvsrd_option("OS on FAT", loader, root, "FAT", False)
+    number = first_entry(m, record, "OS on FAT", LOADER_PATH,
+                         Bvsrd(expected.hd_text(data), "FAT", False, root=r"\Ixo"))
+    assert boot_entry(m, number, "OS on FAT") == root + bytes(2)
+
+
+def unlisted_entry_is_kept(m):
+    # A Boot#### that BootOrder does not list still belongs to someone.
+    taken = len(FIRMWARE_ORDER[m.firmware])
+    planted = expected.load_option("planted", [expected.short_path(esp(m), LOADER_PATH)], b"keep me")
+    set_variables(m, {f"Boot{taken:04X}": (7, planted)})
+    before = m.variables()
+    record = expected.load_option("Test loader", [expected.short_path(esp(m), LOADER_PATH)])
+    assert run(m, record, "Test loader", LOADER_PATH) == f"Boot{taken + 1:04X}"
+    after = m.variables()
+    assert after[f"Boot{taken:04X}"] == before[f"Boot{taken:04X}"]
+    assert boot_variables(after)["BootOrder"] == (7, order(FIRMWARE_ORDER[m.firmware] + [taken + 1]))
+    assert boot_variables(after)[f"Boot{taken + 1:04X}"] == (7, record)
 
 
 if __name__ == "__main__":
-    harness.run([typical_run, bvsrd_on_a_bare_partition_as_file_path,
-                 bvsrd_on_the_fat_data_volume_as_optional_data])
+    harness.run([declined_then_second_entry, bvsrd_as_file_path_boots, bvsrd_as_optional_data_boots,
+                 unlisted_entry_is_kept])

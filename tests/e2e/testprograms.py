@@ -3,7 +3,7 @@ writes variables from a command file and resets, and the test loader, which
 prints the LoadOptions it was started with and powers off."""
 import re
 
-from harness import BOOT_TIMEOUT
+from harness import BOOT_TIMEOUT, ENTRY_STARTS
 
 APP = "addbootentry.efi"
 REMOVABLE_BOOT = "EFI/BOOT/BOOTAA64.EFI"
@@ -37,3 +37,21 @@ def loader_load_options(m, timeout=BOOT_TIMEOUT):
     data = bytes.fromhex("".join(re.findall(r"TESTLOADER: LoadOptions ([0-9A-F]+)", report)))
     assert len(data) == size, f"loader printed {len(data)} of {size} bytes"
     return data
+
+
+def boot_entry(m, number, description):
+    """Boot so that the firmware starts Boot####; returns the LoadOptions that
+    the test loader (its target) received. EDK2 would start its own disk entry
+    first, so setvars.efi sets BootNext beforehand. U-Boot's boot manager goes
+    by BootOrder before the removable-media path, so there the entry must come
+    first in BootOrder; setvars.efi could not even run."""
+    if m.firmware == "edk2":
+        set_variables(m, {"BootNext": (7, number.to_bytes(2, "little"))})
+    else:
+        first = int.from_bytes(m.variables()["BootOrder"][2][:2], "little")
+        assert first == number, f"Boot{number:04X} is not first in BootOrder"
+    m.boot()
+    m.expect(ENTRY_STARTS[m.firmware].format(number=number, description=description), timeout=BOOT_TIMEOUT)
+    options = loader_load_options(m)
+    m.expect_exit(0)
+    return options
