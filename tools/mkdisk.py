@@ -37,7 +37,8 @@ ESP_PROGRAMS = {
 }
 DATA_FILES = {"Ixo/readme.txt": b"Ixo: a system root on the second FAT volume.\r\n"}
 
-MTOOLS_ENV = dict(os.environ, MTOOLS_SKIP_CHECK="1", MTOOLS_NO_VFAT="0")
+# The FAT volumes sit at partition offsets that mtools would call odd geometry.
+MTOOLS_ENV = dict(os.environ, MTOOLS_SKIP_CHECK="1")
 
 
 def _run(*cmd):
@@ -59,7 +60,7 @@ def put_files(image, number, files):
     with tempfile.TemporaryDirectory() as tmp:
         for dest, src in files.items():
             parts = dest.split("/")
-            for depth in range(1, len(parts)):
+            for depth in range(1, len(parts)):  # "-D s": a folder already there is fine
                 subprocess.run(["mmd", "-D", "s", "-i", vol, "::/" + "/".join(parts[:depth])],
                                env=MTOOLS_ENV, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             if isinstance(src, bytes):

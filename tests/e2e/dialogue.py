@@ -5,13 +5,13 @@ scenario keeps reaching the point it tests."""
 import re
 from typing import NamedTuple
 
+from expected import FS_TYPE
 from harness import BOOT_TIMEOUT, plain
 
 ATTR_BANNER = 0x30      # black on cyan
 ATTR_NORMAL = 0x03      # cyan on black
 ATTR_HIGHLIGHT = 0x0B   # light cyan
 ATTR_ERROR = 0x0C       # light red
-ATTR_LIST_ERROR = 0x04  # red
 NOT_READY = "8000000000000006"
 
 BANNER = "Let's create our Load Option!"
@@ -92,7 +92,7 @@ def choose_boot_volume(m, sfs_listing, bvsrd):
         answer(m, FAT_BOOT_PROMPT, f"{number_of(sfs_listing, bvsrd.hd_text):X}\r")
     else:
         m.send(f"{number_of(listing(m, PARTITION_PROMPT), bvsrd.hd_text):X}\r")
-        answer(m, FS_TYPE_PROMPT, f"{['FAT', 'KFS', 'WFS', 'QFS'].index(bvsrd.fs_type)}\r")
+        answer(m, FS_TYPE_PROMPT, f"{FS_TYPE[bvsrd.fs_type] >> 13}\r")
 
 
 def create_entry(m, home_hd_text, description, loader_path, bvsrd=None, confirm="y"):
