@@ -1,5 +1,5 @@
-// The variable store of the simulated firmware: size reporting as the UEFI
-// specification describes it, the append flag as U-Boot implements it (no
+// The variable store of the simulated firmware: size reporting as every UEFI
+// firmware does it, the append flag as U-Boot implements it (no
 // append to a variable that does not exist), and no change of attributes
 // on an existing variable, as EDK2 enforces.
 #include <cstring>
