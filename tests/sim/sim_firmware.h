@@ -182,6 +182,8 @@ std::vector<UINT8> OptionNumberBytes(const std::vector<UINT16> &Numbers);
 
 // Device path bytes made of real nodes; join nodes with +.
 typedef std::vector<UINT8> SimPath;
+// No device path that the simulated firmware hands out runs longer.
+const size_t SimPathMaxBytes = 0x10000;
 SimPath PciRootNode(UINT32 Uid);
 SimPath PciNode(UINT8 Device, UINT8 Function);
 SimPath HardDriveNode(UINT32 Partition, UINT64 StartLba, UINT64 SizeLba);  // GPT, GUID signature

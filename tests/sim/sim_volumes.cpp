@@ -178,16 +178,19 @@ static CHAR16 *EFIAPI SimConvertDevicePathToText(const EFI_DEVICE_PATH_PROTOCOL 
 
 static UINTN NodeLength(const UINT8 *Node) { return Node[2] | (Node[3] << 8); }
 
-// Size through the end-of-entire-path node; 0 for a malformed path.
+// Size through the end-of-entire-path node; 0 for a malformed path. Reads
+// no more than SimPathMaxBytes: a malformed path is handed out in a buffer
+// that large (zero-filled after its bytes), a well-formed one ends before.
 static UINTN PathSize(const EFI_DEVICE_PATH_PROTOCOL *Path) {
   const UINT8 *Bytes = reinterpret_cast<const UINT8 *>(Path);
   UINTN Size = 0;
-  for (;;) {
+  while (SimPathMaxBytes - Size >= 4) {
     const UINT8 *Node = Bytes + Size;
-    if (NodeLength(Node) < 4) return 0;
+    if (NodeLength(Node) < 4 || NodeLength(Node) > SimPathMaxBytes - Size) return 0;
     Size += NodeLength(Node);
     if (Node[0] == END_DEVICE_PATH_TYPE && Node[1] == END_ENTIRE_DEVICE_PATH_SUBTYPE) return Size;
   }
+  return 0;
 }
 
 static UINTN EFIAPI SimGetDevicePathSize(const EFI_DEVICE_PATH_PROTOCOL *Path) {
@@ -203,7 +206,12 @@ static EFI_DEVICE_PATH_PROTOCOL *EFIAPI SimAppendDeviceNode(const EFI_DEVICE_PAT
   EFI_STATUS Status;
   if (Sim().ShouldFail(SimCall::AppendDeviceNode, &Status)) return nullptr;
   const UINT8 *Front = reinterpret_cast<const UINT8 *>(Path);
-  UINTN FrontSize = Path == nullptr ? 0 : PathSize(Path) - 4;
+  UINTN FrontSize = 0;
+  if (Path != nullptr) {
+    FrontSize = PathSize(Path);
+    if (FrontSize == 0) return nullptr;  // malformed: EDK2 answers NULL too
+    FrontSize -= 4;                      // the end node goes after the new node
+  }
   SimPath Joined(Front, Front + FrontSize);
   const UINT8 *NodeBytes = reinterpret_cast<const UINT8 *>(Node);
   Joined.insert(Joined.end(), NodeBytes, NodeBytes + NodeLength(NodeBytes));
