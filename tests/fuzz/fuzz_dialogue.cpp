@@ -105,6 +105,9 @@ static void BuildFirmware(SimFirmware &Fw, Input &In) {
   // not a failure: the application rightly believes it.
   if (Fault == (UINT8)SimCall::GetVariable && Status == EFI_NOT_FOUND) Status = EFI_DEVICE_ERROR;
   if (Fault < (UINT8)SimCall::Count) Fw.FailCall((SimCall)Fault, Nth, Status);
+  // Narrow screens make typed text wrap, so that backspace meets column 0.
+  UINT8 Columns = In.Byte();
+  if (Columns != 0) Fw.Columns = 8 + Columns % 73;
 }
 
 // What the store looked like and which key answered the confirmation, seen
