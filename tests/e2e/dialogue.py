@@ -91,7 +91,8 @@ def choose_boot_volume(m, sfs_listing, bvsrd):
     if bvsrd.fs_type == "FAT":
         answer(m, FAT_BOOT_PROMPT, f"{number_of(sfs_listing, bvsrd.hd_text):X}\r")
     else:
-        m.send(f"{number_of(listing(m, PARTITION_PROMPT), bvsrd.hd_text):X}\r")
+        m.partition_listing = listing(m, PARTITION_PROMPT)
+        m.send(f"{number_of(m.partition_listing, bvsrd.hd_text):X}\r")
         answer(m, FS_TYPE_PROMPT, f"{FS_TYPE[bvsrd.fs_type] >> 13}\r")
 
 

@@ -58,19 +58,27 @@ def bvsrd_as_file_path_boots(m):
     # FilePathList[1] is for the operating system: the loader gets only the code.
     raw = expected.partition(m.geometry, 3)
     loader = expected.short_path(esp(m), LOADER_PATH)
-    record = expected.bvsrd_option("OS on raw", loader, expected.short_path(raw, "Ixo"), "QFS", True)
-    number = first_entry(m, record, "OS on raw", LOADER_PATH, Bvsrd(expected.hd_text(raw), "QFS", True))
-    assert boot_entry(m, number, "OS on raw") == bytes.fromhex("0060")
+    boot_path = expected.short_path(raw, "Ixo")
+    record = expected.bvsrd_option("OS on raw", loader, boot_path, "WFS", True)
+    assert int.from_bytes(record[4:6], "little") == len(loader) + len(boot_path)
+    assert record[-2:] == bytes([0x00, 0x40])
+    number = first_entry(m, record, "OS on raw", LOADER_PATH, Bvsrd(expected.hd_text(raw), "WFS", True))
+    # The whole disk has no HD() node and the two FAT partitions are offered
+    # as volumes: the bare partition is the only one listed, under its own
+    # Block I/O position (the whole disk comes first in both firmwares' lists).
+    assert len(m.partition_listing) == 1, m.partition_listing
+    assert list(m.partition_listing)[0] > 0, m.partition_listing
+    assert boot_entry(m, number, "OS on raw") == bytes.fromhex("0040")
 
 
 def bvsrd_as_optional_data_boots(m):
+    # Enter alone at the description and at the root path: "Unnamed" and "Ixo".
     data = expected.partition(m.geometry, 2)
-    root = expected.short_path(data, r"\Ixo")
+    root = expected.short_path(data, "Ixo")
     loader = expected.short_path(esp(m), LOADER_PATH)
-    record = expected.bvsrd_option("OS on FAT", loader, root, "FAT", False)
-    number = first_entry(m, record, "OS on FAT", LOADER_PATH,
-                         Bvsrd(expected.hd_text(data), "FAT", False, root=r"\Ixo"))
-    assert boot_entry(m, number, "OS on FAT") == root + bytes(2)
+    record = expected.bvsrd_option("Unnamed", loader, root, "FAT", False)
+    number = first_entry(m, record, "", LOADER_PATH, Bvsrd(expected.hd_text(data), "FAT", False))
+    assert boot_entry(m, number, "Unnamed") == root + bytes(2)
 
 
 def unlisted_entry_is_kept(m):
