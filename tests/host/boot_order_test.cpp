@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <optional>
 
-#include "last_steps.h"
+#include "bootvars/boot_vars.h"
+#include "session.h"
 
 struct ChoiceCase {
   const char *Name;
@@ -61,14 +62,12 @@ TEST_P(OptionNumberChoice, WritesTheRecordUnderTheFreeNumberAndAppendsIt) {
   if (Case.BootOrder) Vars.Put(u"BootOrder", Case.BootOrderAttributes, *Case.BootOrder);
   for (UINT16 N : Case.UnlistedOptions) Vars.Put(OptionName(N), 7, {0xEE, (UINT8)N});
   SimVariableMap Expected = Vars.Entries;
-  Fw.Type("yx");
-
-  ExpectCleanEnd(Fw, RunLastSteps(Fw));
+  RunLastSteps(Fw, "yx");
 
   std::u16string Name = OptionName(Case.Expected);
   std::string Name8(Name.begin(), Name.end());
   EXPECT_EQ(Fw.Screen(), "{NORMAL}" + std::string(Case.BootOrder ? "" : NeedToCreate) +
-                             Announcement(Name8) + SuccessLine + ClosingText);
+                             Announcement(Name8) + SuccessLine + ClosingPrompt);
   ASSERT_EQ(Vars.Writes.size(), 2u);
   EXPECT_EQ(Vars.Writes[0].Name, Name);
   EXPECT_EQ(Vars.Writes[0].Attributes, 7u);
@@ -76,9 +75,9 @@ TEST_P(OptionNumberChoice, WritesTheRecordUnderTheFreeNumberAndAppendsIt) {
   EXPECT_EQ(Vars.Writes[1].Attributes, Case.OrderWriteAttributes);
   EXPECT_EQ(Vars.Writes[1].Data, Bytes({Case.Expected}));
   // Nothing else in the store changed.
-  Expected[{Name, std::string((const char *)&EFI_GLOBAL_VARIABLE_GUID, 16)}] = {7, TestRecord};
-  Expected[{u"BootOrder", std::string((const char *)&EFI_GLOBAL_VARIABLE_GUID, 16)}] = {
-      Case.BootOrder ? Case.BootOrderAttributes : 7, Case.BootOrderAfter};
+  Expected[GlobalKey(Name)] = {7, TestRecord};
+  Expected[GlobalKey(u"BootOrder")] = {Case.BootOrder ? Case.BootOrderAttributes : 7,
+                                       Case.BootOrderAfter};
   EXPECT_TRUE(Vars.Entries == Expected);
 }
 
@@ -110,8 +109,7 @@ TEST(BootOrderRead, RegrowsToExactlyTheReportedSize) {
     SimFirmware Fw;
     SimVariableStore &Vars = VariablesOf(Fw);
     Vars.Put(u"BootOrder", 7, Case.BootOrder);
-    Fw.Type("yx");
-    ExpectCleanEnd(Fw, RunLastSteps(Fw));
+    RunLastSteps(Fw, "yx");
     EXPECT_EQ(BootOrderReadSizes(Vars), Case.Reads) << Case.BootOrder.size();
     EXPECT_NE(Vars.Find(OptionName(Case.Expected)), nullptr) << Case.BootOrder.size();
   }
@@ -124,8 +122,7 @@ TEST(BootOrderRead, VariableGrowingBetweenReadsIsReadAgain) {
   Vars.BeforeRead = [&] {
     if (Vars.Reads.size() == 2) Vars.Put(u"BootOrder", 7, Bytes(NumbersFrom(0, 74)));
   };
-  Fw.Type("yx");
-  ExpectCleanEnd(Fw, RunLastSteps(Fw));
+  RunLastSteps(Fw, "yx");
   EXPECT_EQ(BootOrderReadSizes(Vars), (std::vector<UINTN>{128, 140, 150}));
   EXPECT_NE(Vars.Find(OptionName(0x4B)), nullptr) << "the number comes from the last read";
 }
@@ -222,10 +219,8 @@ TEST_P(StepSevenFails, ReportsAndWritesNothing) {
   SimVariableStore &Vars = VariablesOf(Fw);
   GetParam().Prepare(Fw, Vars);
   SimVariableMap Before = Vars.Entries;
-  Fw.Type("y");  // taken by the closing prompt: the confirmation is never asked
-
-  ExpectCleanEnd(Fw, RunLastSteps(Fw));
-  EXPECT_EQ(Fw.Screen(), GetParam().Screen + ClosingText);
+  RunLastSteps(Fw, "y");  // taken by the closing prompt: the confirmation is never asked
+  EXPECT_EQ(Fw.Screen(), GetParam().Screen + ClosingPrompt);
   EXPECT_TRUE(Vars.Writes.empty());
   EXPECT_TRUE(Vars.Entries == Before);
 }

@@ -3,7 +3,7 @@
 // type code, and every report of the step.
 #include <gtest/gtest.h>
 
-#include "boot_session.h"
+#include "session.h"
 
 static const std::string HomePrompt =
     "\r\nEnter the index for Home Volume (Loader home): {HIGHLIGHT}0{NORMAL}\r\n";
@@ -21,11 +21,6 @@ static const std::string FsTypePrompt =
     "Tell the BV's FS type (you must know it). Setting FAT (0)\r\n"
     "now is wrong. This was handled above and if you're here,you've picked a non-FAT volume. "
     "Only valid values are:\r\n1 - KFS, 2 - WFS, 3 - QFS: ";
-static const std::string Retry = "{ERROR}Wrong index, type \"y\" for trying again: {NORMAL}";
-
-static std::string Typed(const std::string &Digits) {
-  return "{HIGHLIGHT}" + Digits + "{NORMAL}\r\n";
-}
 
 enum class Expect { None, Esp, Data, Os };
 
@@ -61,9 +56,9 @@ TEST(BootVolume, EachAnswerLeadsToItsOutcomeAndRecord) {
   for (const OutcomeCase &Case : Cases) {
     SCOPED_TRACE(Case.Name);
     SimFirmware Fw;
-    BootMachine Machine = AddBootMachine(Fw);
+    Machine M = AddBootMachine(Fw);
     bool Declined = Case.BootVolume == Expect::None;
-    BootRun Run = RunBootDialogue(Fw, BootSession(Case.Step2, Declined ? "" : "\r"));
+    DialogueRun Run = RunDialogueSteps(Fw, BootSession(Case.Step2, Declined ? "" : "\r") + "n");
     EXPECT_EQ(Run.BlockIoHeld, Case.FromBlockIo);
     EXPECT_EQ(CallsOf(Fw, SimCall::LocateHandleBuffer), Case.FromBlockIo ? 2u : 1u);
     EXPECT_EQ(Run.State.BvsrdAsFilePath, Case.AsFilePath);
@@ -71,18 +66,18 @@ TEST(BootVolume, EachAnswerLeadsToItsOutcomeAndRecord) {
     if (Declined) {
       EXPECT_EQ(Run.State.bootvolh, nullptr);
       EXPECT_EQ(Run.Screen.find("System Root Path"), std::string::npos);
-      EXPECT_EQ(Run.Record, ExpectedRecord(Home.size(), Home));
+      EXPECT_EQ(Run.Record, RecordBytes(Home.size(), u"Unnamed", Home));
       continue;
     }
     const SimPath HardDrives[] = {{}, EspHardDrive, DataHardDrive, OsHardDrive};
-    const EFI_HANDLE Handles[] = {nullptr, Machine.Esp, Machine.Data, Machine.Os};
+    const EFI_HANDLE Handles[] = {nullptr, M.Esp, M.Data, M.Os};
     int Which = (int)Case.BootVolume;
     EXPECT_EQ(Run.State.bootvolh, Handles[Which]);
     EXPECT_EQ(Run.State.FsTypeCode, Case.FsTypeCode);
     SimPath Boot = BootShortForm(HardDrives[Which]);
     EXPECT_EQ(Run.BootShort, Boot);
     UINT16 Listed = (UINT16)(Home.size() + (Case.AsFilePath ? Boot.size() : 0));
-    EXPECT_EQ(Run.Record, ExpectedRecord(Listed, Home, Boot, Case.FsTypeCode));
+    EXPECT_EQ(Run.Record, RecordBytes(Listed, u"Unnamed", Home, Boot, Case.FsTypeCode));
   }
 }
 
@@ -90,7 +85,7 @@ TEST(BootVolume, EachAnswerLeadsToItsOutcomeAndRecord) {
 TEST(BootVolume, FatQuestionsAsTheUserSeesThem) {
   SimFirmware Fw;
   AddBootMachine(Fw);
-  BootRun Run = RunBootDialogue(Fw, BootSession("yny1\r"));
+  DialogueRun Run = RunDialogueSteps(Fw, BootSession("yny1\r") + "n");
   EXPECT_NE(Run.Screen.find(HomePrompt + BvsrdQuestion + "y\r\n" + PlacementQuestion + "n\r\n" +
                             FatQuestion + "y\r\n" +
                             "Enter the index as you see it highlighted for Boot Volume: " +
@@ -105,10 +100,8 @@ TEST(BootVolume, FatVolumeWithoutDevicePathIsAcceptedThenFails) {
   SimFirmware Fw;
   AddTypicalMachine(Fw);
   AddVolume(Fw, SimPath(), u"unused");
-  BootRun Run = RunBootDialogue(Fw, "0\ryny2\r");
-  EXPECT_NE(Run.Screen.find("{LIST_ERROR}E: Failed to open Device Path protocol on a handle, S: "
-                            "{NORMAL}8000000000000003\r\n"),
-            std::string::npos);
+  DialogueRun Run = RunDialogueSteps(Fw, "0\ryny2\r");
+  EXPECT_NE(Run.Screen.find(ListLine + "8000000000000003\r\n"), std::string::npos);
   EXPECT_TRUE(EndsWith(Run.Screen, FatQuestion + "y\r\n" +
                                        "Enter the index as you see it highlighted for Boot "
                                        "Volume: " +
@@ -131,11 +124,9 @@ TEST(BootVolume, PartitionListShowsTruePositionsAndLeavesOutTheRest) {
   AddVolume(Fw, DiskPath + DataHardDrive + EndNode(), u"DATA");
   AddBlockDevice(Fw, DiskPath + HardDriveNode(4, 0x62800, 0x800) + EndNode(), u"HIDDEN");
   Fw.FailCall(SimCall::ConvertDevicePathToText, 4, EFI_OUT_OF_RESOURCES);
-  BootRun Run = RunBootDialogue(Fw, "0\rynn6\rn");
+  DialogueRun Run = RunDialogueSteps(Fw, "0\rynn6\rn");
   EXPECT_TRUE(EndsWith(Run.Screen,
-                       FatQuestion + "n\r\n" +
-                           "{LIST_ERROR}E: Failed to open Device Path protocol on a handle, S: "
-                           "{NORMAL}8000000000000003\r\n" +
+                       FatQuestion + "n\r\n" + ListLine + "8000000000000003\r\n" +
                            "\r\n[{HIGHLIGHT}3{NORMAL}]:OS" + PartitionPrompt + Typed("6") + Retry +
                            "n\r\n{ERROR}E: user fail in picking Boot Volume, S: "
                            "8000000000000006\r\n" + ClosingPrompt))
@@ -149,14 +140,14 @@ TEST(BootVolume, PartitionListShowsTruePositionsAndLeavesOutTheRest) {
 // number is accepted though it was never shown.
 TEST(BootVolume, PartitionWithoutTextCanStillBeChosen) {
   SimFirmware Fw;
-  BootMachine Machine = AddBootMachine(Fw);
+  Machine M = AddBootMachine(Fw);
   Fw.FailCall(SimCall::ConvertDevicePathToText, 3, EFI_OUT_OF_RESOURCES);
-  BootRun Run = RunBootDialogue(Fw, BootSession("ynn3\r2\r"));
+  DialogueRun Run = RunDialogueSteps(Fw, BootSession("ynn3\r2\r") + "n");
   EXPECT_NE(Run.Screen.find(FatQuestion + "n\r\n" + PartitionPrompt + Typed("3") + FsTypePrompt +
                             Typed("2") + "Now, type Description:"),
             std::string::npos)
       << Run.Screen;
-  EXPECT_EQ(Run.State.bootvolh, Machine.Os);
+  EXPECT_EQ(Run.State.bootvolh, M.Os);
   EXPECT_EQ(Run.State.FsTypeCode, 0x4000);
 }
 
@@ -196,7 +187,7 @@ TEST(BootVolume, EveryFailureIsReportedAndEndsCleanly) {
     SimFirmware Fw;
     AddBootMachine(Fw, Case.WithOsPartition);
     if (Case.Call != SimCall::Count) Fw.FailCall(Case.Call, Case.Nth, Case.Status);
-    BootRun Run = RunBootDialogue(Fw, "0\r" + Case.Step2);
+    DialogueRun Run = RunDialogueSteps(Fw, "0\r" + Case.Step2);
     EXPECT_TRUE(EndsWith(Run.Screen, Case.ScreenEnd + ClosingPrompt)) << Run.Screen;
   }
 }

@@ -7,7 +7,7 @@
 #include "app/dialog_state.h"
 #include "console/colours.h"
 #include "loadoption/description.h"
-#include "sim_firmware.h"
+#include "session.h"
 
 TEST(Description, EmptyAnswerIsUnnamedAndSizesCountTheNul) {
   const std::string Long31(31, 'd');
@@ -37,15 +37,6 @@ static SimPath Pattern(size_t Size, UINT8 Seed) {
   SimPath Bytes(Size);
   for (size_t I = 0; I < Size; I++) Bytes[I] = (UINT8)(Seed + I);
   return Bytes;
-}
-
-static SimPath Utf16Bytes(const std::u16string &Text) {
-  SimPath Bytes;
-  for (CHAR16 C : Text) {
-    Bytes.push_back((UINT8)(C & 0xFF));
-    Bytes.push_back((UINT8)(C >> 8));
-  }
-  return Bytes + SimPath{0, 0};
 }
 
 struct RecordCase {
@@ -97,17 +88,8 @@ TEST(LoadOption, RecordIsLaidOutByteForByte) {
                                Case.ShownSize + "{NORMAL} bytes (hexadecimal).\r\n")
         << Case.Name;
 
-    SimPath Expected = {0x01,
-                        0x00,
-                        0x00,
-                        0x00,
-                        (UINT8)(Case.ExpectedFilePathListLength & 0xFF),
-                        (UINT8)(Case.ExpectedFilePathListLength >> 8)};
-    Expected = Expected + Utf16Bytes(Description) + Home;
-    if (Case.BootVolume) {
-      Expected =
-          Expected + Boot + SimPath{(UINT8)(Case.FsTypeCode & 0xFF), (UINT8)(Case.FsTypeCode >> 8)};
-    }
+    SimPath Expected =
+        RecordBytes(Case.ExpectedFilePathListLength, Description, Home, Boot, Case.FsTypeCode);
     EXPECT_EQ(State.LoadOptionSize, Case.ExpectedSize) << Case.Name;
     ASSERT_EQ(Expected.size(), Case.ExpectedSize) << Case.Name;
     EXPECT_EQ(SimPath(State.LoadOption, State.LoadOption + State.LoadOptionSize), Expected)

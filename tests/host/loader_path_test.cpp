@@ -3,21 +3,7 @@
 // the typical session builds.
 #include <gtest/gtest.h>
 
-#include "app/dialogue.h"
 #include "session.h"
-
-// The dialogue's own state after the run, with its pool buffers still alive
-// (the simulated firmware frees them when it goes).
-static DialogState RunDialogueSteps(SimFirmware &Fw) {
-  DialogState State = {};
-  Fw.Call([&] { RunDialogue(&State); });
-  return State;
-}
-
-static SimPath Bytes(const void *From, size_t Size) {
-  const UINT8 *First = static_cast<const UINT8 *>(From);
-  return SimPath(First, First + Size);
-}
 
 static const char *TypicalRun =
     "Now, type Loader File Path:\r\n{HIGHLIGHT}\\EFI\\BOOT\\BOOTAA64.EFI{NORMAL}\r\n"
@@ -28,39 +14,29 @@ static const char *TypicalRun =
 TEST(LoaderPath, TypicalSessionBuildsTheRecordFromTheShortForm) {
   SimFirmware Fw;
   AddTypicalMachine(Fw);
-  Fw.Type(TypicalSession() + KeysAfterRecord());
-  RunToClosingPrompt(Fw);
-  EXPECT_NE(Fw.Screen().find(TypicalRun), std::string::npos) << Fw.Screen();
-
-  SimFirmware Again;
-  AddTypicalMachine(Again);
-  Again.Type(TypicalSession());
-  DialogState State = RunDialogueSteps(Again);
+  DialogueRun Run = RunDialogueSteps(Fw, TypicalSession() + "n");
+  EXPECT_NE(Run.Screen.find(TypicalRun), std::string::npos) << Run.Screen;
   // The short form drops PciRoot (12 bytes) and Pci (6): HD, File Path, End.
-  SimPath Short = HardDriveNode(1, 0x800, 0x32000) + FilePathNode(LoaderPath) + EndNode();
-  ASSERT_EQ(State.HomeShortSize, Short.size());
-  EXPECT_EQ(Bytes(State.homevoldpshort, State.HomeShortSize), Short);
-  EXPECT_EQ(State.homevoldpshort, (EFI_DEVICE_PATH_PROTOCOL *)((UINT8 *)State.homevoldpfull + 18));
-  SimPath Record = SimPath{0x01, 0, 0, 0, (UINT8)Short.size(), 0} + Bytes(u"Unnamed", 16) + Short;
-  EXPECT_EQ(Bytes(State.LoadOption, State.LoadOptionSize), Record);
-  EXPECT_EQ(State.LoadOptionSize, 0x76u);
+  const SimPath Short = EspShortForm();
+  EXPECT_EQ(Run.HomeShort, Short);
+  EXPECT_EQ(Run.HomeShortAt, 18);
+  EXPECT_EQ(Run.Record, RecordBytes(Short.size(), u"Unnamed", Short));
+  EXPECT_EQ(Run.State.LoadOptionSize, 0x76u);
 }
 
 // 63 characters fill the node; the 64th key ends input without Enter and is
 // not kept. Case, slashes and backslashes reach the firmware as typed.
 TEST(LoaderPath, LongestPathGivesNodeLength84) {
-  const std::string Typed = "\\efi/Vendor\\" + std::string(40, 'L') + "\\Loader.EFI";
-  ASSERT_EQ(Typed.size(), 63u);
-  const std::u16string Name(Typed.begin(), Typed.end());
+  const std::string Path = "\\efi/Vendor\\" + std::string(40, 'L') + "\\Loader.EFI";
+  ASSERT_EQ(Path.size(), 63u);
+  const std::u16string Name(Path.begin(), Path.end());
   SimFirmware Fw;
   AddVolume(Fw, HardDriveNode(1, 0x800, 0x800) + EndNode(), u"HD(1)", {Name});
-  Fw.Type(PickHomeVolume("0") + "\r" + Typed + "X");
-  DialogState State = RunDialogueSteps(Fw);
-  EXPECT_EQ(State.LoaderNode.Header.Length[0], 0x84);
-  EXPECT_EQ(State.LoaderNode.Header.Length[1], 0x00);
-  SimPath Short = HardDriveNode(1, 0x800, 0x800) + FilePathNode(Name) + EndNode();
-  EXPECT_EQ(Bytes(State.homevoldpshort, State.HomeShortSize), Short);
-  EXPECT_NE(State.LoadOption, nullptr);
+  DialogueRun Run = RunDialogueSteps(Fw, "0\rn\r" + Path + "Xn");
+  EXPECT_EQ(Run.State.LoaderNode.Header.Length[0], 0x84);
+  EXPECT_EQ(Run.State.LoaderNode.Header.Length[1], 0x00);
+  EXPECT_EQ(Run.HomeShort, HardDriveNode(1, 0x800, 0x800) + FilePathNode(Name) + EndNode());
+  EXPECT_FALSE(Run.Record.empty());
 }
 
 // A path that begins with its hard-drive node is its own short form; an empty
@@ -68,23 +44,18 @@ TEST(LoaderPath, LongestPathGivesNodeLength84) {
 TEST(LoaderPath, PathStartingAtTheHardDriveNodeIsItsOwnShortForm) {
   SimFirmware Fw;
   AddVolume(Fw, HardDriveNode(1, 0x800, 0x800) + EndNode(), u"HD(1)", {u""});
-  Fw.Type(PickHomeVolume("0") + "\r\r");
-  DialogState State = RunDialogueSteps(Fw);
-  ASSERT_NE(State.homevoldpfull, nullptr);
-  EXPECT_EQ(State.homevoldpshort, State.homevoldpfull);
-  EXPECT_EQ(State.HomeShortSize, 42u + 6 + 4);
-  EXPECT_EQ(Bytes(&State.LoaderNode, 6), (SimPath{0x04, 0x04, 0x06, 0x00, 0x00, 0x00}));
+  DialogueRun Run = RunDialogueSteps(Fw, TypicalSession("0", "", "") + "n");
+  EXPECT_EQ(Run.HomeShortAt, 0);
+  EXPECT_EQ(Run.State.HomeShortSize, 42u + 6 + 4);
+  EXPECT_EQ(BytesOf(&Run.State.LoaderNode, 6), (SimPath{0x04, 0x04, 0x06, 0x00, 0x00, 0x00}));
 }
 
 TEST(LoaderPath, VolumeWithoutHardDriveNodeFailsAfterThePresenceCheck) {
   SimFirmware Fw;
   AddVolume(Fw, PciRootNode(0) + PciNode(3, 0) + EndNode(), u"VirtioFs", {LoaderPath});
-  Fw.Type(TypicalSession());
-  RunToClosingPrompt(Fw);  // homevoldpfull freed, once
-  EXPECT_NE(Fw.Screen().find("Success!\r\n{ERROR}E: on getting device path size for "
-                             "homevoldpshort.\r\n" +
-                             std::string(ClosingPrompt)),
-            std::string::npos);
+  RunToClosingPrompt(Fw, TypicalSession());  // homevoldpfull freed, once
+  EXPECT_TRUE(EndsWith(Fw.Screen(), "Success!\r\n{ERROR}E: on getting device path size for "
+                                    "homevoldpshort.\r\n" + ClosingPrompt));
 }
 
 struct StepFailure {
@@ -97,7 +68,7 @@ struct StepFailure {
 };
 
 TEST(LoaderPath, EveryFailureIsReportedAndEndsCleanly) {
-  const std::string Described = PickHomeVolume("0") + "\r";
+  const std::string Described = "0\rn\r";
   const StepFailure Cases[] = {
       {"DPTTP", SimCall::LocateProtocol, 1, EFI_NOT_FOUND, "",
        "supporting SFSP.{ERROR}E: locating DPTTP, S: 800000000000000E\r\n"},
@@ -129,11 +100,7 @@ TEST(LoaderPath, EveryFailureIsReportedAndEndsCleanly) {
     SimFirmware Fw;
     AddTypicalMachine(Fw);
     if (Case.Call != SimCall::Count) Fw.FailCall(Case.Call, Case.Nth, Case.Status);
-    Fw.Type(Case.Keys);
-    RunToClosingPrompt(Fw);
-    std::string Expected = Case.ScreenEnd + ClosingPrompt;
-    std::string Screen = Fw.Screen();
-    ASSERT_GE(Screen.size(), Expected.size());
-    EXPECT_EQ(Screen.substr(Screen.size() - Expected.size()), Expected);
+    RunToClosingPrompt(Fw, Case.Keys);
+    EXPECT_TRUE(EndsWith(Fw.Screen(), Case.ScreenEnd + ClosingPrompt)) << Fw.Screen();
   }
 }

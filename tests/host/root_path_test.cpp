@@ -2,7 +2,7 @@
 // the Boot Volume's short form, the two placements, and step 5's reports.
 #include <gtest/gtest.h>
 
-#include "boot_session.h"
+#include "session.h"
 
 static const std::string RootPrompt = "Now, type System Root Path (default is \"Ixo\"):\r\n";
 
@@ -26,17 +26,16 @@ TEST(RootPath, DefaultAndTypedPathsGiveTheirNodes) {
     SCOPED_TRACE(Case.Keys);
     SimFirmware Fw;
     AddBootMachine(Fw);
-    std::string Keys = "0\ryny1\r\r\\EFI\\BOOT\\BOOTAA64.EFI\r" + Case.Keys + KeysAfterRecord();
-    BootRun Run = RunBootDialogue(Fw, Keys);
+    DialogueRun Run = RunDialogueSteps(Fw, BootSession("yny1\r", Case.Keys) + "n");
     EXPECT_NE(Run.Screen.find("Success!\r\n" + RootPrompt), std::string::npos) << Run.Screen;
     SimPath Node = FilePathNode(Case.Stored);
     EXPECT_EQ(SimPath(Node.begin(), Node.begin() + 4), Case.Header);
-    EXPECT_EQ(CopyOf(&Run.State.RootNode, Node.size()), Node);
+    EXPECT_EQ(BytesOf(&Run.State.RootNode, Node.size()), Node);
     SimPath Boot = BootShortForm(DataHardDrive, Case.Stored);
     EXPECT_EQ(Run.BootShort, Boot);
     EXPECT_EQ(Run.State.BootShortSize, Boot.size());
     const SimPath Home = EspShortForm();
-    EXPECT_EQ(Run.Record, ExpectedRecord(Home.size(), Home, Boot, 0));
+    EXPECT_EQ(Run.Record, RecordBytes(Home.size(), u"Unnamed", Home, Boot));
   }
 }
 
@@ -55,11 +54,12 @@ TEST(RootPath, BothPlacementsGiveTheSameBytesButTheListLength) {
     AddVolume(Fw, DiskPath + HardDriveNode(1, 0x800, 0x800) + EndNode(), u"ESP", {u"\\A.EFI"});
     AddVolume(Fw, DiskPath + HardDriveNode(2, 0x1000, 0x800) + EndNode(), u"OS");
     std::string Placement = AsFilePath ? "y" : "n";
-    BootRun Run = RunBootDialogue(Fw, BootSession("y" + Placement + "y1\r", "ROOT\r", "\\A.EFI"));
+    DialogueRun Run =
+        RunDialogueSteps(Fw, BootSession("y" + Placement + "y1\r", "ROOT\r", "\\A.EFI") + "n");
     EXPECT_NE(Run.Screen.find("The Load Option size: {HIGHLIGHT}94{NORMAL} bytes"),
               std::string::npos);
     Records[AsFilePath] = Run.Record;
-    EXPECT_EQ(Run.Record, ExpectedRecord(AsFilePath ? 0x7C : 0x40, Home, Boot, 0));
+    EXPECT_EQ(Run.Record, RecordBytes(AsFilePath ? 0x7C : 0x40, u"Unnamed", Home, Boot));
   }
   EXPECT_EQ(Records[0][4], 0x40);
   EXPECT_EQ(Records[1][4], 0x7C);
@@ -74,13 +74,13 @@ TEST(RootPath, EndOfInstanceBeforeTheHardDriveNodeIsSteppedOver) {
   AddTypicalMachine(Fw);
   const SimPath OsPath = DiskPath + EndInstanceNode() + DiskPath + OsHardDrive + EndNode();
   EFI_HANDLE Os = AddBlockDevice(Fw, OsPath, u"TWO-INSTANCES");
-  BootRun Run = RunBootDialogue(Fw, BootSession("yyn2\r1\r"));
+  DialogueRun Run = RunDialogueSteps(Fw, BootSession("yyn2\r1\r") + "n");
   EXPECT_NE(Run.Screen.find("\r\n[{HIGHLIGHT}2{NORMAL}]:TWO-INSTANCES"), std::string::npos);
   EXPECT_EQ(Run.State.bootvolh, Os);
   SimPath Boot = BootShortForm(OsHardDrive);
   EXPECT_EQ(Run.BootShort, Boot);
   const SimPath Home = EspShortForm();
-  EXPECT_EQ(Run.Record, ExpectedRecord(Home.size() + Boot.size(), Home, Boot, 0x2000));
+  EXPECT_EQ(Run.Record, RecordBytes(Home.size() + Boot.size(), u"Unnamed", Home, Boot, 0x2000));
 }
 
 struct RootFailure {
@@ -108,8 +108,7 @@ TEST(RootPath, EveryFailureIsReportedAndEndsCleanly) {
     SimFirmware Fw;
     AddBootMachine(Fw);
     if (Case.Call != SimCall::Count) Fw.FailCall(Case.Call, Case.Nth, EFI_OUT_OF_RESOURCES);
-    std::string Keys = "0\r" + Case.Step2 + "\r\\EFI\\BOOT\\BOOTAA64.EFI\r\r";
-    BootRun Run = RunBootDialogue(Fw, Keys);
+    DialogueRun Run = RunDialogueSteps(Fw, BootSession(Case.Step2));
     EXPECT_TRUE(EndsWith(Run.Screen, "Success!\r\n" + RootPrompt + "\r\n{ERROR}" + Case.Report +
                                          ClosingPrompt))
         << Run.Screen;

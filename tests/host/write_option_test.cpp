@@ -1,6 +1,6 @@
 // Step 8: the announcement, the one-key confirmation, and the two writes in
 // their fixed order.
-#include "last_steps.h"
+#include "session.h"
 
 #define SCAN_ESC 0x17
 
@@ -33,11 +33,9 @@ TEST(Confirmation, OnlyYAndLowercaseYWriteAndNoKeyIsEchoed) {
     } else {
       Fw.Type(Case.Key);
     }
-    Fw.Type("x");
-
-    ExpectCleanEnd(Fw, RunLastSteps(Fw));
+    RunLastSteps(Fw, "x");
     std::string Outcome = Case.Writes ? SuccessLine : AbortReport;
-    EXPECT_EQ(Fw.Screen(), "{NORMAL}" + Announcement("Boot0002") + Outcome + ClosingText)
+    EXPECT_EQ(Fw.Screen(), "{NORMAL}" + Announcement("Boot0002") + Outcome + ClosingPrompt)
         << Case.Label;
     if (Case.Writes) {
       ASSERT_NE(Vars.Find(u"Boot0002"), nullptr) << Case.Label;
@@ -55,13 +53,11 @@ TEST(VariableWrites, FailedOptionWriteLeavesBootOrderUntried) {
   SimVariableStore &Vars = WithTwoOptions(Fw);
   SimVariableMap Before = Vars.Entries;
   Fw.FailCall(SimCall::SetVariable, 1, EFI_WRITE_PROTECTED);
-  Fw.Type("yx");
-
-  ExpectCleanEnd(Fw, RunLastSteps(Fw));
+  RunLastSteps(Fw, "yx");
   EXPECT_EQ(Fw.Screen(), "{NORMAL}" + Announcement("Boot0002") +
                              "{ERROR}E: SetVariable failed on setting our Boot#### variable, S: "
                              "8000000000000008\r\n" +
-                             ClosingText);
+                             ClosingPrompt);
   ASSERT_EQ(Vars.Writes.size(), 1u);
   EXPECT_EQ(Vars.Writes[0].Name, u"Boot0002");
   EXPECT_TRUE(Vars.Entries == Before);
@@ -73,15 +69,10 @@ TEST(VariableWrites, FailedOrderWriteKeepsTheOptionAndReportsLast) {
     SimFirmware Fw;
     SimVariableStore &Vars = WithTwoOptions(Fw);
     Fw.FailCall(SimCall::SetVariable, 2, Status);
-    Fw.Type("yx");
-
-    ExpectCleanEnd(Fw, RunLastSteps(Fw));
-    char Digits[20];
-    std::snprintf(Digits, sizeof Digits, "%016llX", (unsigned long long)Status);
+    RunLastSteps(Fw, "yx");
     EXPECT_EQ(Fw.Screen(), "{NORMAL}" + Announcement("Boot0002") +
                                "{ERROR}E: SetVariable failed on appending our variable to "
-                               "BootOrder, S: " +
-                               Digits + "\r\n" + ClosingText);
+                               "BootOrder, S: " + StatusDigits(Status) + "\r\n" + ClosingPrompt);
     ASSERT_NE(Vars.Find(u"Boot0002"), nullptr);
     EXPECT_EQ(Vars.Find(u"Boot0002")->Data, TestRecord);
     EXPECT_EQ(Vars.Find(u"BootOrder")->Data, OptionNumberBytes({1, 0}));
@@ -94,15 +85,13 @@ TEST(VariableWrites, NextRunDoesNotOverwriteAStrandedOption) {
   SimFirmware Fw;
   SimVariableStore &Vars = WithTwoOptions(Fw);
   Fw.FailCall(SimCall::SetVariable, 2, EFI_OUT_OF_RESOURCES);
-  Fw.Type("yx");
-  ExpectCleanEnd(Fw, RunLastSteps(Fw));
+  RunLastSteps(Fw, "yx");
   Vars.Put(u"Boot0002", 7, {0x5A});  // what the first run left, marked
 
   Fw.Transcript.clear();
-  Fw.Type("yx");
-  ExpectCleanEnd(Fw, RunLastSteps(Fw));
+  RunLastSteps(Fw, "yx");
   EXPECT_EQ(Fw.Screen(),
-            "{NORMAL}" + Announcement("Boot0003") + SuccessLine + ClosingText);
+            "{NORMAL}" + Announcement("Boot0003") + SuccessLine + ClosingPrompt);
   EXPECT_EQ(Vars.Find(u"Boot0002")->Data, std::vector<UINT8>{0x5A});
   EXPECT_EQ(Vars.Find(u"BootOrder")->Data, OptionNumberBytes({1, 0, 3}));
 }
