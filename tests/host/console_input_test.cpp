@@ -5,7 +5,7 @@
 
 #include "console/colours.h"
 #include "console/input.h"
-#include "sim_firmware.h"
+#include "session.h"
 
 static std::string Narrow(const CHAR16 *Text) {
   std::string Out;
@@ -154,7 +154,7 @@ TEST(KeyWait, AFailedReadAfterTheKeyEventMeansWaitAgain) {
   CHAR16 Key = 0;
   Fw.Call([&] { Key = WaitForKeyChar(); });
   EXPECT_EQ(Key, u'q');
-  EXPECT_EQ(Fw.ReadKeyStrokeCalls, 2u);
+  EXPECT_EQ(CallsOf(Fw, SimCall::ReadKeyStroke), 2u);
 }
 
 TEST(HexDigits, WritesFixedWidthUppercaseWithoutTerminator) {

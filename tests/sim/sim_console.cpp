@@ -3,10 +3,6 @@
 
 #include "sim_firmware.h"
 
-#define CALLER __builtin_return_address(0)
-
-static SimFirmware &Sim() { return *SimFirmware::Current; }
-
 static EFI_STATUS EFIAPI SimWaitForEvent(UINTN Count, EFI_EVENT *Events, UINTN *Index) {
   SimFirmware &S = Sim();
   S.Record(SimCall::WaitForEvent, CALLER);
@@ -21,10 +17,8 @@ static EFI_STATUS EFIAPI SimWaitForEvent(UINTN Count, EFI_EVENT *Events, UINTN *
 
 static EFI_STATUS EFIAPI SimReadKeyStroke(EFI_SIMPLE_TEXT_INPUT_PROTOCOL *, EFI_INPUT_KEY *Key) {
   SimFirmware &S = Sim();
-  S.Record(SimCall::ReadKeyStroke, CALLER);
-  S.ReadKeyStrokeCalls++;
   EFI_STATUS Status;
-  if (S.ShouldFail(SimCall::ReadKeyStroke, &Status)) return Status;
+  if (S.Fails(SimCall::ReadKeyStroke, CALLER, &Status)) return Status;
   if (S.NextKey >= S.Keys.size()) return EFI_NOT_READY;
   *Key = S.Keys[S.NextKey++];
   return EFI_SUCCESS;
@@ -65,9 +59,8 @@ static EFI_STATUS EFIAPI SimOutputString(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, cons
 static EFI_STATUS EFIAPI SimQueryMode(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, UINTN ModeNumber,
                                       UINTN *Columns, UINTN *Rows) {
   SimFirmware &S = Sim();
-  S.Record(SimCall::QueryMode, CALLER);
   EFI_STATUS Status;
-  if (S.ShouldFail(SimCall::QueryMode, &Status)) return Status;
+  if (S.Fails(SimCall::QueryMode, CALLER, &Status)) return Status;
   if (ModeNumber >= (UINTN)S.Mode.MaxMode) return EFI_UNSUPPORTED;
   *Columns = S.Columns;
   *Rows = S.Rows;
@@ -97,10 +90,6 @@ void InstallSimConsole(SimFirmware &S) {
   S.ConOut.SetCursorPosition = SimSetCursorPosition;
   S.ConOut.Mode = &S.Mode;
   S.BootServices.WaitForEvent = SimWaitForEvent;
-}
-
-void SimFirmware::Type(const std::u16string &Typed) {
-  for (CHAR16 C : Typed) Keys.push_back({0, C});
 }
 
 void SimFirmware::Type(const std::string &Typed) {

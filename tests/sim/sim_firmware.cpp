@@ -2,19 +2,15 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/firmware_context.h"
 
 SimFirmware *SimFirmware::Current = nullptr;
 
-#define CALLER __builtin_return_address(0)
-
-static SimFirmware &Sim() { return *SimFirmware::Current; }
-
 static EFI_STATUS EFIAPI SimAllocatePool(EFI_MEMORY_TYPE, UINTN Size, VOID **Buffer) {
-  Sim().Record(SimCall::AllocatePool, CALLER);
   EFI_STATUS Status;
-  if (Sim().ShouldFail(SimCall::AllocatePool, &Status)) return Status;
+  if (Sim().Fails(SimCall::AllocatePool, CALLER, &Status)) return Status;
   *Buffer = Sim().Allocate(Size);
   return EFI_SUCCESS;
 }
@@ -37,9 +33,8 @@ static void *FindProtocol(EFI_HANDLE Handle, const EFI_GUID *Guid) {
 
 static EFI_STATUS EFIAPI SimOpenProtocol(EFI_HANDLE Handle, const EFI_GUID *Guid, VOID **Interface,
                                          EFI_HANDLE Agent, EFI_HANDLE, UINT32 Attributes) {
-  Sim().Record(SimCall::OpenProtocol, CALLER);
   EFI_STATUS Status;
-  if (Sim().ShouldFail(SimCall::OpenProtocol, &Status)) return Status;
+  if (Sim().Fails(SimCall::OpenProtocol, CALLER, &Status)) return Status;
   if (Agent != Sim().ImageHandle || Attributes != EFI_OPEN_PROTOCOL_GET_PROTOCOL) {
     return EFI_INVALID_PARAMETER;
   }
@@ -52,9 +47,8 @@ static EFI_STATUS EFIAPI SimOpenProtocol(EFI_HANDLE Handle, const EFI_GUID *Guid
 static EFI_STATUS EFIAPI SimLocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE SearchType,
                                                const EFI_GUID *Guid, VOID *, UINTN *Count,
                                                EFI_HANDLE **Buffer) {
-  Sim().Record(SimCall::LocateHandleBuffer, CALLER);
   EFI_STATUS Status;
-  if (Sim().ShouldFail(SimCall::LocateHandleBuffer, &Status)) return Status;
+  if (Sim().Fails(SimCall::LocateHandleBuffer, CALLER, &Status)) return Status;
   if (SearchType != ByProtocol) return EFI_INVALID_PARAMETER;
   std::vector<EFI_HANDLE> Found;
   for (SimHandle *H : Sim().Handles) {
@@ -69,9 +63,8 @@ static EFI_STATUS EFIAPI SimLocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE SearchType
 }
 
 static EFI_STATUS EFIAPI SimLocateProtocol(const EFI_GUID *Guid, VOID *, VOID **Interface) {
-  Sim().Record(SimCall::LocateProtocol, CALLER);
   EFI_STATUS Status;
-  if (Sim().ShouldFail(SimCall::LocateProtocol, &Status)) return Status;
+  if (Sim().Fails(SimCall::LocateProtocol, CALLER, &Status)) return Status;
   for (auto &[G, Found] : Sim().GlobalProtocols) {
     if (GuidEquals(&G, Guid)) {
       *Interface = Found;
@@ -82,13 +75,7 @@ static EFI_STATUS EFIAPI SimLocateProtocol(const EFI_GUID *Guid, VOID *, VOID **
 }
 
 static VOID EFIAPI SimCopyMem(VOID *Destination, const VOID *Source, UINTN Length) {
-  auto *To = static_cast<UINT8 *>(Destination);
-  auto *From = static_cast<const UINT8 *>(Source);
-  if (To < From) {
-    for (UINTN I = 0; I < Length; I++) To[I] = From[I];
-  } else {
-    for (UINTN I = Length; I > 0; I--) To[I - 1] = From[I - 1];
-  }
+  std::memmove(Destination, Source, Length);  // overlapping copies are allowed
 }
 
 static EFI_STATUS EFIAPI SimExit(EFI_HANDLE Image, EFI_STATUS Status, UINTN, CHAR16 *) {
@@ -148,28 +135,12 @@ void SimFirmware::End(SimEnding How) {
   std::longjmp(EndOfRun, 1);
 }
 
-void SimFirmware::FailCall(SimCall Call, unsigned Nth, EFI_STATUS Status) {
-  Faults[Call][Nth] = Status;
-}
-
-void SimFirmware::FailEveryCall(SimCall Call, EFI_STATUS Status) { PermanentFaults[Call] = Status; }
-
 bool SimFirmware::ShouldFail(SimCall Call, EFI_STATUS *Status) {
-  unsigned Nth = ++CallCounts[Call];
-  auto Permanent = PermanentFaults.find(Call);
-  if (Permanent != PermanentFaults.end()) {
-    *Status = Permanent->second;
-    return true;
-  }
-  auto ForCall = Faults.find(Call);
-  if (ForCall == Faults.end()) return false;
-  auto Fault = ForCall->second.find(Nth);
-  if (Fault == ForCall->second.end()) return false;
+  auto Fault = Faults.find({Call, ++CallCounts[Call]});
+  if (Fault == Faults.end()) return false;
   *Status = Fault->second;
   return true;
 }
-
-void SimFirmware::Record(SimCall Call, void *CallSite) { CallLog.push_back({Call, CallSite}); }
 
 void *SimFirmware::Allocate(UINTN Size) {
   // Never zero-filled: the application must write every byte it hands on.

@@ -56,7 +56,6 @@ class SimFirmware {
   SimFirmware &operator=(const SimFirmware &) = delete;
 
   // Keys, in the order the user presses them. Plain characters only.
-  void Type(const std::u16string &Keys);
   void Type(const std::string &Keys);
   void PressScanKey(UINT16 ScanCode);  // a key with no character (cursor, Esc)
 
@@ -76,10 +75,14 @@ class SimFirmware {
 
   // Faults: the Nth call (1-based) of Call answers Status (for services that
   // fail by returning NULL or 0, any Status makes them do so).
-  void FailCall(SimCall Call, unsigned Nth, EFI_STATUS Status);
-  void FailEveryCall(SimCall Call, EFI_STATUS Status);
+  void FailCall(SimCall Call, unsigned Nth, EFI_STATUS Status) { Faults[{Call, Nth}] = Status; }
   bool ShouldFail(SimCall Call, EFI_STATUS *Status);
-  void Record(SimCall Call, void *CallSite);
+  void Record(SimCall Call, void *CallSite) { CallLog.push_back({Call, CallSite}); }
+  // A service's first words: logs the call, then answers whether it fails.
+  bool Fails(SimCall Call, void *CallSite, EFI_STATUS *Status) {
+    Record(Call, CallSite);
+    return ShouldFail(Call, Status);
+  }
   std::vector<SimCallRecord> CallLog;
 
   // Pool
@@ -99,7 +102,6 @@ class SimFirmware {
   SimEnding Ending = SimEnding::StillRunning;
   EFI_STATUS ExitStatus = ~0ULL;
   EFI_RESET_TYPE ResetType = EfiResetCold;
-  unsigned ReadKeyStrokeCalls = 0;
 
   EFI_HANDLE ImageHandle;
   EFI_SYSTEM_TABLE SystemTable{};
@@ -118,10 +120,14 @@ class SimFirmware {
   std::jmp_buf EndOfRun;
   std::set<void *> Pool;
   std::set<void *> Freed;
-  std::map<SimCall, std::map<unsigned, EFI_STATUS>> Faults;
-  std::map<SimCall, EFI_STATUS> PermanentFaults;
+  std::map<std::pair<SimCall, unsigned>, EFI_STATUS> Faults;
   std::map<SimCall, unsigned> CallCounts;
 };
+
+// For the services: the running firmware, and the return address of the
+// service's caller, which tells the application's call sites apart.
+inline SimFirmware &Sim() { return *SimFirmware::Current; }
+#define CALLER __builtin_return_address(0)
 
 // Installed by the constructor; each lives in its own file.
 void InstallSimConsole(SimFirmware &Sim);

@@ -6,8 +6,6 @@
 
 #include "sim_firmware.h"
 
-#define CALLER __builtin_return_address(0)
-
 // One store per firmware; the constructor empties it for a new one.
 static std::map<const SimFirmware *, SimVariableStore> Stores;
 
@@ -40,7 +38,7 @@ std::vector<UINT8> OptionNumberBytes(const std::vector<UINT16> &Numbers) {
 
 static EFI_STATUS EFIAPI SimGetVariable(const CHAR16 *Name, const EFI_GUID *Vendor,
                                         UINT32 *Attributes, UINTN *DataSize, VOID *Data) {
-  SimFirmware &S = *SimFirmware::Current;
+  SimFirmware &S = Sim();
   SimVariableStore &Vars = VariablesOf(S);
   S.Record(SimCall::GetVariable, CALLER);
   if (Name == nullptr || Vendor == nullptr || DataSize == nullptr) return EFI_INVALID_PARAMETER;
@@ -63,7 +61,7 @@ static EFI_STATUS EFIAPI SimGetVariable(const CHAR16 *Name, const EFI_GUID *Vend
 
 static EFI_STATUS EFIAPI SimSetVariable(const CHAR16 *Name, const EFI_GUID *Vendor,
                                         UINT32 Attributes, UINTN DataSize, const VOID *Data) {
-  SimFirmware &S = *SimFirmware::Current;
+  SimFirmware &S = Sim();
   SimVariableStore &Vars = VariablesOf(S);
   S.Record(SimCall::SetVariable, CALLER);
   if (Name == nullptr || Name[0] == 0 || Vendor == nullptr || (DataSize != 0 && Data == nullptr)) {

@@ -6,8 +6,6 @@
 
 #include "sim_firmware.h"
 
-#define CALLER __builtin_return_address(0)
-
 struct SimVolume {
   EFI_SIMPLE_FILE_SYSTEM_PROTOCOL FileSystem;  // first: OpenVolume's This leads back here
   std::set<std::u16string> Files;
@@ -31,7 +29,6 @@ struct SimVolumeStore {
 
 static std::map<const SimFirmware *, SimVolumeStore> Stores;
 
-static SimFirmware &Sim() { return *SimFirmware::Current; }
 static SimVolumeStore &Store() { return Stores[SimFirmware::Current]; }
 
 // ---- Device path nodes
@@ -137,18 +134,16 @@ static EFI_FILE_PROTOCOL *NewOpenFile(SimVolume *Volume) {
 
 static EFI_STATUS EFIAPI SimOpenVolume(EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *This,
                                        EFI_FILE_PROTOCOL **Root) {
-  Sim().Record(SimCall::OpenVolume, CALLER);
   EFI_STATUS Status;
-  if (Sim().ShouldFail(SimCall::OpenVolume, &Status)) return Status;
+  if (Sim().Fails(SimCall::OpenVolume, CALLER, &Status)) return Status;
   *Root = NewOpenFile(reinterpret_cast<SimVolume *>(This));
   return EFI_SUCCESS;
 }
 
 static EFI_STATUS EFIAPI SimFileOpen(EFI_FILE_PROTOCOL *This, EFI_FILE_PROTOCOL **NewHandle,
                                      const CHAR16 *FileName, UINT64 OpenMode, UINT64 Attributes) {
-  Sim().Record(SimCall::FileOpen, CALLER);
   EFI_STATUS Status;
-  if (Sim().ShouldFail(SimCall::FileOpen, &Status)) return Status;
+  if (Sim().Fails(SimCall::FileOpen, CALLER, &Status)) return Status;
   if (OpenMode != EFI_FILE_MODE_READ || Attributes != 0) return EFI_INVALID_PARAMETER;
   SimVolume *Volume = reinterpret_cast<SimFile *>(This)->Volume;
   if (Volume->Files.count(FileName) == 0) return EFI_NOT_FOUND;
@@ -165,9 +160,8 @@ static EFI_STATUS EFIAPI SimFileClose(EFI_FILE_PROTOCOL *This) {
 
 static CHAR16 *EFIAPI SimConvertDevicePathToText(const EFI_DEVICE_PATH_PROTOCOL *Path,
                                                  BOOLEAN DisplayOnly, BOOLEAN AllowShortcuts) {
-  Sim().Record(SimCall::ConvertDevicePathToText, CALLER);
   EFI_STATUS Status;
-  if (Sim().ShouldFail(SimCall::ConvertDevicePathToText, &Status)) return nullptr;
+  if (Sim().Fails(SimCall::ConvertDevicePathToText, CALLER, &Status)) return nullptr;
   auto Found = Store().Texts.find(Path);
   std::u16string Text = Found == Store().Texts.end() ? u"?" : Found->second;
   if (!DisplayOnly || !AllowShortcuts) Text += u" (long form)";
@@ -194,17 +188,15 @@ static UINTN PathSize(const EFI_DEVICE_PATH_PROTOCOL *Path) {
 }
 
 static UINTN EFIAPI SimGetDevicePathSize(const EFI_DEVICE_PATH_PROTOCOL *Path) {
-  Sim().Record(SimCall::GetDevicePathSize, CALLER);
   EFI_STATUS Status;
-  if (Sim().ShouldFail(SimCall::GetDevicePathSize, &Status)) return 0;
+  if (Sim().Fails(SimCall::GetDevicePathSize, CALLER, &Status)) return 0;
   return Path == nullptr ? 0 : PathSize(Path);
 }
 
 static EFI_DEVICE_PATH_PROTOCOL *EFIAPI SimAppendDeviceNode(const EFI_DEVICE_PATH_PROTOCOL *Path,
                                                             const EFI_DEVICE_PATH_PROTOCOL *Node) {
-  Sim().Record(SimCall::AppendDeviceNode, CALLER);
   EFI_STATUS Status;
-  if (Sim().ShouldFail(SimCall::AppendDeviceNode, &Status)) return nullptr;
+  if (Sim().Fails(SimCall::AppendDeviceNode, CALLER, &Status)) return nullptr;
   const UINT8 *Front = reinterpret_cast<const UINT8 *>(Path);
   UINTN FrontSize = 0;
   if (Path != nullptr) {
