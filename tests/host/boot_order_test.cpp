@@ -140,7 +140,11 @@ TEST(BootOrderSort, InsertionSortMatchesAnUnsignedSort) {
 // Failures before the confirmation: one report, no question, nothing written.
 struct StepSevenFailure {
   const char *Name;
-  std::function<void(SimFirmware &, SimVariableStore &)> Prepare;
+  std::optional<std::vector<UINT16>> BootOrder;  // nullopt: absent
+  std::vector<UINT16> UnlistedOptions;
+  SimCall Call;  // SimCall::Count: no fault, the store alone leads there
+  unsigned Nth;
+  EFI_STATUS Status;
   std::string Screen;
 };
 
@@ -152,60 +156,26 @@ static const std::string NoFreeNumber =
     "{ERROR}E: no free option number, Boot0000 to BootFFFF are all taken.\r\n";
 
 static std::vector<StepSevenFailure> StepSevenFailures() {
+  using Order = std::vector<UINT16>;
+  const SimCall Allocate = SimCall::AllocatePool, Read = SimCall::GetVariable;
+  const SimCall None = SimCall::Count;
   return {
-      {"FirstAllocation",
-       [](SimFirmware &Fw, SimVariableStore &) {
-         Fw.FailCall(SimCall::AllocatePool, 1, EFI_OUT_OF_RESOURCES);
-       },
-       AllocationReport},
+      {"FirstAllocation", std::nullopt, {}, Allocate, 1, EFI_OUT_OF_RESOURCES, AllocationReport},
       // The old buffer is already gone: the clean-up must not free it again.
-      {"Reallocation",
-       [](SimFirmware &Fw, SimVariableStore &Vars) {
-         Vars.Put(u"BootOrder", 7, Bytes(NumbersFrom(0, 64)));
-         Fw.FailCall(SimCall::AllocatePool, 2, EFI_OUT_OF_RESOURCES);
-       },
+      {"Reallocation", NumbersFrom(0, 64), {}, Allocate, 2, EFI_OUT_OF_RESOURCES,
        AllocationReport},
-      {"Read",
-       [](SimFirmware &Fw, SimVariableStore &Vars) {
-         Vars.Put(u"BootOrder", 7, Bytes({0}));
-         Fw.FailCall(SimCall::GetVariable, 1, EFI_DEVICE_ERROR);
-       },
+      {"Read", Order{0}, {}, Read, 1, EFI_DEVICE_ERROR,
        "{ERROR}E: fail on getting BootOrder variable, S: 8000000000000007\r\n"},
-      {"Probe",
-       [](SimFirmware &Fw, SimVariableStore &Vars) {
-         Vars.Put(u"BootOrder", 7, Bytes({0}));
-         Fw.FailCall(SimCall::GetVariable, 2, EFI_DEVICE_ERROR);
-       },
-       ProbeReport + "8000000000000007\r\n"},
+      {"Probe", Order{0}, {}, Read, 2, EFI_DEVICE_ERROR, ProbeReport + "8000000000000007\r\n"},
       // Success for a read with no room cannot tell whether Boot#### exists.
-      {"ProbeAnsweringSuccess",
-       [](SimFirmware &Fw, SimVariableStore &Vars) {
-         Vars.Put(u"BootOrder", 7, Bytes({0}));
-         Fw.FailCall(SimCall::GetVariable, 2, EFI_SUCCESS);
-       },
+      {"ProbeAnsweringSuccess", Order{0}, {}, Read, 2, EFI_SUCCESS,
        ProbeReport + "0000000000000000\r\n"},
-      {"ProbeWithoutBootOrder",
-       [](SimFirmware &Fw, SimVariableStore &) {
-         Fw.FailCall(SimCall::GetVariable, 2, EFI_DEVICE_ERROR);
-       },
+      {"ProbeWithoutBootOrder", std::nullopt, {}, Read, 2, EFI_DEVICE_ERROR,
        "{NORMAL}" + NeedToCreate + ProbeReport + "8000000000000007\r\n"},
       // Without a bound the search would wrap to 0 and write over Boot0000.
-      {"EveryNumberListed",
-       [](SimFirmware &, SimVariableStore &Vars) {
-         Vars.Put(u"BootOrder", 7, Bytes(NumbersFrom(0, 0xFFFF)));
-         Vars.Put(u"Boot0000", 7, {1});
-       },
-       NoFreeNumber},
-      {"LastNumberExistsUnlisted",
-       [](SimFirmware &, SimVariableStore &Vars) {
-         Vars.Put(u"BootOrder", 7, Bytes(NumbersFrom(0, 0xFFFE)));
-         Vars.Put(u"BootFFFF", 7, {1});
-       },
-       NoFreeNumber},
-      {"EveryOptionExistsWithoutBootOrder",
-       [](SimFirmware &, SimVariableStore &Vars) {
-         for (UINT16 N : NumbersFrom(0, 0xFFFF)) Vars.Put(OptionName(N), 7, {1});
-       },
+      {"EveryNumberListed", NumbersFrom(0, 0xFFFF), {0}, None, 0, 0, NoFreeNumber},
+      {"LastNumberExistsUnlisted", NumbersFrom(0, 0xFFFE), {0xFFFF}, None, 0, 0, NoFreeNumber},
+      {"EveryOptionExistsWithoutBootOrder", std::nullopt, NumbersFrom(0, 0xFFFF), None, 0, 0,
        "{NORMAL}" + NeedToCreate + NoFreeNumber},
   };
 }
@@ -217,10 +187,13 @@ class StepSevenFails : public testing::TestWithParam<StepSevenFailure> {};
 TEST_P(StepSevenFails, ReportsAndWritesNothing) {
   SimFirmware Fw;
   SimVariableStore &Vars = VariablesOf(Fw);
-  GetParam().Prepare(Fw, Vars);
+  const StepSevenFailure &Case = GetParam();
+  if (Case.BootOrder) Vars.Put(u"BootOrder", 7, Bytes(*Case.BootOrder));
+  for (UINT16 N : Case.UnlistedOptions) Vars.Put(OptionName(N), 7, {1});
+  if (Case.Call != SimCall::Count) Fw.FailCall(Case.Call, Case.Nth, Case.Status);
   SimVariableMap Before = Vars.Entries;
   RunLastSteps(Fw, "y");  // taken by the closing prompt: the confirmation is never asked
-  EXPECT_EQ(Fw.Screen(), GetParam().Screen + ClosingPrompt);
+  EXPECT_EQ(Fw.Screen(), Case.Screen + ClosingPrompt);
   EXPECT_TRUE(Vars.Writes.empty());
   EXPECT_TRUE(Vars.Entries == Before);
 }

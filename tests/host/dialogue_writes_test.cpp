@@ -17,7 +17,8 @@ TEST(WholeDialogue, TypicalRunAddsTheEntryAfterTheFirmwaresOwn) {
   SimVariableMap Expected = Vars.Entries;
   RunToClosingPrompt(Fw, TypicalSession("0", "Mine") + "y");
   EXPECT_EQ(AfterRecordSize(Fw.Screen()), Announcement("Boot0003") + SuccessLine + ClosingPrompt);
-  Expected[GlobalKey(u"Boot0003")] = {7, RecordBytes(EspShortForm().size(), u"Mine", EspShortForm())};
+  const SimPath Short = EspShortForm();
+  Expected[GlobalKey(u"Boot0003")] = {7, RecordBytes(Short.size(), u"Mine", Short)};
   Expected[GlobalKey(u"BootOrder")] = {7, OptionNumberBytes({0, 1, 2, 3})};
   EXPECT_TRUE(Vars.Entries == Expected);
 }

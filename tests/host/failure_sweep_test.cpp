@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -29,8 +28,7 @@ struct Role {
   SimCall Call;
   EFI_STATUS Status;  // ignored by the calls that fail with NULL or 0
   Outcome Then;
-  const char *Report = "";
-  bool WithStatus = true;
+  const char *Report = "";  // the status digits follow a report that ends in "S: "
 };
 
 static const Role SfsLocate = {SimCall::LocateHandleBuffer, EFI_NOT_FOUND, Outcome::Report,
@@ -40,8 +38,7 @@ static const Role DpttpLocate = {SimCall::LocateProtocol, EFI_NOT_FOUND, Outcome
 static const Role ListOpen = {SimCall::OpenProtocol, EFI_UNSUPPORTED, Outcome::ListLine};
 static const Role SoleListOpen = {SimCall::OpenProtocol, EFI_UNSUPPORTED, Outcome::NoPartition,
                                   "E: you chose non-FAT volume, but there is no such. Make sure "
-                                  "you have one.\r\n",
-                                  false};
+                                  "you have one.\r\n"};
 static const Role ListText = {SimCall::ConvertDevicePathToText, 0, Outcome::EntryMissing};
 static const Role HomeOpen = {SimCall::OpenProtocol, EFI_DEVICE_ERROR, Outcome::Report,
                               "E: on opening Device Path on homevolh, S: "};
@@ -60,15 +57,13 @@ static const Role OpenVolume = {SimCall::OpenVolume, EFI_VOLUME_CORRUPTED, Outco
 static const Role FileOpen = {SimCall::FileOpen, EFI_DEVICE_ERROR, Outcome::Report,
                               "E: Open file error, S: "};
 static const Role HomeAppend = {SimCall::AppendDeviceNode, 0, Outcome::Report,
-                                "E: fail on appending FilePathNode to the Home Volume path.\r\n",
-                                false};
+                                "E: fail on appending FilePathNode to the Home Volume path.\r\n"};
 static const Role HomeSize = {SimCall::GetDevicePathSize, 0, Outcome::Report,
-                              "E: on getting device path size for homevoldpfull.\r\n", false};
+                              "E: on getting device path size for homevoldpfull.\r\n"};
 static const Role BootAppend = {SimCall::AppendDeviceNode, 0, Outcome::Report,
-                                "E: fail on appending FilePathNode to the Boot Volume path.\r\n",
-                                false};
+                                "E: fail on appending FilePathNode to the Boot Volume path.\r\n"};
 static const Role BootSize = {SimCall::GetDevicePathSize, 0, Outcome::Report,
-                              "E: on getting device path size for bootvoldpfull\r\n", false};
+                              "E: on getting device path size for bootvoldpfull\r\n"};
 static const Role OptionAlloc = {SimCall::AllocatePool, EFI_OUT_OF_RESOURCES, Outcome::Report,
                                  "E: allocating for LoadOption, S: "};
 static const Role OrderAlloc = {SimCall::AllocatePool, EFI_OUT_OF_RESOURCES, Outcome::Report,
@@ -95,22 +90,19 @@ struct Road {
   std::vector<UINT16> BootOrder;
   std::vector<UINT16> Unlisted;  // Boot#### that exist without being listed
   unsigned Probes;               // Boot#### names looked up before a free one
-  bool Narrow;                   // 20 columns and a backspace at column 0
+  bool Narrow = false;           // 20 columns and a backspace at column 0
 };
 
 static const Road Roads[] = {
-    {"no BVSRD, no BootOrder", Bvsrd::None, false, 1, false, {}, {}, 1, false},
+    {"no BVSRD, no BootOrder", Bvsrd::None, false, 1, false, {}, {}, 1},
     {"no BVSRD, BootOrder 3 0 1, Boot0002 unlisted", Bvsrd::None, false, 1, true, {3, 0, 1}, {2},
-     2, false},
-    {"no BVSRD, BootOrder of 70 entries", Bvsrd::None, false, 1, true, NumbersFrom(0, 69), {}, 1,
-     false},
-    {"FAT Boot Volume, OptionalData", Bvsrd::Fat, false, 1, true, {0}, {}, 1, false},
+     2},
+    {"no BVSRD, BootOrder of 70 entries", Bvsrd::None, false, 1, true, NumbersFrom(0, 69), {}, 1},
+    {"FAT Boot Volume, OptionalData", Bvsrd::Fat, false, 1, true, {0}, {}, 1},
     {"FAT Boot Volume, FilePathList[1], narrow console", Bvsrd::Fat, true, 1, false, {}, {}, 1,
      true},
-    {"partition, OptionalData, two partitions", Bvsrd::Partition, false, 2, true, {1, 0}, {}, 1,
-     false},
-    {"partition, FilePathList[1], one partition", Bvsrd::Partition, true, 1, false, {}, {0}, 2,
-     false},
+    {"partition, OptionalData, two partitions", Bvsrd::Partition, false, 2, true, {1, 0}, {}, 1},
+    {"partition, FilePathList[1], one partition", Bvsrd::Partition, true, 1, false, {}, {0}, 2},
 };
 
 static void PrepareMachine(SimFirmware &Fw, const Road &R) {
@@ -194,7 +186,7 @@ static void FailOneCall(const Road &R, const Baseline &B, size_t Index, const Ro
   std::string Screen = Fw.Screen();
   const SimVariableMap &Store = VariablesOf(Fw).Entries;
   std::string Shown = What.Report;
-  if (What.WithStatus) Shown += Digits(What.Status);
+  if (EndsWith(Shown, "S: ")) Shown += Digits(What.Status);
   switch (What.Then) {
     case Outcome::NoPartition:
       EXPECT_NE(Screen.find(ListLine + Digits(What.Status)), std::string::npos) << Screen;

@@ -29,8 +29,9 @@ Machine AddBootMachine(SimFirmware &Fw, bool WithOsPartition) {
   Machine M = AddTypicalMachine(Fw);
   M.Disk = Disk;
   if (WithOsPartition) {
-    M.Os = AddBlockDevice(Fw, DiskPath + OsHardDrive + EndNode(),
-                          Wide("PciRoot(0x0)/Pci(0x1,0x0)/HD(3,GPT,A3A4A5A6-0000,0x42800,0x20000)"));
+    M.Os =
+        AddBlockDevice(Fw, DiskPath + OsHardDrive + EndNode(),
+                       Wide("PciRoot(0x0)/Pci(0x1,0x0)/HD(3,GPT,A3A4A5A6-0000,0x42800,0x20000)"));
   }
   return M;
 }
