@@ -4,25 +4,15 @@
 #include "console/input.h"
 #include "console/output.h"
 
-static void FreeIfHeld(VOID *Buffer) {
-  if (Buffer != nullptr) {
-    gFirmware.BootServices->FreePool(Buffer);
-  }
-}
-
 void FinishRun(DialogState *State) {
-  FreeIfHeld(State->SfsHandles);
-  FreeIfHeld(State->BlockIoHandles);
-  FreeIfHeld(State->homevoldpfull);
-  FreeIfHeld(State->bootvoldpfull);
-  FreeIfHeld(State->LoadOption);
-  FreeIfHeld(State->BootOrder);
-  State->SfsHandles = nullptr;
-  State->BlockIoHandles = nullptr;
-  State->homevoldpfull = nullptr;
-  State->bootvoldpfull = nullptr;
-  State->LoadOption = nullptr;
-  State->BootOrder = nullptr;
+  // The six pool buffers the dialogue can hold, in the order they are freed.
+  VOID *Held[] = {State->SfsHandles,    State->BlockIoHandles, State->homevoldpfull,
+                  State->bootvoldpfull, State->LoadOption,     State->BootOrder};
+  for (VOID *Buffer : Held) {
+    if (Buffer != nullptr) {
+      gFirmware.BootServices->FreePool(Buffer);
+    }
+  }
 
   SetRole(ATTR_NORMAL);
   Print(u"Press <s> to shutdown or anything else (exc. <Enter>) to exit this app.\r\n");

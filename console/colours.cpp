@@ -2,7 +2,7 @@
 
 #include "app/firmware_context.h"
 
-UINT32 RoleAttribute(UINT32 Role) { return (gFirmware.SavedAttribute & 0xFFFFFF80U) | Role; }
+static UINT32 RoleAttribute(UINT32 Role) { return (gFirmware.SavedAttribute & 0xFFFFFF80U) | Role; }
 
 void SetRole(UINT32 Role) {
   gFirmware.ConOut->SetAttribute(gFirmware.ConOut, RoleAttribute(Role));

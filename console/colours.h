@@ -9,6 +9,5 @@
 #define ATTR_ERROR 0x0CU       // light red on black
 #define ATTR_LIST_ERROR 0x04U  // red on black
 
-UINT32 RoleAttribute(UINT32 Role);
 void SetRole(UINT32 Role);
 void RestoreSavedAttribute();
