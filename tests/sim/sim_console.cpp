@@ -74,6 +74,10 @@ static EFI_STATUS EFIAPI SimOutputString(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, cons
     Piece.push_back(*P);
     Show(S, *P);
   }
+  if (!S.ArrivalText.empty() && Piece.find(S.ArrivalText) != std::u16string::npos) {
+    S.KeysArrived = S.ArrivalKeys;
+    S.ArrivalText.clear();
+  }
   UINT32 Attribute = (UINT32)S.Mode.Attribute;
   if (!S.Transcript.empty() && S.Transcript.back().Attribute == Attribute) {
     S.Transcript.back().Text += Piece;
@@ -149,6 +153,12 @@ void SimFirmware::PressScanKey(UINT16 ScanCode) { Keys.push_back({ScanCode, 0});
 void SimFirmware::TypeAhead(const std::string &Typed) {
   Type(Typed);
   KeysArrived = Keys.size();
+}
+
+void SimFirmware::TypeWhenShown(const std::u16string &Shown, const std::string &Typed) {
+  Type(Typed);
+  ArrivalText = Shown;
+  ArrivalKeys = Keys.size();
 }
 
 static std::string RoleName(UINT32 Attribute) {

@@ -69,6 +69,8 @@ class SimFirmware {
   // Keys typed ahead: these, and every key before them, are already waiting
   // and can be read without a wait.
   void TypeAhead(const std::string &Keys);
+  // Keys pressed the moment output containing Shown appears: waiting from then.
+  void TypeWhenShown(const std::u16string &Shown, const std::string &Keys);
 
   // Runs the application's entry point until it ends; returns how it ended.
   SimEnding Run();
@@ -131,6 +133,8 @@ class SimFirmware {
   std::vector<EFI_INPUT_KEY> Keys;
   size_t NextKey = 0;
   size_t KeysArrived = 0;  // Keys[NextKey .. KeysArrived) wait to be read
+  std::u16string ArrivalText;  // see TypeWhenShown
+  size_t ArrivalKeys = 0;
 
   [[noreturn]] void End(SimEnding How);
   static SimFirmware *Current;
