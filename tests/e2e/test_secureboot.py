@@ -26,6 +26,7 @@ SNAKEOIL_KEY = "/usr/share/qemu-efi-aarch64/PkKek-1-snakeoil.key"
 SNAKEOIL_CERT = "/usr/share/qemu-efi-aarch64/PkKek-1-snakeoil.pem"
 SIGN = os.path.join(harness.TOOLS, "sign-efi.sh")
 IMAGE_SECURITY_DATABASE = "d719b2cb-3d3a-4596-a3bc-dad00e67656f"
+KEY_OWNER = "c0de5ec0-0b00-4d1e-8d1a-0123456789ab"  # any GUID: whose entry it is in a list
 UNSIGNED = "EFI/test/unsigned.efi"
 
 # The EDK2 store holds Boot0000 to Boot0002 but no BootOrder, which the
@@ -56,7 +57,7 @@ def secure_machine(m):
     if m.firmware == "edk2":
         shutil.copyfile(SNAKEOIL_VARS, m.vars)
     else:
-        run_tool("cert-to-efi-sig-list", "-g", IMAGE_SECURITY_DATABASE, SNAKEOIL_CERT,
+        run_tool("cert-to-efi-sig-list", "-g", KEY_OWNER, SNAKEOIL_CERT,
                  os.path.join(work, "cert.esl"))
         for variable in ("db", "KEK", "PK"):
             files[f"EFI/keys/{variable}.auth"] = os.path.join(work, f"{variable}.auth")
