@@ -7,7 +7,8 @@
 # build/efi/addbootentry.efi; the signed copy goes to SIGNED, by default
 # signed/<name>.efi beside IMAGE. The signature is checked against CERT before
 # the copy is kept, and CERT is also written in DER form (<cert name>.cer
-# beside the signed copy), the form firmware menus enrol from a file.
+# beside the signed copy), the form firmware menus enrol from a file. A key
+# with a password is asked for it twice (by openssl, then by sbsign).
 set -eu
 
 fail() {
@@ -20,12 +21,14 @@ key=$1
 cert=$2
 image=${3:-$(dirname "$0")/../build/efi/addbootentry.efi}
 signed=${4:-$(dirname "$image")/signed/$(basename "$image")}
-der=$(dirname "$signed")/$(basename "${cert%.*}").cer
+cert_name=$(basename "$cert")
+der=$(dirname "$signed")/${cert_name%.*}.cer
 
 for tool in openssl sbsign sbverify; do
   command -v "$tool" >/dev/null || fail "$tool not found (tools/setup.sh installs it)"
 done
 [ -r "$image" ] || fail "no image $image (build first: cmake --build build)"
+[ "$der" -ef "$cert" ] && fail "$der would overwrite the certificate; give another SIGNED place"
 # sbsign's own messages for these three faults are OpenSSL error stacks;
 # asking openssl first gives one line that names the file at fault.
 cert_key=$(openssl x509 -in "$cert" -noout -pubkey 2>/dev/null) ||
