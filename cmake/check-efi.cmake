@@ -1,14 +1,40 @@
 # Post-build check: the image must be an AArch64 (0xAA64) PE32+ with the EFI
-# application subsystem (10) and must carry base relocations, since the
-# firmware loads it wherever it finds room.
-execute_process(COMMAND llvm-readobj --file-headers --coff-basereloc ${EFI_FILE}
+# application subsystem (10), relocatable (DYNAMIC_BASE, relocations not
+# stripped), since the firmware loads it wherever it finds room, and fit for
+# firmware that maps images strictly: NX_COMPAT set and no section both
+# writable and executable. Such firmware refuses the image otherwise, signed
+# or not. An image whose code addresses everything PC-relative has no fixups,
+# and the linker then leaves out the empty .reloc section; that is fine.
+execute_process(COMMAND llvm-readobj --file-headers ${EFI_FILE}
                 OUTPUT_VARIABLE headers RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "llvm-readobj failed on ${EFI_FILE}")
 endif()
 foreach(expected "Format: COFF-ARM64" "IMAGE_FILE_MACHINE_ARM64 \\(0xAA64\\)"
-                 "Magic: 0x20B" "IMAGE_SUBSYSTEM_EFI_APPLICATION \\(0xA\\)")
+                 "Magic: 0x20B" "IMAGE_SUBSYSTEM_EFI_APPLICATION \\(0xA\\)"
+                 "IMAGE_DLL_CHARACTERISTICS_DYNAMIC_BASE" "IMAGE_DLL_CHARACTERISTICS_NX_COMPAT")
   if(NOT headers MATCHES "${expected}")
     message(FATAL_ERROR "${EFI_FILE}: expected '${expected}' in its headers")
+  endif()
+endforeach()
+if(headers MATCHES "IMAGE_FILE_RELOCS_STRIPPED")
+  message(FATAL_ERROR "${EFI_FILE}: its relocations are stripped, it cannot be loaded elsewhere")
+endif()
+
+execute_process(COMMAND llvm-readobj --sections ${EFI_FILE}
+                OUTPUT_VARIABLE sections RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "llvm-readobj failed on ${EFI_FILE}")
+endif()
+string(REGEX MATCHALL "Name: [^ ]+|Characteristics \\[ \\(0x[0-9A-F]+\\)" fields "${sections}")
+foreach(field IN LISTS fields)
+  if(field MATCHES "^Name: (.+)")
+    set(section ${CMAKE_MATCH_1})
+  elseif(field MATCHES "0x([0-9A-F]+)")
+    # IMAGE_SCN_MEM_WRITE 0x80000000, IMAGE_SCN_MEM_EXECUTE 0x20000000
+    math(EXPR write_execute "0x${CMAKE_MATCH_1} & 0xA0000000" OUTPUT_FORMAT HEXADECIMAL)
+    if(write_execute STREQUAL "0xa0000000")
+      message(FATAL_ERROR "${EFI_FILE}: section ${section} is both writable and executable")
+    endif()
   endif()
 endforeach()

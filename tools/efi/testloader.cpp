@@ -1,7 +1,7 @@
 // Test loader: the target of the boot entries that the end-to-end tests
 // create. It proves that the firmware started the entry and shows what the
-// entry handed over as LoadOptions, then powers the machine off so that QEMU
-// exits and the test sees the end of the run.
+// entry handed over as LoadOptions and whether Secure Boot is on, then powers
+// the machine off so that QEMU exits and the test sees the end of the run.
 #include "efi.h"
 #include "efi/efi_loaded_image.h"
 #include "tools/efi/print.h"
@@ -22,6 +22,22 @@ static void PrintLoadOptions(const EFI_LOADED_IMAGE_PROTOCOL *Image) {
   }
 }
 
+// SecureBoot is volatile: only the running firmware can tell, never its store.
+static void PrintSecureBoot(EFI_RUNTIME_SERVICES *RT) {
+  UINT8 Enabled = 0;
+  UINTN Size = sizeof(Enabled);
+  EFI_STATUS Status =
+      RT->GetVariable(u"SecureBoot", &EFI_GLOBAL_VARIABLE_GUID, nullptr, &Size, &Enabled);
+  if (Status != EFI_SUCCESS) {
+    Print(u"TESTLOADER: SecureBoot status ");
+    PrintHex(Status, 16);
+  } else {
+    Print(u"TESTLOADER: SecureBoot ");
+    PrintHex(Enabled, 2);
+  }
+  Print(u"\r\n");
+}
+
 extern "C" EFI_STATUS EfiMain(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
   PrintInit(SystemTable);
   Print(u"\r\nTESTLOADER: started\r\n");
@@ -35,6 +51,7 @@ extern "C" EFI_STATUS EfiMain(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTa
   } else {
     PrintLoadOptions(static_cast<EFI_LOADED_IMAGE_PROTOCOL *>(Interface));
   }
+  PrintSecureBoot(SystemTable->RuntimeServices);
   Print(u"TESTLOADER: end\r\n");
   SystemTable->RuntimeServices->ResetSystem(EfiResetShutdown, EFI_SUCCESS, 0, nullptr);
   return EFI_SUCCESS;
