@@ -49,10 +49,13 @@ TEST(LineEditor, ThirtySecondKeyEndsInputEchoedButNotKept) {
 
 TEST(LineEditor, BackspaceErasesOnScreenAndInBufferButNotBeforeTheStart) {
   SimFirmware Fw;
-  LineResult Line = TypeLine(Fw, "\b\x01" "ab\bc\r", 32);
-  EXPECT_EQ(Line.Text, "ac");
-  // 'b' is overwritten by a space, then 'c' is echoed where 'b' stood.
-  EXPECT_EQ(Fw.Screen(), "{HIGHLIGHT}ab c{NORMAL}\r\n");
+  // Control characters up to 0x1F are ignored, a space (0x20) is text, and a
+  // backspace after the only character leaves the line empty again.
+  LineResult Line = TypeLine(Fw, "\b\x01\x1F" "a\b ab\bc\r", 32);
+  EXPECT_EQ(Line.Text, " ac");
+  // Each erased character is overwritten by a space, then the next echo
+  // lands where it stood.
+  EXPECT_EQ(Fw.Screen(), "{HIGHLIGHT}a  ab c{NORMAL}\r\n");
 }
 
 TEST(LineEditor, KeysWithoutCharacterAreIgnored) {
@@ -84,6 +87,10 @@ TEST(IndexReader, ReadsHexDigitsAndEchoesOnlyTheFirstFour) {
       {"12345\r", 0x1234, "1234"},
       {"\r", 0, ""},
       {"g-A\b\r", 0xA, "A"},
+      // The edges of the three ranges; ':' to '@' and '`' lie between them.
+      {"9:@\r", 0x9, "9"},
+      {"BCD`\r", 0xBCD, "BCD"},
+      {"EFG\r", 0xEF, "EF"},
   };
   for (const Case &C : Cases) {
     SimFirmware Fw;
@@ -133,7 +140,8 @@ TEST(YesNo, OnlyUpperOrLowerYMeansYesAndTheKeyIsEchoed) {
     BOOLEAN Yes;
     std::string Echo;
   } Cases[] = {{'y', TRUE, "y"}, {'Y', TRUE, "Y"}, {'n', FALSE, "n"},
-               {' ', FALSE, "?"}, {'\r', FALSE, "?"}, {'1', FALSE, "1"}};
+               {' ', FALSE, "?"}, {'\r', FALSE, "?"}, {'1', FALSE, "1"},
+               {'!', FALSE, "!"}};  // 0x21, the first key echoed as itself
   for (const Case &C : Cases) {
     SimFirmware Fw;
     Fw.Type(std::string(1, C.Key));

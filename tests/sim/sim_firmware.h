@@ -84,11 +84,15 @@ class SimFirmware {
     return ShouldFail(Call, Status);
   }
   std::vector<SimCallRecord> CallLog;
+  // UEFI does not say what a failed AllocatePool or LocateHandleBuffer leaves
+  // in its output: set, they leave an address that is no pool buffer.
+  bool StaleOnFailure = false;
 
   // Pool
   void *Allocate(UINTN Size);
   void Release(void *Buffer);  // records a double or foreign free
   size_t LiveBuffers() const { return Pool.size(); }
+  UINT8 PoolFill = 0xAF;  // every byte of a new buffer
   std::vector<std::string> PoolErrors;
 
   // Handles and protocols
@@ -100,7 +104,7 @@ class SimFirmware {
 
   // How the run ended
   SimEnding Ending = SimEnding::StillRunning;
-  EFI_STATUS ExitStatus = ~0ULL;
+  EFI_STATUS ExitStatus = ~0ULL;  // given to Exit or ResetSystem, or returned by the entry point
   EFI_RESET_TYPE ResetType = EfiResetCold;
 
   EFI_HANDLE ImageHandle;
