@@ -145,7 +145,8 @@ static std::vector<Role> CallsOfRoad(const Road &R) {
   Calls.insert(Calls.end(), {OptionAlloc, OrderAlloc, OrderRead});
   if (R.BootOrder.size() > 64) Calls.insert(Calls.end(), {OrderAlloc, OrderRead});
   for (unsigned I = 0; I < R.Probes; I++) Calls.push_back(Probe);
-  Calls.insert(Calls.end(), {OptionWrite, OrderWrite});
+  // After the confirmation the chosen number is looked up once more.
+  Calls.insert(Calls.end(), {Probe, OptionWrite, OrderWrite});
   return Calls;
 }
 
@@ -287,9 +288,9 @@ TEST(FailureSweep, EveryFailableCallOnEveryRoadEndsAtTheClosingPromptWithItsRepo
     size_t ConfirmationRead = 0;
     for (size_t I = 0; I < B.Log.size(); I++) {
       SimCall Call = B.Log[I].Call;
-      if (Call == SimCall::ReadKeyStroke && Next < Expected.size() &&
-          Expected[Next].Call == SimCall::SetVariable) {
-        ConfirmationRead = I;  // the last key read before the first write
+      if (Call == SimCall::ReadKeyStroke && Next + 1 < Expected.size() &&
+          Expected[Next + 1].Call == SimCall::SetVariable) {
+        ConfirmationRead = I;  // the last key read before the second probe
       }
       if (Call == SimCall::ReadKeyStroke) continue;
       bool Failable = false;
