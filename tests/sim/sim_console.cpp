@@ -42,16 +42,14 @@ static void MoveCursorFor(SimFirmware &S, CHAR16 C) {
 
 static EFI_STATUS EFIAPI SimOutputString(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, const CHAR16 *Text) {
   SimFirmware &S = Sim();
-  std::u16string Piece;
-  for (const CHAR16 *P = Text; *P != 0; P++) {
-    Piece.push_back(*P);
-    MoveCursorFor(S, *P);
-  }
+  const CHAR16 *End = Text;
+  for (; *End != 0; End++) MoveCursorFor(S, *End);
+  // Appended in one piece: a fuzzer prints a great deal.
   UINT32 Attribute = (UINT32)S.Mode.Attribute;
   if (!S.Transcript.empty() && S.Transcript.back().Attribute == Attribute) {
-    S.Transcript.back().Text += Piece;
-  } else if (!Piece.empty()) {
-    S.Transcript.push_back({Attribute, Piece});
+    S.Transcript.back().Text.append(Text, End);
+  } else if (End != Text) {
+    S.Transcript.push_back({Attribute, std::u16string(Text, End)});
   }
   return EFI_SUCCESS;
 }

@@ -131,6 +131,8 @@ SimFirmware::SimFirmware(UINT32 StartAttribute) {
 SimFirmware::~SimFirmware() {
   for (void *Buffer : Pool) std::free(Buffer);
   for (SimHandle *H : Handles) delete H;
+  DropSimVolumes(*this);
+  DropSimVariables(*this);
   if (Current == this) Current = nullptr;
 }
 
@@ -155,7 +157,9 @@ void SimFirmware::End(SimEnding How) {
 }
 
 bool SimFirmware::ShouldFail(SimCall Call, EFI_STATUS *Status) {
-  auto Fault = Faults.find({Call, ++CallCounts[Call]});
+  unsigned Nth = ++CallCounts[(size_t)Call];
+  if (Faults.empty()) return false;
+  auto Fault = Faults.find({Call, Nth});
   if (Fault == Faults.end()) return false;
   *Status = Fault->second;
   return true;

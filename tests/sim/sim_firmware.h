@@ -125,7 +125,7 @@ class SimFirmware {
   std::set<void *> Pool;
   std::set<void *> Freed;
   std::map<std::pair<SimCall, unsigned>, EFI_STATUS> Faults;
-  std::map<SimCall, unsigned> CallCounts;
+  unsigned CallCounts[(size_t)SimCall::Count] = {};
 };
 
 // For the services: the running firmware, and the return address of the
@@ -133,10 +133,14 @@ class SimFirmware {
 inline SimFirmware &Sim() { return *SimFirmware::Current; }
 #define CALLER __builtin_return_address(0)
 
-// Installed by the constructor; each lives in its own file.
+// Installed by the constructor; each lives in its own file. The destructor
+// drops the stores, so that a run leaves no allocation behind (a fuzzer
+// looks for leaks after every input whose allocations do not balance).
 void InstallSimConsole(SimFirmware &Sim);
 void InstallSimVolumes(SimFirmware &Sim);    // sim_volumes.cpp
 void InstallSimVariables(SimFirmware &Sim);  // sim_variables.cpp
+void DropSimVolumes(const SimFirmware &Sim);
+void DropSimVariables(const SimFirmware &Sim);
 
 template <typename Fn>
 SimEnding SimFirmware::Call(Fn Body) {
@@ -207,9 +211,9 @@ SimPath operator+(SimPath Left, const SimPath &Right);
 // the names in Files (relative to the root); OpenVolume and Open fail through
 // SimCall::OpenVolume and SimCall::FileOpen, the text through
 // SimCall::ConvertDevicePathToText.
-EFI_HANDLE AddVolume(SimFirmware &Fw, const SimPath &Path, const std::u16string &Text,
+EFI_HANDLE AddVolume(SimFirmware &Fw, SimPath Path, const std::u16string &Text,
                      const std::set<std::u16string> &Files = {});
 // A block device that carries no file system the firmware reads.
-EFI_HANDLE AddBlockDevice(SimFirmware &Fw, const SimPath &Path, const std::u16string &Text);
+EFI_HANDLE AddBlockDevice(SimFirmware &Fw, SimPath Path, const std::u16string &Text);
 // Root directories and files the application opened and has not closed.
 size_t OpenFileCount(SimFirmware &Fw);
