@@ -23,5 +23,8 @@ void SortOptionNumbers(UINT16 *Entries, UINTN Count);
 // Lowest number that Sorted does not list and whose Boot#### does not exist.
 // Reports and returns FALSE when the firmware cannot tell or none is free.
 BOOLEAN FindFreeOptionNumber(const UINT16 *Sorted, UINTN Count, UINT16 *Number);
+// TRUE while Boot#### of Number does not exist; reports and returns FALSE
+// when it does by now or the firmware cannot tell.
+BOOLEAN OptionStillFree(UINT16 Number);
 // Boot#### with four uppercase digits, NUL-terminated.
 void FormatOptionName(UINT16 Number, CHAR16 *Name);

@@ -29,6 +29,10 @@ static EFI_STATUS ProbeOption(UINT16 Number) {
                                                 &DataSize, &NoRoom);
 }
 
+static void ReportProbeFailure(EFI_STATUS Status) {
+  ReportError(u"E: fail on checking for an existing Boot#### variable, S: ", Status);
+}
+
 BOOLEAN FindFreeOptionNumber(const UINT16 *Sorted, UINTN Count, UINT16 *Number) {
   UINTN Next = 0;  // first sorted entry not below the candidate
   // A 32-bit candidate: after FFFF the search ends instead of wrapping to 0.
@@ -46,10 +50,23 @@ BOOLEAN FindFreeOptionNumber(const UINT16 *Sorted, UINTN Count, UINT16 *Number) 
       return TRUE;
     }
     if (Status != EFI_BUFFER_TOO_SMALL) {
-      ReportError(u"E: fail on checking for an existing Boot#### variable, S: ", Status);
+      ReportProbeFailure(Status);
       return FALSE;
     }
   }
   ReportErrorText(u"E: no free option number, Boot0000 to BootFFFF are all taken.\r\n");
+  return FALSE;
+}
+
+BOOLEAN OptionStillFree(UINT16 Number) {
+  EFI_STATUS Status = ProbeOption(Number);
+  if (Status == EFI_NOT_FOUND) {
+    return TRUE;
+  }
+  if (Status == EFI_BUFFER_TOO_SMALL) {
+    ReportErrorText(u"E: our Boot#### variable appeared meanwhile, nothing has been written.\r\n");
+  } else {
+    ReportProbeFailure(Status);
+  }
   return FALSE;
 }

@@ -32,6 +32,11 @@ BOOLEAN ConfirmAndWrite(DialogState *State) {
                     u"Nothing has been changed in the UEFI environment.\r\n");
     return FALSE;
   }
+  // The answer may have taken any time, long enough for another agent to
+  // write an option of this number: it is looked for once more.
+  if (!OptionStillFree(State->OptionNumber)) {
+    return FALSE;
+  }
 
   EFI_STATUS Status = gFirmware.RuntimeServices->SetVariable(
       State->VariableName, &EFI_GLOBAL_VARIABLE_GUID, BOOT_VARIABLE_ATTRIBUTES,

@@ -14,8 +14,10 @@ set(EFI_COMPILE_FLAGS "--target=aarch64-unknown-windows -ffreestanding -fno-exce
 set(CMAKE_C_FLAGS_INIT "${EFI_COMPILE_FLAGS}")
 set(CMAKE_CXX_FLAGS_INIT "${EFI_COMPILE_FLAGS}")
 
+# /Brepro: the PE TimeDateStamp becomes a hash of the image instead of the
+# link time, so that two builds of the same sources give the same bytes.
 set(CMAKE_CXX_LINK_EXECUTABLE
-    "<CMAKE_LINKER> /nologo /subsystem:efi_application /entry:EfiMain /nodefaultlib /machine:arm64 /dynamicbase <OBJECTS> /out:<TARGET> <LINK_LIBRARIES>")
+    "<CMAKE_LINKER> /nologo /subsystem:efi_application /entry:EfiMain /nodefaultlib /machine:arm64 /dynamicbase /Brepro <OBJECTS> /out:<TARGET> <LINK_LIBRARIES>")
 set(CMAKE_C_LINK_EXECUTABLE "${CMAKE_CXX_LINK_EXECUTABLE}")
 
 set(EFI_TARGET ON)

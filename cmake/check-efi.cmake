@@ -38,3 +38,8 @@ foreach(field IN LISTS fields)
     endif()
   endif()
 endforeach()
+
+# The image is reproducible (lld-link /Brepro): the same sources give these bytes.
+file(SHA256 ${EFI_FILE} image_sha256)
+get_filename_component(image_name ${EFI_FILE} NAME)
+message(STATUS "${image_name} SHA-256 ${image_sha256}")

@@ -51,6 +51,7 @@ BOOLEAN BuildLoadOption(DialogState *State) {
   EFI_STATUS Status = gFirmware.BootServices->AllocatePool(EfiLoaderData, State->LoadOptionSize,
                                                            (VOID **)&State->LoadOption);
   if (Status != EFI_SUCCESS) {
+    State->LoadOption = nullptr;  // undefined after a failure: nothing to free
     ReportError(u"E: allocating for LoadOption, S: ", Status);
     return FALSE;
   }

@@ -47,6 +47,7 @@ static BOOLEAN PickPartition(DialogState *State) {
       ByProtocol, &EFI_BLOCK_IO_PROTOCOL_GUID, nullptr, &State->BlockIoHandleCount,
       &State->BlockIoHandles);
   if (Status != EFI_SUCCESS) {
+    State->BlockIoHandles = nullptr;  // undefined after a failure: nothing to free
     ReportError(u"E: locating handles with BIOP, S: ", Status);
     return FALSE;
   }

@@ -22,6 +22,7 @@ BOOLEAN ChooseHomeVolume(DialogState *State) {
       BootServices->LocateHandleBuffer(ByProtocol, &EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_GUID, nullptr,
                                        &State->SfsHandleCount, &State->SfsHandles);
   if (Status != EFI_SUCCESS) {
+    State->SfsHandles = nullptr;  // undefined after a failure: nothing to free
     ReportError(u"E: locating handles with SFSP, S: ", Status);
     return FALSE;
   }

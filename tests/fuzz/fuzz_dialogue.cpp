@@ -1,13 +1,15 @@
 // The whole dialogue on a simulated firmware that the input describes: its
 // volumes and block devices with their device paths (malformed ones among
 // the block devices), texts that come back NULL, BootOrder, existing
-// Boot#### variables and one failing call; the rest of the input is typed.
+// Boot#### variables, the pool's fill and one failing call (which may leave
+// a stale output pointer); the rest of the input is typed.
 // Every run must end at the closing prompt with EFI_SUCCESS, hold no pool
 // buffer, free nothing twice, leave no file open, and change variables only
 // after the user pressed Y or y at the confirmation, never overwriting a
 // Boot#### that existed.
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "loadoption/device_path_walk.h"
 #include "sim_firmware.h"
@@ -66,7 +68,7 @@ static void BuildFirmware(SimFirmware &Fw, Input &In) {
     SimPath Path = PathFrom(In, false);
     std::set<std::u16string> Files;
     if (In.Byte() & 1) Files.insert(u"a");
-    AddVolume(Fw, Path, Text('V', I), Files);
+    AddVolume(Fw, std::move(Path), Text('V', I), Files);
   }
   int BlockDevices = In.Byte() % 5;
   for (int I = 0; I < BlockDevices; I++) AddBlockDevice(Fw, PathFrom(In, true), Text('B', I));
@@ -77,6 +79,10 @@ static void BuildFirmware(SimFirmware &Fw, Input &In) {
 
   SimVariableStore &Vars = VariablesOf(Fw);
   UINT8 Order = In.Byte();
+  // The pool's fill and what a failed call leaves in its output pointer are
+  // the firmware's business too.
+  Fw.PoolFill = (Order & 8) ? 0x00 : 0xAF;
+  Fw.StaleOnFailure = (Order & 16) != 0;
   if (Order & 1) {
     // Evenly spaced numbers (a step of 0 repeats one), cut to any byte size.
     size_t Size = In.Byte() | ((Order & 2) ? 0x100 : 0);

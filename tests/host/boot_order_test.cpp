@@ -29,6 +29,7 @@ static std::vector<UINT8> Appended(std::vector<UINT8> Before, UINT16 Number) {
 static std::vector<ChoiceCase> ChoiceCases() {
   std::vector<UINT8> UpToAA = Bytes(NumbersFrom(0, 0xAA));
   std::vector<UINT8> OddSize = {0x00, 0x00, 0x01, 0x00, 0x02};
+  std::vector<UINT8> AllButLast = Bytes(NumbersFrom(0, 0xFFFE));
   return {
       {"NoBootOrderCreatesItHoldingBoot0000", std::nullopt, 0, {}, 0, 7, Bytes({0})},
       {"LowestGapAfterSorting", Bytes({3, 0, 1}), 7, {}, 2, 0x47, Bytes({3, 0, 1, 2})},
@@ -47,6 +48,7 @@ static std::vector<ChoiceCase> ChoiceCases() {
       {"UnlistedOptionAtTheEnd", Bytes({0, 1}), 7, {2}, 3, 0x47, Bytes({0, 1, 3})},
       {"UnlistedOptionInTheGap", Bytes({0, 2}), 7, {1}, 3, 0x47, Bytes({0, 2, 3})},
       {"UnlistedOptionsWithoutBootOrder", std::nullopt, 0, {0, 1}, 2, 7, Bytes({2})},
+      {"LastNumberIsTheLastFree", AllButLast, 7, {}, 0xFFFF, 0x47, Appended(AllButLast, 0xFFFF)},
   };
 }
 
@@ -55,9 +57,9 @@ static void PrintTo(const ChoiceCase &Case, std::ostream *Out) { *Out << Case.Na
 
 class OptionNumberChoice : public testing::TestWithParam<ChoiceCase> {};
 
-TEST_P(OptionNumberChoice, WritesTheRecordUnderTheFreeNumberAndAppendsIt) {
-  const ChoiceCase &Case = GetParam();
+static void ExpectChoice(const ChoiceCase &Case, UINT8 Fill) {
   SimFirmware Fw;
+  Fw.PoolFill = Fill;
   SimVariableStore &Vars = VariablesOf(Fw);
   if (Case.BootOrder) Vars.Put(u"BootOrder", Case.BootOrderAttributes, *Case.BootOrder);
   for (UINT16 N : Case.UnlistedOptions) Vars.Put(OptionName(N), 7, {0xEE, (UINT8)N});
@@ -79,6 +81,15 @@ TEST_P(OptionNumberChoice, WritesTheRecordUnderTheFreeNumberAndAppendsIt) {
   Expected[GlobalKey(u"BootOrder")] = {Case.BootOrder ? Case.BootOrderAttributes : 7,
                                        Case.BootOrderAfter};
   EXPECT_TRUE(Vars.Entries == Expected);
+}
+
+// Each case on a pool that hands out zeros and on one that hands out a
+// pattern: the number must not come from bytes that no read has filled.
+TEST_P(OptionNumberChoice, WritesTheRecordUnderTheFreeNumberAndAppendsIt) {
+  for (UINT8 Fill : {0x00, 0xAF}) {
+    SCOPED_TRACE("pool fill " + std::to_string(Fill));
+    ExpectChoice(GetParam(), Fill);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(BootOrder, OptionNumberChoice, testing::ValuesIn(ChoiceCases()),

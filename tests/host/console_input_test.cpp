@@ -54,15 +54,20 @@ static const EFI_INPUT_KEY EraseKeys[] = {{0, 0x08}, {0, 0x7F}, {0x08, 0}};
 TEST(LineEditor, EveryEraseKeyErasesOnScreenAndInBufferButNotBeforeTheStart) {
   for (EFI_INPUT_KEY Erase : EraseKeys) {
     SimFirmware Fw;
+    // Control characters up to 0x1F are ignored, a space (0x20) is text, and
+    // an erase after the only character leaves the line empty again.
     Fw.Keys.push_back(Erase);
-    Fw.Type("\x01" "ab");
+    Fw.Type("\x01\x1F" "a");
+    Fw.Keys.push_back(Erase);
+    Fw.Type(" ab");
     Fw.Keys.push_back(Erase);
     LineResult Line = TypeLine(Fw, "c\r", 32);
     SCOPED_TRACE(testing::Message() << "scan code " << Erase.ScanCode << ", character "
                                     << Erase.UnicodeChar);
-    EXPECT_EQ(Line.Text, "ac");
-    // 'b' is overwritten by a space, then 'c' is echoed where 'b' stood.
-    EXPECT_EQ(Fw.Screen(), "{HIGHLIGHT}ab c{NORMAL}\r\n");
+    EXPECT_EQ(Line.Text, " ac");
+    // Each erased character is overwritten by a space, then the next echo
+    // lands where it stood.
+    EXPECT_EQ(Fw.Screen(), "{HIGHLIGHT}a  ab c{NORMAL}\r\n");
   }
 }
 
@@ -119,6 +124,10 @@ TEST(IndexReader, ReadsHexDigitsAndEchoesOnlyTheFirstFour) {
       {"12345\r", 0x1234, "1234"},
       {"\r", 0, ""},
       {"g-A\b\r", 0xA, "A"},
+      // The edges of the three ranges; ':' to '@' and '`' lie between them.
+      {"9:@\r", 0x9, "9"},
+      {"BCD`\r", 0xBCD, "BCD"},
+      {"EFG\r", 0xEF, "EF"},
   };
   for (const Case &C : Cases) {
     SimFirmware Fw;
@@ -168,7 +177,8 @@ TEST(YesNo, OnlyUpperOrLowerYMeansYesAndTheKeyIsEchoed) {
     BOOLEAN Yes;
     std::string Echo;
   } Cases[] = {{'y', TRUE, "y"}, {'Y', TRUE, "Y"}, {'n', FALSE, "n"},
-               {' ', FALSE, "?"}, {'\r', FALSE, "?"}, {'1', FALSE, "1"}};
+               {' ', FALSE, "?"}, {'\r', FALSE, "?"}, {'1', FALSE, "1"},
+               {'!', FALSE, "!"}};  // 0x21, the first key echoed as itself
   for (const Case &C : Cases) {
     SimFirmware Fw;
     Fw.Type(std::string(1, C.Key));

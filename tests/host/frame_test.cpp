@@ -22,12 +22,21 @@ TEST(Frame, AnyOtherKeyExitsWithSuccess) {
   }
 }
 
-TEST(Frame, ShutdownThatReturnsStillExitsWithSuccess) {
-  SimFirmware Fw;
-  Fw.RuntimeServices.ResetSystem = [](EFI_RESET_TYPE, EFI_STATUS, UINTN, VOID *) {};
-  Fw.Type("s");
-  EXPECT_EQ(Fw.Run(), SimEnding::Exit);
-  EXPECT_EQ(Fw.ExitStatus, EFI_SUCCESS);
+// A shutdown that returns still exits; should Exit return as well, the entry
+// point itself returns EFI_SUCCESS.
+TEST(Frame, ClosingCallsThatReturnStillEndInSuccess) {
+  for (bool ExitReturns : {false, true}) {
+    SimFirmware Fw;
+    Fw.RuntimeServices.ResetSystem = [](EFI_RESET_TYPE, EFI_STATUS, UINTN, VOID *) {};
+    if (ExitReturns) {
+      Fw.BootServices.Exit = [](EFI_HANDLE, EFI_STATUS, UINTN, CHAR16 *) -> EFI_STATUS {
+        return EFI_UNSUPPORTED;
+      };
+    }
+    Fw.Type("s");
+    EXPECT_EQ(Fw.Run(), ExitReturns ? SimEnding::Returned : SimEnding::Exit);
+    EXPECT_EQ(Fw.ExitStatus, EFI_SUCCESS) << ExitReturns;
+  }
 }
 
 TEST(Frame, ClosingKeyIsNotEchoed) {

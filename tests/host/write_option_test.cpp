@@ -58,6 +58,22 @@ TEST(Confirmation, OnlyYAndLowercaseYPressedAfterTheQuestionWriteAndNoKeyIsEchoe
   }
 }
 
+// Another agent writes Boot0002 while the question waits for its key: it is
+// not written over, and BootOrder is left as it is.
+TEST(VariableWrites, OptionAppearingDuringTheQuestionIsLeftAlone) {
+  SimFirmware Fw;
+  SimVariableStore &Vars = WithTwoOptions(Fw);
+  Vars.BeforeRead = [&] {
+    if (Fw.NextKey == 1) Vars.Put(u"Boot0002", 7, {0x5A});
+  };
+  RunLastSteps(Fw, "yx");
+  EXPECT_EQ(Fw.Screen(), "{NORMAL}" + Announcement("Boot0002") +
+                             "{ERROR}E: our Boot#### variable appeared meanwhile, nothing has "
+                             "been written.\r\n" + ClosingPrompt);
+  EXPECT_TRUE(Vars.Writes.empty());
+  EXPECT_EQ(Vars.Find(u"Boot0002")->Data, std::vector<UINT8>{0x5A});
+}
+
 TEST(VariableWrites, FailedOptionWriteLeavesBootOrderUntried) {
   SimFirmware Fw;
   SimVariableStore &Vars = WithTwoOptions(Fw);

@@ -1,5 +1,6 @@
 // Keyboard and text console of the simulated firmware.
 #include <cstdio>
+#include <string_view>
 
 #include "sim_firmware.h"
 
@@ -69,20 +70,19 @@ static void Show(SimFirmware &S, CHAR16 C) {
 static EFI_STATUS EFIAPI SimOutputString(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, const CHAR16 *Text) {
   SimFirmware &S = Sim();
   PrepareGrid(S);
-  std::u16string Piece;
-  for (const CHAR16 *P = Text; *P != 0; P++) {
-    Piece.push_back(*P);
-    Show(S, *P);
-  }
-  if (!S.ArrivalText.empty() && Piece.find(S.ArrivalText) != std::u16string::npos) {
+  const CHAR16 *End = Text;
+  for (; *End != 0; End++) Show(S, *End);
+  if (!S.ArrivalText.empty() &&
+      std::u16string_view(Text, End - Text).find(S.ArrivalText) != std::u16string_view::npos) {
     S.KeysArrived = S.ArrivalKeys;
     S.ArrivalText.clear();
   }
+  // Appended in one piece: a fuzzer prints a great deal.
   UINT32 Attribute = (UINT32)S.Mode.Attribute;
   if (!S.Transcript.empty() && S.Transcript.back().Attribute == Attribute) {
-    S.Transcript.back().Text += Piece;
-  } else if (!Piece.empty()) {
-    S.Transcript.push_back({Attribute, Piece});
+    S.Transcript.back().Text.append(Text, End);
+  } else if (End != Text) {
+    S.Transcript.push_back({Attribute, std::u16string(Text, End)});
   }
   return EFI_SUCCESS;
 }

@@ -8,9 +8,16 @@
 
 SimFirmware *SimFirmware::Current = nullptr;
 
+// What a failed call leaves in a buffer pointer it was handed, when the
+// firmware is set to leave one: an address that is no pool buffer.
+static UINT8 StaleBuffer[16];
+
 static EFI_STATUS EFIAPI SimAllocatePool(EFI_MEMORY_TYPE, UINTN Size, VOID **Buffer) {
   EFI_STATUS Status;
-  if (Sim().Fails(SimCall::AllocatePool, CALLER, &Status)) return Status;
+  if (Sim().Fails(SimCall::AllocatePool, CALLER, &Status)) {
+    if (Sim().StaleOnFailure) *Buffer = StaleBuffer;
+    return Status;
+  }
   *Buffer = Sim().Allocate(Size);
   return EFI_SUCCESS;
 }
@@ -48,7 +55,13 @@ static EFI_STATUS EFIAPI SimLocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE SearchType
                                                const EFI_GUID *Guid, VOID *, UINTN *Count,
                                                EFI_HANDLE **Buffer) {
   EFI_STATUS Status;
-  if (Sim().Fails(SimCall::LocateHandleBuffer, CALLER, &Status)) return Status;
+  if (Sim().Fails(SimCall::LocateHandleBuffer, CALLER, &Status)) {
+    if (Sim().StaleOnFailure) {
+      *Count = sizeof StaleBuffer / sizeof(EFI_HANDLE);
+      *Buffer = reinterpret_cast<EFI_HANDLE *>(StaleBuffer);
+    }
+    return Status;
+  }
   if (SearchType != ByProtocol) return EFI_INVALID_PARAMETER;
   std::vector<EFI_HANDLE> Found;
   for (SimHandle *H : Sim().Handles) {
@@ -78,13 +91,16 @@ static VOID EFIAPI SimCopyMem(VOID *Destination, const VOID *Source, UINTN Lengt
   std::memmove(Destination, Source, Length);  // overlapping copies are allowed
 }
 
-static EFI_STATUS EFIAPI SimExit(EFI_HANDLE Image, EFI_STATUS Status, UINTN, CHAR16 *) {
-  if (Image != Sim().ImageHandle) return EFI_INVALID_PARAMETER;
+static EFI_STATUS EFIAPI SimExit(EFI_HANDLE Image, EFI_STATUS Status, UINTN DataSize,
+                                 CHAR16 *Data) {
+  if (Image != Sim().ImageHandle || DataSize != 0 || Data != nullptr) return EFI_INVALID_PARAMETER;
   Sim().ExitStatus = Status;
   Sim().End(SimEnding::Exit);
 }
 
-static VOID EFIAPI SimResetSystem(EFI_RESET_TYPE Type, EFI_STATUS Status, UINTN, VOID *) {
+static VOID EFIAPI SimResetSystem(EFI_RESET_TYPE Type, EFI_STATUS Status, UINTN DataSize,
+                                  VOID *Data) {
+  if (DataSize != 0 || Data != nullptr) return;  // data we were not meant to get: no reset
   Sim().ResetType = Type;
   Sim().ExitStatus = Status;
   Sim().End(SimEnding::Shutdown);
@@ -115,18 +131,23 @@ SimFirmware::SimFirmware(UINT32 StartAttribute) {
 SimFirmware::~SimFirmware() {
   for (void *Buffer : Pool) std::free(Buffer);
   for (SimHandle *H : Handles) delete H;
+  DropSimVolumes(*this);
+  DropSimVariables(*this);
   if (Current == this) Current = nullptr;
 }
 
 void SimFirmware::PrepareRun() {
   Current = this;
   Ending = SimEnding::StillRunning;
-  InitFirmwareContext(ImageHandle, &SystemTable);
+  InitFirmwareContext(ImageHandle, &SystemTable);  // as the entry point would have
 }
 
 SimEnding SimFirmware::Run() {
   return Call([this] {
-    EfiMain(ImageHandle, &SystemTable);
+    // A freshly loaded image: the context is zero until the entry point fills it.
+    gFirmware = FirmwareContext{};
+    // Returning from the entry point is an exit with the status it returns.
+    ExitStatus = EfiMain(ImageHandle, &SystemTable);
   });
 }
 
@@ -136,16 +157,19 @@ void SimFirmware::End(SimEnding How) {
 }
 
 bool SimFirmware::ShouldFail(SimCall Call, EFI_STATUS *Status) {
-  auto Fault = Faults.find({Call, ++CallCounts[Call]});
+  unsigned Nth = ++CallCounts[(size_t)Call];
+  if (Faults.empty()) return false;
+  auto Fault = Faults.find({Call, Nth});
   if (Fault == Faults.end()) return false;
   *Status = Fault->second;
   return true;
 }
 
 void *SimFirmware::Allocate(UINTN Size) {
-  // Never zero-filled: the application must write every byte it hands on.
+  // The application must write every byte it hands on, and must not read
+  // what it has not written: the fill is whatever the test chose.
   void *Buffer = std::malloc(Size == 0 ? 1 : Size);
-  for (UINTN I = 0; I < Size; I++) static_cast<UINT8 *>(Buffer)[I] = 0xAF;
+  std::memset(Buffer, PoolFill, Size);
   Pool.insert(Buffer);
   Freed.erase(Buffer);
   return Buffer;

@@ -105,11 +105,15 @@ class SimFirmware {
     return ShouldFail(Call, Status);
   }
   std::vector<SimCallRecord> CallLog;
+  // UEFI does not say what a failed AllocatePool or LocateHandleBuffer leaves
+  // in its output: set, they leave an address that is no pool buffer.
+  bool StaleOnFailure = false;
 
   // Pool
   void *Allocate(UINTN Size);
   void Release(void *Buffer);  // records a double or foreign free
   size_t LiveBuffers() const { return Pool.size(); }
+  UINT8 PoolFill = 0xAF;  // every byte of a new buffer
   std::vector<std::string> PoolErrors;
 
   // Handles and protocols
@@ -121,7 +125,7 @@ class SimFirmware {
 
   // How the run ended
   SimEnding Ending = SimEnding::StillRunning;
-  EFI_STATUS ExitStatus = ~0ULL;
+  EFI_STATUS ExitStatus = ~0ULL;  // given to Exit or ResetSystem, or returned by the entry point
   EFI_RESET_TYPE ResetType = EfiResetCold;
 
   EFI_HANDLE ImageHandle;
@@ -145,7 +149,7 @@ class SimFirmware {
   std::set<void *> Pool;
   std::set<void *> Freed;
   std::map<std::pair<SimCall, unsigned>, EFI_STATUS> Faults;
-  std::map<SimCall, unsigned> CallCounts;
+  unsigned CallCounts[(size_t)SimCall::Count] = {};
 };
 
 // For the services: the running firmware, and the return address of the
@@ -153,10 +157,14 @@ class SimFirmware {
 inline SimFirmware &Sim() { return *SimFirmware::Current; }
 #define CALLER __builtin_return_address(0)
 
-// Installed by the constructor; each lives in its own file.
+// Installed by the constructor; each lives in its own file. The destructor
+// drops the stores, so that a run leaves no allocation behind (a fuzzer
+// looks for leaks after every input whose allocations do not balance).
 void InstallSimConsole(SimFirmware &Sim);
 void InstallSimVolumes(SimFirmware &Sim);    // sim_volumes.cpp
 void InstallSimVariables(SimFirmware &Sim);  // sim_variables.cpp
+void DropSimVolumes(const SimFirmware &Sim);
+void DropSimVariables(const SimFirmware &Sim);
 
 template <typename Fn>
 SimEnding SimFirmware::Call(Fn Body) {
@@ -227,9 +235,9 @@ SimPath operator+(SimPath Left, const SimPath &Right);
 // the names in Files (relative to the root); OpenVolume and Open fail through
 // SimCall::OpenVolume and SimCall::FileOpen, the text through
 // SimCall::ConvertDevicePathToText.
-EFI_HANDLE AddVolume(SimFirmware &Fw, const SimPath &Path, const std::u16string &Text,
+EFI_HANDLE AddVolume(SimFirmware &Fw, SimPath Path, const std::u16string &Text,
                      const std::set<std::u16string> &Files = {});
 // A block device that carries no file system the firmware reads.
-EFI_HANDLE AddBlockDevice(SimFirmware &Fw, const SimPath &Path, const std::u16string &Text);
+EFI_HANDLE AddBlockDevice(SimFirmware &Fw, SimPath Path, const std::u16string &Text);
 // Root directories and files the application opened and has not closed.
 size_t OpenFileCount(SimFirmware &Fw);

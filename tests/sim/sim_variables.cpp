@@ -97,3 +97,5 @@ void InstallSimVariables(SimFirmware &Sim) {
   Sim.RuntimeServices.GetVariable = SimGetVariable;
   Sim.RuntimeServices.SetVariable = SimSetVariable;
 }
+
+void DropSimVariables(const SimFirmware &Sim) { Stores.erase(&Sim); }

@@ -3,6 +3,7 @@
 // Open finds exactly as given, relative to the root directory.
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "sim_firmware.h"
 
@@ -83,18 +84,19 @@ SimPath operator+(SimPath Left, const SimPath &Right) {
 
 // ---- Handles
 
-static void InstallDevicePath(SimFirmware &Fw, EFI_HANDLE Handle, const SimPath &Path,
+// Paths are moved, not copied: a fuzzer's malformed path is 64 KiB.
+static void InstallDevicePath(SimFirmware &Fw, EFI_HANDLE Handle, SimPath Path,
                               const std::u16string &Text) {
   if (Path.empty()) return;  // a handle without a Device Path protocol
   SimVolumeStore &S = Stores[&Fw];
-  S.Paths.push_back(std::make_unique<SimPath>(Path));
+  S.Paths.push_back(std::make_unique<SimPath>(std::move(Path)));
   S.Texts[S.Paths.back()->data()] = Text;
   Fw.Install(Handle, EFI_DEVICE_PATH_PROTOCOL_GUID, S.Paths.back()->data());
 }
 
 static EFI_STATUS EFIAPI SimOpenVolume(EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *, EFI_FILE_PROTOCOL **);
 
-EFI_HANDLE AddVolume(SimFirmware &Fw, const SimPath &Path, const std::u16string &Text,
+EFI_HANDLE AddVolume(SimFirmware &Fw, SimPath Path, const std::u16string &Text,
                      const std::set<std::u16string> &Files) {
   SimVolumeStore &S = Stores[&Fw];
   S.Volumes.push_back(std::make_unique<SimVolume>());
@@ -102,15 +104,15 @@ EFI_HANDLE AddVolume(SimFirmware &Fw, const SimPath &Path, const std::u16string 
   Volume->FileSystem.OpenVolume = SimOpenVolume;
   Volume->Files = Files;
   // A partition that the firmware reads is also a block device, as on real machines.
-  EFI_HANDLE Handle = AddBlockDevice(Fw, Path, Text);
+  EFI_HANDLE Handle = AddBlockDevice(Fw, std::move(Path), Text);
   Fw.Install(Handle, EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_GUID, &Volume->FileSystem);
   return Handle;
 }
 
-EFI_HANDLE AddBlockDevice(SimFirmware &Fw, const SimPath &Path, const std::u16string &Text) {
+EFI_HANDLE AddBlockDevice(SimFirmware &Fw, SimPath Path, const std::u16string &Text) {
   EFI_HANDLE Handle = Fw.NewHandle();
   Fw.Install(Handle, EFI_BLOCK_IO_PROTOCOL_GUID, &Stores[&Fw].BlockIo);
-  InstallDevicePath(Fw, Handle, Path, Text);
+  InstallDevicePath(Fw, Handle, std::move(Path), Text);
   return Handle;
 }
 
@@ -221,3 +223,5 @@ void InstallSimVolumes(SimFirmware &Fw) {
   Fw.InstallGlobal(EFI_DEVICE_PATH_TO_TEXT_PROTOCOL_GUID, &S.DevicePathToText);
   Fw.InstallGlobal(EFI_DEVICE_PATH_UTILITIES_PROTOCOL_GUID, &S.Utilities);
 }
+
+void DropSimVolumes(const SimFirmware &Sim) { Stores.erase(&Sim); }
