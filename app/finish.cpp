@@ -3,6 +3,7 @@
 #include "console/colours.h"
 #include "console/input.h"
 #include "console/output.h"
+#include "console/screen.h"
 
 void FinishRun(DialogState *State) {
   // The six pool buffers the dialogue can hold, in the order they are freed.
@@ -17,6 +18,7 @@ void FinishRun(DialogState *State) {
   SetRole(ATTR_NORMAL);
   Print(u"Press <s> to shutdown or anything else (exc. <Enter>) to exit this app.\r\n");
   RestoreSavedAttribute();
+  RestoreCursorVisibility();
 
   if (WaitForKeyChar() == u's') {
     gFirmware.RuntimeServices->ResetSystem(EfiResetShutdown, EFI_SUCCESS, 0, nullptr);

@@ -10,4 +10,5 @@ void InitFirmwareContext(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) 
   gFirmware.ConIn = SystemTable->ConIn;
   gFirmware.ConOut = SystemTable->ConOut;
   gFirmware.SavedAttribute = (UINT32)SystemTable->ConOut->Mode->Attribute;
+  gFirmware.SavedCursorVisible = SystemTable->ConOut->Mode->CursorVisible;
 }

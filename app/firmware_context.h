@@ -10,6 +10,7 @@ struct FirmwareContext {
   EFI_SIMPLE_TEXT_INPUT_PROTOCOL *ConIn;
   EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *ConOut;
   UINT32 SavedAttribute;  // console attribute at entry: base of every colour role
+  BOOLEAN SavedCursorVisible;  // cursor visibility at entry, put back at the end
 };
 
 extern FirmwareContext gFirmware;

@@ -2,11 +2,13 @@
 #include "app/firmware_context.h"
 #include "console/colours.h"
 #include "console/output.h"
+#include "console/screen.h"
 
 extern "C" EFI_STATUS EfiMain(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
   InitFirmwareContext(ImageHandle, SystemTable);
   DialogState State = {};
 
+  PrepareScreen();
   SetRole(ATTR_BANNER);
   Print(u"Let's create our Load Option!\r\n");
   SetRole(ATTR_NORMAL);

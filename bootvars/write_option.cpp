@@ -14,6 +14,10 @@ static BOOLEAN UserConfirms(const DialogState *State) {
   SetRole(ATTR_NORMAL);
   Print(u"\" UEFI Load Option variable...\r\n");
   SetRole(ATTR_HIGHLIGHT);
+  // Keys typed ahead (the rest of a line that filled up and ended by itself)
+  // must not answer a question the user has not seen: drop them before it
+  // appears, never after, so a key pressed the moment it shows still counts.
+  DiscardWaitingKeys();
   Print(u"Are you sure you want to write the created Load Option\r\n"
         u"into UEFI persistent storage?\r\nType \"y\" for \"yes\"\r\n");
   SetRole(ATTR_NORMAL);

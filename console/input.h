@@ -1,11 +1,16 @@
-// Everything the user answers passes through these routines. Each call waits
-// on the console's key event before it reads, and keeps no state between calls.
+// Everything the user answers passes through these routines. Each answer is
+// read only after waiting on the console's key event; no call keeps state.
 #pragma once
 #include "efi.h"
 
 // Blocks until a key arrives; returns its character (0 for keys that carry
 // only a scan code).
 CHAR16 WaitForKeyChar();
+// The same, with the scan code: only the line editor looks at it.
+EFI_INPUT_KEY WaitForKeyStroke();
+// Drops every key typed so far without waiting, so that the next key read is
+// one pressed after the caller's question appears.
+void DiscardWaitingKeys();
 
 // Line editor. Capacity counts the NUL. Returns the number of characters kept.
 UINTN GetStringFromUser(CHAR16 *Buffer, UINTN Capacity);

@@ -5,6 +5,16 @@
 
 #define KEY_BACKSPACE 0x08
 #define KEY_ENTER 0x0D
+#define KEY_DEL 0x7F
+#define SCAN_DELETE 0x08
+
+// Terminals send DEL for Backspace. EDK2's terminal driver hands a received
+// DEL on as the Delete key (scan code only), U-Boot as Ctrl-H; another
+// firmware may pass DEL itself. All three erase alike.
+static BOOLEAN IsEraseKey(EFI_INPUT_KEY Key) {
+  return Key.UnicodeChar == KEY_BACKSPACE || Key.UnicodeChar == KEY_DEL ||
+         (Key.UnicodeChar == 0 && Key.ScanCode == SCAN_DELETE);
+}
 
 // Erases the character left of the cursor. After the typed text has wrapped,
 // column 0 means the character sits in the last column of the row above.
@@ -31,17 +41,20 @@ UINTN GetStringFromUser(CHAR16 *Buffer, UINTN Capacity) {
   SetRole(ATTR_HIGHLIGHT);
   UINTN Count = 0;
   for (;;) {
-    CHAR16 C = WaitForKeyChar();
+    EFI_INPUT_KEY Key = WaitForKeyStroke();
+    CHAR16 C = Key.UnicodeChar;
     if (C == KEY_ENTER) {
       break;
     }
-    if (C > 0x1F) {
+    if (IsEraseKey(Key)) {
+      if (Count > 0) {
+        EraseLastEcho();
+        Count--;
+      }
+    } else if (C > 0x1F) {
       CHAR16 Echo[2] = {C, 0};
       Print(Echo);
       Buffer[Count++] = C;
-    } else if (C == KEY_BACKSPACE && Count > 0) {
-      EraseLastEcho();
-      Count--;
     }
     if (Count >= Capacity) {
       Count--;  // the buffer is full: input ends, the last key is not kept

@@ -60,14 +60,18 @@ struct EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL {
 };
 
 static_assert(sizeof(EFI_INPUT_KEY) == 4, "EFI_INPUT_KEY layout");
+static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_INPUT_PROTOCOL, Reset) == 0, "ConIn");
 static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_INPUT_PROTOCOL, ReadKeyStroke) == 8, "ConIn");
 static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_INPUT_PROTOCOL, WaitForKey) == 16, "ConIn");
 static_assert(__builtin_offsetof(SIMPLE_TEXT_OUTPUT_MODE, Attribute) == 8, "Mode");
 static_assert(__builtin_offsetof(SIMPLE_TEXT_OUTPUT_MODE, CursorColumn) == 12, "Mode");
 static_assert(__builtin_offsetof(SIMPLE_TEXT_OUTPUT_MODE, CursorRow) == 16, "Mode");
+static_assert(__builtin_offsetof(SIMPLE_TEXT_OUTPUT_MODE, CursorVisible) == 20, "Mode");
 static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, OutputString) == 8, "ConOut");
 static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, QueryMode) == 24, "ConOut");
 static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, SetAttribute) == 40, "ConOut");
+static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, ClearScreen) == 48, "ConOut");
 static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, SetCursorPosition) == 56,
               "ConOut");
+static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, EnableCursor) == 64, "ConOut");
 static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, Mode) == 72, "ConOut");

@@ -47,31 +47,66 @@ TEST(LineEditor, ThirtySecondKeyEndsInputEchoedButNotKept) {
   EXPECT_EQ(Fw.NextKey, 32u) << "keys after the full buffer belong to the next question";
 }
 
-TEST(LineEditor, BackspaceErasesOnScreenAndInBufferButNotBeforeTheStart) {
-  SimFirmware Fw;
-  LineResult Line = TypeLine(Fw, "\b\x01" "ab\bc\r", 32);
-  EXPECT_EQ(Line.Text, "ac");
-  // 'b' is overwritten by a space, then 'c' is echoed where 'b' stood.
-  EXPECT_EQ(Fw.Screen(), "{HIGHLIGHT}ab c{NORMAL}\r\n");
+// Ctrl-H; DEL, which terminals send for Backspace; and the Delete key, as
+// which EDK2 hands on a DEL that arrives on its serial console.
+static const EFI_INPUT_KEY EraseKeys[] = {{0, 0x08}, {0, 0x7F}, {0x08, 0}};
+
+TEST(LineEditor, EveryEraseKeyErasesOnScreenAndInBufferButNotBeforeTheStart) {
+  for (EFI_INPUT_KEY Erase : EraseKeys) {
+    SimFirmware Fw;
+    Fw.Keys.push_back(Erase);
+    Fw.Type("\x01" "ab");
+    Fw.Keys.push_back(Erase);
+    LineResult Line = TypeLine(Fw, "c\r", 32);
+    SCOPED_TRACE(testing::Message() << "scan code " << Erase.ScanCode << ", character "
+                                    << Erase.UnicodeChar);
+    EXPECT_EQ(Line.Text, "ac");
+    // 'b' is overwritten by a space, then 'c' is echoed where 'b' stood.
+    EXPECT_EQ(Fw.Screen(), "{HIGHLIGHT}ab c{NORMAL}\r\n");
+  }
 }
 
-TEST(LineEditor, KeysWithoutCharacterAreIgnored) {
+TEST(LineEditor, KeysWithoutCharacterAreIgnoredAndOnlyDeleteErases) {
   SimFirmware Fw;
-  Fw.PressScanKey(0x17);  // Escape
-  LineResult Line = TypeLine(Fw, "a\r", 32);
-  EXPECT_EQ(Line.Text, "a");
+  Fw.Type("a");
+  for (UINT16 Scan : {0x01, 0x04, 0x07, 0x09, 0x17}) Fw.PressScanKey(Scan);  // Up Left Ins PgUp Esc
+  Fw.Keys.push_back({0x08, u'b'});  // a scan code beside a character: the character counts
+  LineResult Line = TypeLine(Fw, "\r", 32);
+  EXPECT_EQ(Line.Text, "ab");
 }
 
-TEST(LineEditor, BackspaceInColumnZeroAfterWrapGoesToLastColumnOfRowAbove) {
-  SimFirmware Fw;
-  Fw.Mode.CursorColumn = 78;
-  Fw.Mode.CursorRow = 5;
-  Fw.Type("abc\b\b");
-  CHAR16 Buffer[32];
-  EXPECT_EQ(Fw.Call([&] { GetStringFromUser(Buffer, 32); }), SimEnding::KeysRanOut);
-  EXPECT_EQ(Fw.Mode.CursorColumn, 79);
-  EXPECT_EQ(Fw.Mode.CursorRow, 5);
-  EXPECT_EQ(Buffer[0], u'a');
+// The erase must blank the very cell of the last echo and leave the cursor
+// on it, also back across a wrap, where that cell ends the row above, and on
+// the bottom row, where the wrap has scrolled the screen up by one.
+TEST(LineEditor, EraseBlanksTheCellOfTheLastEchoAndLeavesTheCursorThere) {
+  const std::string Margin(78, ' ');
+  struct Case {
+    INT32 StartColumn, StartRow;
+    std::string Keys;
+    UINTN Row;  // where the typed text begins once typed
+    std::string Shown, Below;
+    INT32 CursorColumn, CursorRow;
+  } Cases[] = {
+      {0, 5, "abc\b", 5, "ab", "", 2, 5},
+      {0, 5, "abc\b\b", 5, "a", "", 1, 5},
+      {78, 5, "abc\b", 5, Margin + "ab", "", 0, 6},
+      {78, 5, "abc\b\b", 5, Margin + "a", "", 79, 5},
+      {78, 24, "abc\b\b", 23, Margin + "a", "", 79, 23},
+  };
+  for (const Case &C : Cases) {
+    SimFirmware Fw;
+    Fw.Mode.CursorColumn = C.StartColumn;
+    Fw.Mode.CursorRow = C.StartRow;
+    Fw.Type(C.Keys);
+    CHAR16 Buffer[32];
+    EXPECT_EQ(Fw.Call([&] { GetStringFromUser(Buffer, 32); }), SimEnding::KeysRanOut);
+    SCOPED_TRACE(C.Keys + " from column " + std::to_string(C.StartColumn) + ", row " +
+                 std::to_string(C.StartRow));
+    EXPECT_EQ(Fw.ShownLine(C.Row), C.Shown);
+    EXPECT_EQ(Fw.ShownLine(C.Row + 1), C.Below);
+    EXPECT_EQ(Fw.Mode.CursorColumn, C.CursorColumn);
+    EXPECT_EQ(Fw.Mode.CursorRow, C.CursorRow);
+  }
 }
 
 TEST(IndexReader, ReadsHexDigitsAndEchoesOnlyTheFirstFour) {
@@ -155,6 +190,22 @@ TEST(KeyWait, AFailedReadAfterTheKeyEventMeansWaitAgain) {
   Fw.Call([&] { Key = WaitForKeyChar(); });
   EXPECT_EQ(Key, u'q');
   EXPECT_EQ(CallsOf(Fw, SimCall::ReadKeyStroke), 2u);
+}
+
+// A console that never runs dry (a stuck key) must not hang the discard
+// before the confirmation.
+static unsigned StuckReads;
+static EFI_STATUS EFIAPI StuckKey(EFI_SIMPLE_TEXT_INPUT_PROTOCOL *, EFI_INPUT_KEY *Key) {
+  if (++StuckReads > 100000) Sim().End(SimEnding::KeysRanOut);
+  *Key = {0, u'y'};
+  return EFI_SUCCESS;
+}
+
+TEST(KeyWait, DiscardingWaitingKeysEndsOnAQueueThatNeverRunsDry) {
+  SimFirmware Fw;
+  Fw.ConIn.ReadKeyStroke = StuckKey;
+  StuckReads = 0;
+  EXPECT_EQ(Fw.Call([] { DiscardWaitingKeys(); }), SimEnding::Returned);
 }
 
 TEST(HexDigits, WritesFixedWidthUppercaseWithoutTerminator) {

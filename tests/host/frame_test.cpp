@@ -39,3 +39,23 @@ TEST(Frame, ClosingKeyIsNotEchoed) {
   EXPECT_TRUE(EndsWith(Screen, ClosingPrompt)) << Screen;
   // Nothing follows the prompt: the key is taken silently.
 }
+
+// The firmware's own lines (a logo, "Start boot option", U-Boot's messages)
+// are cleared before the banner, the cursor is shown at every question, and
+// the visibility found at start is back when the application leaves.
+TEST(Frame, StartsOnAClearedScreenWithTheCursorShownAndPutsTheVisibilityBack) {
+  for (BOOLEAN VisibleAtStart : {FALSE, TRUE}) {
+    SimFirmware Fw;
+    AddTypicalMachine(Fw);
+    Fw.Mode.CursorVisible = VisibleAtStart;
+    Fw.ConOut.OutputString(&Fw.ConOut, u"\r\n\r\nFirmware line\r\n");
+    Fw.Transcript.clear();
+    RunToClosingPrompt(Fw, TypicalSession() + "y");
+    SCOPED_TRACE(VisibleAtStart ? "visible at start" : "hidden at start");
+    EXPECT_EQ(Fw.ShownLine(0), "Let's create our Load Option!");
+    EXPECT_EQ(Fw.CellAt(0, 0).Attribute, 0x30u);
+    // Only the closing key is awaited after the visibility is put back.
+    EXPECT_EQ(Fw.WaitsWithCursorHidden, VisibleAtStart ? 0u : 1u);
+    EXPECT_EQ(Fw.Mode.CursorVisible, VisibleAtStart);
+  }
+}

@@ -12,11 +12,14 @@ static SimVariableStore &WithTwoOptions(SimFirmware &Fw) {
   return Vars;
 }
 
-TEST(Confirmation, OnlyYAndLowercaseYWriteAndNoKeyIsEchoed) {
+// Keys typed ahead (waiting before the question appears) never answer it.
+TEST(Confirmation, OnlyYAndLowercaseYPressedAfterTheQuestionWriteAndNoKeyIsEchoed) {
   struct KeyCase {
     const char *Label;
     std::string Key;  // empty: Escape, a key with no character
     bool Writes;
+    std::string Ahead = "";
+    bool AsTheQuestionAppears = false;
   };
   for (const KeyCase &Case : std::vector<KeyCase>{{"Y", "Y", true},
                                                   {"y", "y", true},
@@ -24,11 +27,18 @@ TEST(Confirmation, OnlyYAndLowercaseYWriteAndNoKeyIsEchoed) {
                                                   {"N", "N", false},
                                                   {"space", " ", false},
                                                   {"Enter", "\r", false},
-                                                  {"Escape", "", false}}) {
+                                                  {"Escape", "", false},
+                                                  {"n after y typed ahead", "n", false, "y"},
+                                                  {"y after n typed ahead", "y", true, "nN"},
+                                                  {"y as the question appears", "y", true, "n",
+                                                   true}}) {
     SimFirmware Fw;
     SimVariableStore &Vars = WithTwoOptions(Fw);
     SimVariableMap Before = Vars.Entries;
-    if (Case.Key.empty()) {
+    Fw.TypeAhead(Case.Ahead);
+    if (Case.AsTheQuestionAppears) {
+      Fw.TypeWhenShown(u"Type \"y\" for \"yes\"", Case.Key);
+    } else if (Case.Key.empty()) {
       Fw.PressScanKey(SCAN_ESC);
     } else {
       Fw.Type(Case.Key);

@@ -11,6 +11,8 @@ static EFI_STATUS EFIAPI SimWaitForEvent(UINTN Count, EFI_EVENT *Events, UINTN *
   if (S.NextKey >= S.Keys.size()) S.End(SimEnding::KeysRanOut);
   EFI_STATUS Status;
   if (S.ShouldFail(SimCall::WaitForEvent, &Status)) return Status;
+  if (!S.Mode.CursorVisible) S.WaitsWithCursorHidden++;
+  if (S.KeysArrived <= S.NextKey) S.KeysArrived = S.NextKey + 1;  // the user presses one
   *Index = 0;
   return EFI_SUCCESS;
 }
@@ -19,33 +21,62 @@ static EFI_STATUS EFIAPI SimReadKeyStroke(EFI_SIMPLE_TEXT_INPUT_PROTOCOL *, EFI_
   SimFirmware &S = Sim();
   EFI_STATUS Status;
   if (S.Fails(SimCall::ReadKeyStroke, CALLER, &Status)) return Status;
-  if (S.NextKey >= S.Keys.size()) return EFI_NOT_READY;
+  if (S.NextKey >= S.KeysArrived) return EFI_NOT_READY;
   *Key = S.Keys[S.NextKey++];
   return EFI_SUCCESS;
 }
 
-static void MoveCursorFor(SimFirmware &S, CHAR16 C) {
+static void BlankRow(SimFirmware &S, UINTN Row) {
+  SimCell *First = &S.Cells[((S.TopRow + Row) % S.Rows) * S.Columns];
+  for (UINTN I = 0; I < S.Columns; I++) First[I] = {u' ', (UINT32)S.Mode.Attribute};
+}
+
+// The whole screen is touched only when it is first written, or cleared; a
+// scroll turns the ring of rows by one and blanks the new bottom row.
+static void PrepareGrid(SimFirmware &S) {
+  if (S.Cells.size() == S.Columns * S.Rows) return;
+  S.Cells.assign(S.Columns * S.Rows, {u' ', (UINT32)S.Mode.Attribute});
+  S.TopRow = 0;
+}
+
+static void NextRow(SimFirmware &S) {
+  if (S.Mode.CursorRow + 1 < (INT32)S.Rows) {
+    S.Mode.CursorRow++;
+    return;
+  }
+  S.TopRow = (S.TopRow + 1) % S.Rows;
+  BlankRow(S, S.Rows - 1);
+}
+
+static void Show(SimFirmware &S, CHAR16 C) {
   INT32 &Column = S.Mode.CursorColumn;
-  INT32 &Row = S.Mode.CursorRow;
-  INT32 LastRow = (INT32)S.Rows - 1;
   if (C == u'\r') {
     Column = 0;
   } else if (C == u'\n') {
-    if (Row < LastRow) Row++;  // at the bottom the screen scrolls instead
+    NextRow(S);
   } else if (C == u'\b') {
     if (Column > 0) Column--;
-  } else if (++Column == (INT32)S.Columns) {
-    Column = 0;
-    if (Row < LastRow) Row++;
+  } else {
+    UINTN Row = (S.TopRow + (UINTN)S.Mode.CursorRow) % S.Rows;
+    S.Cells[Row * S.Columns + (UINTN)Column] = {C, (UINT32)S.Mode.Attribute};
+    if (++Column == (INT32)S.Columns) {
+      Column = 0;
+      NextRow(S);
+    }
   }
 }
 
 static EFI_STATUS EFIAPI SimOutputString(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, const CHAR16 *Text) {
   SimFirmware &S = Sim();
+  PrepareGrid(S);
   std::u16string Piece;
   for (const CHAR16 *P = Text; *P != 0; P++) {
     Piece.push_back(*P);
-    MoveCursorFor(S, *P);
+    Show(S, *P);
+  }
+  if (!S.ArrivalText.empty() && Piece.find(S.ArrivalText) != std::u16string::npos) {
+    S.KeysArrived = S.ArrivalKeys;
+    S.ArrivalText.clear();
   }
   UINT32 Attribute = (UINT32)S.Mode.Attribute;
   if (!S.Transcript.empty() && S.Transcript.back().Attribute == Attribute) {
@@ -53,6 +84,25 @@ static EFI_STATUS EFIAPI SimOutputString(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, cons
   } else if (!Piece.empty()) {
     S.Transcript.push_back({Attribute, Piece});
   }
+  return EFI_SUCCESS;
+}
+
+static EFI_STATUS EFIAPI SimClearScreen(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *) {
+  SimFirmware &S = Sim();
+  EFI_STATUS Status;
+  if (S.Fails(SimCall::ClearScreen, CALLER, &Status)) return Status;
+  S.Cells.clear();
+  PrepareGrid(S);
+  S.Mode.CursorColumn = 0;
+  S.Mode.CursorRow = 0;
+  return EFI_SUCCESS;
+}
+
+static EFI_STATUS EFIAPI SimEnableCursor(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, BOOLEAN Visible) {
+  SimFirmware &S = Sim();
+  EFI_STATUS Status;
+  if (S.Fails(SimCall::EnableCursor, CALLER, &Status)) return Status;
+  S.Mode.CursorVisible = Visible;
   return EFI_SUCCESS;
 }
 
@@ -87,6 +137,8 @@ void InstallSimConsole(SimFirmware &S) {
   S.ConOut.OutputString = SimOutputString;
   S.ConOut.QueryMode = SimQueryMode;
   S.ConOut.SetAttribute = SimSetAttribute;
+  S.ConOut.ClearScreen = SimClearScreen;
+  S.ConOut.EnableCursor = SimEnableCursor;
   S.ConOut.SetCursorPosition = SimSetCursorPosition;
   S.ConOut.Mode = &S.Mode;
   S.BootServices.WaitForEvent = SimWaitForEvent;
@@ -97,6 +149,17 @@ void SimFirmware::Type(const std::string &Typed) {
 }
 
 void SimFirmware::PressScanKey(UINT16 ScanCode) { Keys.push_back({ScanCode, 0}); }
+
+void SimFirmware::TypeAhead(const std::string &Typed) {
+  Type(Typed);
+  KeysArrived = Keys.size();
+}
+
+void SimFirmware::TypeWhenShown(const std::u16string &Shown, const std::string &Typed) {
+  Type(Typed);
+  ArrivalText = Shown;
+  ArrivalKeys = Keys.size();
+}
 
 static std::string RoleName(UINT32 Attribute) {
   switch (Attribute & 0x7F) {
@@ -131,4 +194,21 @@ std::string SimFirmware::Screen() const {
     for (CHAR16 C : Run.Text) AppendUtf8(Out, C);
   }
   return Out;
+}
+
+SimCell SimFirmware::CellAt(UINTN Column, UINTN Row) const {
+  if (Cells.size() != Columns * Rows) return {u' ', (UINT32)Mode.Attribute};  // nothing shown yet
+  return Cells[((TopRow + Row) % Rows) * Columns + Column];
+}
+
+std::string SimFirmware::ShownLine(UINTN Row) const {
+  std::string Line;
+  size_t Shown = 0;
+  for (UINTN Column = 0; Column < Columns; Column++) {
+    CHAR16 C = CellAt(Column, Row).Char;
+    AppendUtf8(Line, C);
+    if (C != u' ') Shown = Line.size();
+  }
+  Line.resize(Shown);
+  return Line;
 }

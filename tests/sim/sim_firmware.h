@@ -1,6 +1,6 @@
 // A small simulated UEFI firmware for host tests: the tables the application
-// calls, a scripted keyboard, a console that records (colour, text) runs, a
-// pool that catches leaks and double frees, a handle database, and a way to
+// calls, a scripted keyboard, a console that records (colour, text) runs and
+// shows a screen of cells, a pool that catches leaks and double frees, a handle database, and a way to
 // make the Nth call of any service fail.
 #pragma once
 #include <csetjmp>
@@ -22,6 +22,8 @@ enum class SimCall {
   LocateHandleBuffer,
   LocateProtocol,
   QueryMode,
+  ClearScreen,
+  EnableCursor,
   OpenVolume,
   FileOpen,
   ConvertDevicePathToText,
@@ -33,6 +35,11 @@ enum class SimCall {
 };
 
 enum class SimEnding { StillRunning, Exit, Shutdown, Returned, KeysRanOut };
+
+struct SimCell {
+  CHAR16 Char;
+  UINT32 Attribute;
+};
 
 struct ColourRun {
   UINT32 Attribute;
@@ -55,9 +62,15 @@ class SimFirmware {
   SimFirmware(const SimFirmware &) = delete;
   SimFirmware &operator=(const SimFirmware &) = delete;
 
-  // Keys, in the order the user presses them. Plain characters only.
+  // Keys, in the order the user presses them. Plain characters only. Each
+  // arrives when the application waits for a key, not before.
   void Type(const std::string &Keys);
   void PressScanKey(UINT16 ScanCode);  // a key with no character (cursor, Esc)
+  // Keys typed ahead: these, and every key before them, are already waiting
+  // and can be read without a wait.
+  void TypeAhead(const std::string &Keys);
+  // Keys pressed the moment output containing Shown appears: waiting from then.
+  void TypeWhenShown(const std::u16string &Shown, const std::string &Keys);
 
   // Runs the application's entry point until it ends; returns how it ended.
   SimEnding Run();
@@ -72,6 +85,14 @@ class SimFirmware {
   SIMPLE_TEXT_OUTPUT_MODE Mode{};
   UINTN Columns = 80;
   UINTN Rows = 25;
+  // The screen itself, Columns x Rows cells; text wraps at the last column
+  // and the screen scrolls at the bottom row, as EDK2's consoles do. A line
+  // is its characters up to the last one that is not a space.
+  std::string ShownLine(UINTN Row) const;
+  SimCell CellAt(UINTN Column, UINTN Row) const;
+  std::vector<SimCell> Cells;  // sized at the first output; row TopRow first
+  UINTN TopRow = 0;
+  unsigned WaitsWithCursorHidden = 0;
 
   // Faults: the Nth call (1-based) of Call answers Status (for services that
   // fail by returning NULL or 0, any Status makes them do so).
@@ -111,6 +132,9 @@ class SimFirmware {
   EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL ConOut{};
   std::vector<EFI_INPUT_KEY> Keys;
   size_t NextKey = 0;
+  size_t KeysArrived = 0;  // Keys[NextKey .. KeysArrived) wait to be read
+  std::u16string ArrivalText;  // see TypeWhenShown
+  size_t ArrivalKeys = 0;
 
   [[noreturn]] void End(SimEnding How);
   static SimFirmware *Current;
