@@ -70,7 +70,7 @@ class Machine:
     """One QEMU machine: its disk, its variable store, and at most one running boot."""
 
     def __init__(self, firmware, efi_dir, work_dir):
-        self.firmware, self.efi_dir = firmware, efi_dir
+        self.firmware, self.efi_dir, self.work_dir = firmware, efi_dir, work_dir
         self.disk, self.vars = run_qemu.prepare(work_dir, efi_dir, fresh=True)
         self.geometry = mkdisk.geometry(self.disk)
         self.log = open(os.path.join(work_dir, "console.log"), "wb")
