@@ -82,12 +82,12 @@ def main():
     ap.add_argument("--graphics", action="store_true",
                     help=f"EDK2 only: a display and a USB keyboard as well, on VNC {VNC} (port 5900)")
     args = ap.parse_args()
+    if args.graphics and args.firmware != "edk2":
+        sys.exit("--graphics: U-Boot's qemu_arm64 build has no video and no USB keyboard")
     if not os.path.exists(os.path.join(args.efi_dir, mkdisk.ESP_PROGRAMS["EFI/BOOT/BOOTAA64.EFI"])):
         sys.exit(f"no application in {args.efi_dir}: build first (cmake --build build)")
     cmd = command(args.firmware, *prepare(args.work_dir, args.efi_dir, args.fresh))
     if args.graphics:
-        if args.firmware != "edk2":
-            sys.exit("--graphics: U-Boot's qemu_arm64 build has no video and no USB keyboard")
         cmd += GRAPHICS + ["-vnc", VNC]
     os.execvp(cmd[0], cmd)
 

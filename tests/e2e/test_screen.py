@@ -45,8 +45,11 @@ def at_prompt(m, prompt):
     """Wait until a line prompt is on screen with the cursor below it; the
     lines down to the prompt as they are then."""
     m.expect(prompt)
-    m.expect_screen(f"the prompt {prompt!r} with the cursor below it",
-                    lambda t: t.cursor() == (0, (prompt_row(t.lines(), prompt) or -9) + 1))
+
+    def ready(t):
+        row = prompt_row(t.lines(), prompt)
+        return row is not None and t.cursor() == (0, row + 1)
+    m.expect_screen(f"the prompt {prompt!r} with the cursor below it", ready)
     return m.terminal.lines()[:prompt_row(m.terminal.lines(), prompt) + 1]
 
 
