@@ -34,8 +34,8 @@ SETTLE = 1.5
 
 def press(m, char, answer=None):
     """One key on the USB keyboard, then wait for what it brings on the serial
-    line (EDK2 writes both consoles), so that no key is pressed before the
-    application has read the one before."""
+    line (EDK2 writes both consoles): keys are not pressed faster than the
+    application reads them, which the keyboard's short queue would not hold."""
     m.qmp.press(qmp.keys_of(char))
     if answer is not None:
         m.expect(answer)
