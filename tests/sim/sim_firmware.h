@@ -22,8 +22,6 @@ enum class SimCall {
   LocateHandleBuffer,
   LocateProtocol,
   QueryMode,
-  ClearScreen,
-  EnableCursor,
   OpenVolume,
   FileOpen,
   ConvertDevicePathToText,
@@ -31,6 +29,8 @@ enum class SimCall {
   GetDevicePathSize,
   GetVariable,
   SetVariable,
+  ClearScreen,
+  EnableCursor,
   Count
 };
 
