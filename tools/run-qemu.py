@@ -65,6 +65,13 @@ def command(firmware, disk, varstore):
                   "-chardev", "stdio,id=con0,signal=off,mux=on", "-serial", "chardev:con0"]
 
 
+# A board's monitor and USB keyboard: EDK2 shows its console on the display
+# as well as on the serial line and reads the USB keyboard as well. U-Boot's
+# qemu_arm64 build has neither video nor a USB keyboard driver.
+GRAPHICS = ["-device", "ramfb", "-device", "qemu-xhci", "-device", "usb-kbd"]
+VNC = "127.0.0.1:0"
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--firmware", choices=FIRMWARES, default="edk2")
@@ -72,10 +79,16 @@ def main():
     ap.add_argument("--work-dir", default=os.path.join(REPO, "build", "qemu"))
     ap.add_argument("--fresh", action="store_true",
                     help="new disk image and new variable store (forgets all boot entries)")
+    ap.add_argument("--graphics", action="store_true",
+                    help=f"EDK2 only: a display and a USB keyboard as well, on VNC {VNC} (port 5900)")
     args = ap.parse_args()
+    if args.graphics and args.firmware != "edk2":
+        sys.exit("--graphics: U-Boot's qemu_arm64 build has no video and no USB keyboard")
     if not os.path.exists(os.path.join(args.efi_dir, mkdisk.ESP_PROGRAMS["EFI/BOOT/BOOTAA64.EFI"])):
         sys.exit(f"no application in {args.efi_dir}: build first (cmake --build build)")
     cmd = command(args.firmware, *prepare(args.work_dir, args.efi_dir, args.fresh))
+    if args.graphics:
+        cmd += GRAPHICS + ["-vnc", VNC]
     os.execvp(cmd[0], cmd)
 
 

@@ -10,10 +10,13 @@ import importlib.util
 import os
 import re
 import sys
+import tempfile
 import time
 import traceback
 
 import pexpect
+
+from qmp import Qmp
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOOLS = os.path.join(HERE, "..", "..", "tools")
@@ -67,17 +70,32 @@ class Machine:
     """One QEMU machine: its disk, its variable store, and at most one running boot."""
 
     def __init__(self, firmware, efi_dir, work_dir):
-        self.firmware, self.efi_dir = firmware, efi_dir
+        self.firmware, self.efi_dir, self.work_dir = firmware, efi_dir, work_dir
         self.disk, self.vars = run_qemu.prepare(work_dir, efi_dir, fresh=True)
         self.geometry = mkdisk.geometry(self.disk)
         self.log = open(os.path.join(work_dir, "console.log"), "wb")
         self.qemu = None
+        self.qmp = None
 
-    def boot(self):
+    def boot(self, terminal=None, graphics=False):
+        """Start QEMU. A terminal.Terminal renders the console as it is read
+        and answers the firmware's questions to the terminal; graphics adds
+        the display and the USB keyboard, driven through self.qmp."""
         cmd = run_qemu.command(self.firmware, self.disk, self.vars)
+        if graphics:
+            # A socket path must be short; the work folder's may not be.
+            qmp_socket = os.path.join(tempfile.mkdtemp(prefix="qmp-"), "socket")
+            cmd += run_qemu.GRAPHICS + ["-qmp", f"unix:{qmp_socket},server=on,wait=off"]
         self.log.write(f"\n==== {' '.join(cmd)}\n".encode())
         self.qemu = pexpect.spawn(cmd[0], cmd[1:], timeout=STEP_TIMEOUT)
-        self.qemu.logfile_read = self.log
+        self.qemu.logfile_read = self.log if terminal is None else _Tee(self.log, terminal)
+        if terminal is not None:
+            terminal.answer_with(self.qemu.send)
+        self.terminal = terminal
+        if graphics:
+            self.qmp = Qmp(qmp_socket)
+            os.unlink(qmp_socket)
+            os.rmdir(os.path.dirname(qmp_socket))
         self.console = b""  # everything this boot has shown up to the last match
 
     def expect(self, text, attribute=None, timeout=STEP_TIMEOUT):
@@ -103,6 +121,14 @@ class Machine:
                                         f"not {attribute:#04x}")
         return match
 
+    def expect_screen(self, what, holds, timeout=STEP_TIMEOUT):
+        """Read the console until holds(terminal) is true."""
+        deadline = time.monotonic() + timeout
+        while not holds(self.terminal):
+            if time.monotonic() > deadline:
+                raise AssertionError(f"the terminal never showed {what}:\n{self.terminal.show()}")
+            self.qemu.expect([pexpect.TIMEOUT, pexpect.EOF], timeout=0.2)
+
     def send(self, keys):
         self.qemu.send(keys.encode("latin-1"))
 
@@ -113,6 +139,9 @@ class Machine:
         self.qemu = None
 
     def stop(self):
+        if self.qmp is not None:
+            self.qmp.close()
+            self.qmp = None
         if self.qemu is not None:
             self.qemu.close(force=True)
             self.qemu = None
@@ -129,6 +158,21 @@ class Machine:
         """The firmware's non-volatile variables as stored now (QEMU stopped)."""
         assert self.qemu is None, "the store is written back only when QEMU ends"
         return varstore.read_store(self.vars if self.firmware == "edk2" else self.disk)
+
+
+class _Tee:
+    """A pexpect logfile that writes to several."""
+
+    def __init__(self, *files):
+        self.files = files
+
+    def write(self, data):
+        for f in self.files:
+            f.write(data)
+
+    def flush(self):
+        for f in self.files:
+            f.flush()
 
 
 def plain(data):
