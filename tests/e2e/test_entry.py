@@ -10,7 +10,7 @@ from storediff import boot_changes, boot_variables, order
 from testprograms import LOADER_PATH, REMOVABLE_BOOT, boot_entry, set_variables
 
 # EDK2's first boot makes Boot0000 to Boot0002 and lists them; U-Boot makes none.
-FIRMWARE_ORDER = {"edk2": [0, 1, 2], "uboot": []}
+FIRMWARE_ORDER = {"edk2": [0, 1, 2], "uboot": [], "rpi": []}
 APP_PATH = "\\" + REMOVABLE_BOOT.replace("/", "\\")
 
 
