@@ -31,7 +31,7 @@ BOOT_TIMEOUT = 120
 STEP_TIMEOUT = 30
 # A board that halts instead of powering off has ended its run once it has
 # been silent this long after the last line a test expects.
-SILENCE = 3
+SILENCE = 2
 
 # What each firmware prints when an application has returned to it with Exit.
 # U-Boot's boot script echoes this line after every bootefi that returns,
@@ -126,14 +126,18 @@ class Machine:
 
     def silent_until_reset(self, timeout):
         """True once the console has said nothing for SILENCE seconds; False
-        when QEMU exits first (a reset). Output in between is kept in the log."""
-        deadline = time.monotonic() + timeout
+        when QEMU exits first (a reset). A board that shows text after the end
+        of its run and then falls silent has not halted where it should."""
+        deadline, said = time.monotonic() + timeout, b""
         while time.monotonic() < deadline:
-            if self.qemu.expect([pexpect.TIMEOUT, pexpect.EOF, rb"[\s\S]+"], timeout=SILENCE) == 0:
-                return True
-            if self.qemu.match is pexpect.EOF:
+            found = self.qemu.expect([pexpect.TIMEOUT, pexpect.EOF, rb"[\s\S]+"], timeout=SILENCE)
+            if found == 1:
                 return False
-        raise AssertionError(f"the board never went silent; console ended with:\n{_printable(self.qemu.before)}")
+            if found == 0:
+                assert not plain(said).strip(), f"the board went on after the end of the run:\n{_printable(said)}"
+                return True
+            said += self.qemu.after
+        raise AssertionError(f"the board never went silent; console ended with:\n{_printable(said)}")
 
     def stop(self):
         if self.qemu is not None:
