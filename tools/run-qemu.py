@@ -2,12 +2,12 @@
 """Boot the demo disk under qemu-system-aarch64, console on this terminal.
 
 EDK2 (Debian's AAVMF) is the default firmware; --firmware uboot boots U-Boot
-on the same virtual machine, --firmware rpi boots U-Boot for the Raspberry Pi
-on an emulated Raspberry Pi 3B, with the demo disk as its SD card (fetched
-into the build folder by tools/fetch-rpi-firmware.sh). The work folder keeps the disk image and EDK2's writable variable
-store between runs, so boot entries made in one run are there in the next;
---fresh starts both anew. The EFI programs on the ESP are refreshed from
---efi-dir on every start. Quit with Ctrl-A X.
+on the same virtual machine; --firmware rpi boots U-Boot for the Raspberry Pi
+(which tools/fetch-rpi-firmware.sh puts into the build folder) on an emulated
+Raspberry Pi 3B, the demo disk as its SD card. The work folder keeps the disk
+image and EDK2's writable variable store between runs, so boot entries made
+in one run are there in the next; --fresh starts both anew. The EFI programs
+on the ESP are refreshed from --efi-dir on every start. Quit with Ctrl-A X.
 
 The end-to-end tests import this file and spawn the same command line.
 """
