@@ -18,10 +18,11 @@ def esp(m):
     return expected.partition(m.geometry, 1)
 
 
-def run(m, record, description, loader_path, bvsrd=None, confirm="y"):
+def run(m, record, description, loader_path, bvsrd=None, confirm="y", esp_listed=True):
     """One run of the application that powers off at the end; returns the name it announced."""
     start(m)
-    size, name = create_entry(m, expected.hd_text(esp(m)), description, loader_path, bvsrd, confirm)
+    size, name = create_entry(m, expected.hd_text(esp(m)), description, loader_path, bvsrd, confirm,
+                              esp_listed)
     assert size == len(record), f"record of {size:#x} bytes, expected {len(record):#x}"
     m.send("s")
     m.expect_exit(0)

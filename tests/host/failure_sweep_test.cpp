@@ -20,6 +20,7 @@ enum class Outcome {
   NoPartition,  // the per-handle line, then the report of an empty partition list
   ListLine,     // the per-handle line; the listing and the dialogue go on to the new entry
   EntryMissing, // the handle's entry is left out; the dialogue goes on to the new entry
+  Warned,       // the volume counts as no ESP: the warning, then on to the new entry
   Unnoticed,    // the key is waited for again, or the screen stays uncorrected
 };
 
@@ -78,6 +79,7 @@ static const Role OrderWrite = {SimCall::SetVariable, EFI_OUT_OF_RESOURCES, Outc
                                 "E: SetVariable failed on appending our variable to BootOrder, "
                                 "S: "};
 static const Role KeyRead = {SimCall::ReadKeyStroke, EFI_NOT_READY, Outcome::Unnoticed};
+static const Role EspTest = {SimCall::OpenProtocol, EFI_UNSUPPORTED, Outcome::Warned};
 
 enum class Bvsrd { None, Fat, Partition };
 
@@ -145,7 +147,7 @@ static std::vector<Role> CallsOfRoad(const Road &R) {
   Calls.insert(Calls.end(), {OptionAlloc, OrderAlloc, OrderRead});
   if (R.BootOrder.size() > 64) Calls.insert(Calls.end(), {OrderAlloc, OrderRead});
   for (unsigned I = 0; I < R.Probes; I++) Calls.push_back(Probe);
-  Calls.insert(Calls.end(), {OptionWrite, OrderWrite});
+  Calls.insert(Calls.end(), {EspTest, OptionWrite, OrderWrite});
   return Calls;
 }
 
@@ -209,6 +211,10 @@ static void FailOneCall(const Road &R, const Baseline &B, size_t Index, const Ro
       break;
     case Outcome::EntryMissing:
       EXPECT_EQ(CountOf(Screen, "]:"), CountOf(B.Screen, "]:") - 1) << Screen;
+      break;
+    case Outcome::Warned:
+      EXPECT_EQ(CountOf(Screen, "{ERROR}Warning: no listed volume is an EFI System Partition"),
+                CountOf(B.Screen, "{ERROR}Warning") + 1) << Screen;
       break;
     case Outcome::Unnoticed:
       // A failed key read is no key: the same keys give the same session.
