@@ -7,6 +7,7 @@
 #include "loadoption/root_path.h"
 #include "volumes/boot_volume.h"
 #include "volumes/home_volume.h"
+#include "volumes/system_partition.h"
 
 // Steps in the order the user meets them. A step that is not built yet is not
 // in the list: the run then goes from the last built step to the clean-up.
@@ -18,6 +19,7 @@ static const DialogStep Steps[] = {
     BuildRootPath,
     BuildLoadOption,
     ChooseOptionNumber,
+    WarnWithoutSystemPartition,
     ConfirmAndWrite,
     nullptr,
 };

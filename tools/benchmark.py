@@ -53,7 +53,7 @@ def main():
     minimal = os.path.getsize(os.path.join(efi_dir, "minimal.efi"))
     print(f"image size: addbootentry.efi {app} bytes, minimal.efi {minimal} bytes")
 
-    for firmware in ("edk2", "uboot"):
+    for firmware in harness.run_qemu.FIRMWARES:
         runs = [typical_run(firmware, efi_dir) for _ in range(args.runs)]
         boot = sorted(r[0] for r in runs)[len(runs) // 2]
         dialogue = sorted(r[1] for r in runs)[len(runs) // 2]

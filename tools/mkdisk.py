@@ -1,12 +1,15 @@
 #!/usr/bin/python3
-"""Build the demo GPT disk image, without root and without loop devices.
+"""Build the demo disk image, without root and without loop devices.
 
-sgdisk partitions the image file, mkfs.fat formats each FAT volume in place
+The disk is GPT, or with --table an MBR disk with the same partitions, its
+first one of type 0xEF (an EFI System Partition) or 0x0C (FAT, the usual
+Raspberry Pi layout, where U-Boot has nowhere to keep its variables).
+sgdisk partitions a GPT image file, an MBR is written here; mkfs.fat formats each FAT volume in place
 (--offset) and mtools fills it through "image@@offset". The disk and partition
 GUIDs are fixed, so a rebuilt image still matches the HD() nodes of boot
 entries written against an earlier one.
 
-Usage: mkdisk.py IMAGE [--efi-dir DIR]   (prints the geometry as JSON)
+Usage: mkdisk.py IMAGE [--efi-dir DIR] [--table gpt|mbr|mbr-fat]   (prints the geometry as JSON)
 """
 import argparse
 import json
@@ -18,8 +21,9 @@ import tempfile
 import uuid
 
 SECTOR = 512
-DISK_SECTORS = 64 * 1024 * 1024 // SECTOR
+DISK_SECTORS = 64 * 1024 * 1024 // SECTOR  # a power of 2, as an SD card must be
 DISK_GUID = "5ec0b007-d15c-4e1e-9a77-1d0d15c0ffee"
+MBR_SIGNATURE = 0x5EC0B007
 
 # number, GPT type code, unique GUID, first LBA, size in LBAs, name, FAT label
 PARTITIONS = [
@@ -28,6 +32,9 @@ PARTITIONS = [
     (3, "8300", "c0de0003-5a7e-4c3d-af10-0123456789ad", 100352, 16384, "raw", None),
 ]
 ESP, DATA = 1, 2
+# MBR partition types by partition number, for each MBR layout.
+MBR_TYPES = {"mbr": {1: 0xEF, 2: 0x0C, 3: 0x83}, "mbr-fat": {1: 0x0C, 2: 0x0C, 3: 0x83}}
+TABLES = ("gpt",) + tuple(MBR_TYPES)
 
 # Where our EFI programs live on the ESP, by the name the build gives them.
 ESP_PROGRAMS = {
@@ -84,14 +91,28 @@ def esp_programs(efi_dir):
     return {dest: src for dest, src in files.items() if os.path.exists(src)}
 
 
-def build(image, efi_dir):
+def _write_mbr(image, types):
+    """Signature, one entry per partition (CHS fields unused, as LBA-era tools
+    write them: 0xFFFFFE), boot signature."""
+    entries = b"".join(struct.pack("<B3sB3sII", 0, b"\xfe\xff\xff", types[number], b"\xfe\xff\xff",
+                                   start, size)
+                       for number, _, _, start, size, _, _ in PARTITIONS)
+    with open(image, "r+b") as f:
+        f.seek(440)
+        f.write(struct.pack("<IH", MBR_SIGNATURE, 0) + entries.ljust(64, b"\0") + b"\x55\xaa")
+
+
+def build(image, efi_dir, table="gpt"):
     with open(image, "wb") as f:
         f.truncate(DISK_SECTORS * SECTOR)
-    cmd = ["sgdisk", "-U", DISK_GUID]
-    for number, code, guid, start, size, name, _ in PARTITIONS:
-        cmd += [f"-n{number}:{start}:{start + size - 1}", f"-t{number}:{code}",
-                f"-u{number}:{guid}", f"-c{number}:{name}"]
-    _run(*cmd, image)
+    if table == "gpt":
+        cmd = ["sgdisk", "-U", DISK_GUID]
+        for number, code, guid, start, size, name, _ in PARTITIONS:
+            cmd += [f"-n{number}:{start}:{start + size - 1}", f"-t{number}:{code}",
+                    f"-u{number}:{guid}", f"-c{number}:{name}"]
+        _run(*cmd, image)
+    else:
+        _write_mbr(image, MBR_TYPES[table])
     for number, _, guid, start, size, _, label in PARTITIONS:
         if label:
             _run("mkfs.fat", "-F", "16", "-n", label, "-i", guid[:8], "-h", str(start),
@@ -100,13 +121,27 @@ def build(image, efi_dir):
     put_files(image, DATA, DATA_FILES)
 
 
+def _mbr_geometry(mbr):
+    signature = struct.unpack_from("<I", mbr, 440)[0]
+    parts = []
+    for i in range(4):
+        _, _, kind, _, first, size = struct.unpack_from("<B3sB3sII", mbr, 446 + 16 * i)
+        if kind:
+            parts.append({"number": i + 1, "start": first, "size": size, "table": "mbr",
+                          "signature": signature, "type": f"{kind:#04x}"})
+    return {"table": "mbr", "signature": signature, "sector_size": SECTOR, "partitions": parts}
+
+
 def geometry(image):
-    """Read the GPT back from the image: what HD() nodes of this disk must hold."""
+    """Read the partition table back from the image: what HD() nodes of this
+    disk must hold. GPT partitions have a "guid", MBR ones the disk's "signature"."""
     with open(image, "rb") as f:
-        f.seek(SECTOR)
+        mbr = f.read(SECTOR)
         hdr = f.read(92)
         if hdr[:8] != b"EFI PART":
-            raise ValueError(f"{image}: no GPT header")
+            if mbr[510:] == b"\x55\xaa" and mbr[450] not in (0, 0xEE):
+                return _mbr_geometry(mbr)
+            raise ValueError(f"{image}: no partition table")
         entries_lba, count, entry_size = struct.unpack_from("<QII", hdr, 72)
         f.seek(entries_lba * SECTOR)
         table = f.read(count * entry_size)
@@ -116,11 +151,11 @@ def geometry(image):
         if e[:16] == bytes(16):
             continue
         first, last = struct.unpack_from("<QQ", e, 32)
-        parts.append({"number": i + 1, "start": first, "size": last - first + 1,
+        parts.append({"number": i + 1, "start": first, "size": last - first + 1, "table": "gpt",
                       "guid": str(uuid.UUID(bytes_le=e[16:32])),
                       "type": str(uuid.UUID(bytes_le=e[:16])),
                       "name": e[56:128].decode("utf-16-le").rstrip("\0")})
-    return {"disk_guid": str(uuid.UUID(bytes_le=hdr[56:72])), "sector_size": SECTOR,
+    return {"table": "gpt", "disk_guid": str(uuid.UUID(bytes_le=hdr[56:72])), "sector_size": SECTOR,
             "partitions": parts}
 
 
@@ -128,8 +163,9 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("image")
     ap.add_argument("--efi-dir", default=os.path.join(os.path.dirname(__file__), "..", "build", "efi"))
+    ap.add_argument("--table", choices=TABLES, default="gpt")
     args = ap.parse_args()
-    build(args.image, args.efi_dir)
+    build(args.image, args.efi_dir, args.table)
     json.dump(geometry(args.image), sys.stdout, indent=2)
     print()
 

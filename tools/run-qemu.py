@@ -2,10 +2,12 @@
 """Boot the demo disk under qemu-system-aarch64, console on this terminal.
 
 EDK2 (Debian's AAVMF) is the default firmware; --firmware uboot boots U-Boot
-instead. The work folder keeps the disk image and EDK2's writable variable
-store between runs, so boot entries made in one run are there in the next;
---fresh starts both anew. The EFI programs on the ESP are refreshed from
---efi-dir on every start. Quit with Ctrl-A X.
+on the same virtual machine; --firmware rpi boots U-Boot for the Raspberry Pi
+(which tools/fetch-rpi-firmware.sh puts into the build folder) on an emulated
+Raspberry Pi 3B, the demo disk as its SD card. The work folder keeps the disk
+image and EDK2's writable variable store between runs, so boot entries made
+in one run are there in the next; --fresh starts both anew. The EFI programs
+on the ESP are refreshed from --efi-dir on every start. Quit with Ctrl-A X.
 
 The end-to-end tests import this file and spawn the same command line.
 """
@@ -21,7 +23,12 @@ REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 EDK2_CODE = "/usr/share/AAVMF/AAVMF_CODE.fd"
 EDK2_VARS = "/usr/share/AAVMF/AAVMF_VARS.fd"
 UBOOT = "/usr/lib/u-boot/qemu_arm64/u-boot.bin"
-FIRMWARES = ("edk2", "uboot")
+RPI_FIRMWARE_DIR = os.path.join(REPO, "build", "firmware", "rpi")
+RPI_UBOOT = os.path.join(RPI_FIRMWARE_DIR, "root", "usr", "lib", "u-boot", "rpi_3", "u-boot.bin")
+FIRMWARES = ("edk2", "uboot", "rpi")
+# Firmware that cannot power the machine off: ResetSystem(EfiResetShutdown)
+# stops the board, and QEMU keeps running without a word.
+HALTS_INSTEAD_OF_POWER_OFF = ("rpi",)
 
 
 def paths(work_dir):
@@ -49,6 +56,16 @@ def prepare(work_dir, efi_dir, fresh=False):
 def command(firmware, disk, varstore):
     """The QEMU command line. No device gets a bootindex: EDK2 would then
     rewrite BootOrder and prune the HD() entries that we create."""
+    # signal=off: Ctrl-C goes to the guest instead of killing QEMU; mux=on makes
+    # Ctrl-A the escape key of QEMU (Ctrl-A X quits).
+    console = ["-nic", "none", "-display", "none", "-monitor", "none", "-no-reboot",
+               "-chardev", "stdio,id=con0,signal=off,mux=on"]
+    if firmware == "rpi":
+        # The board's console is its second UART (the mini UART); the first
+        # goes nowhere. An SD card must have a power-of-2 size.
+        return ["qemu-system-aarch64", "-M", "raspi3b", "-kernel", RPI_UBOOT,
+                "-drive", f"if=sd,format=raw,file={disk}"] + console + [
+                "-serial", "null", "-serial", "chardev:con0"]
     cmd = ["qemu-system-aarch64", "-machine", "virt", "-cpu", "cortex-a57", "-m", "512"]
     if firmware == "edk2":
         cmd += ["-drive", f"if=pflash,format=raw,unit=0,file={EDK2_CODE},readonly=on",
@@ -57,12 +74,8 @@ def command(firmware, disk, varstore):
         cmd += ["-bios", UBOOT]
     else:
         raise ValueError(f"unknown firmware {firmware!r}")
-    # signal=off: Ctrl-C goes to the guest instead of killing QEMU; mux=on makes
-    # Ctrl-A the escape key of QEMU (Ctrl-A X quits).
     return cmd + ["-drive", f"if=none,id=disk0,format=raw,file={disk}",
-                  "-device", "virtio-blk-pci,drive=disk0",
-                  "-nic", "none", "-display", "none", "-monitor", "none", "-no-reboot",
-                  "-chardev", "stdio,id=con0,signal=off,mux=on", "-serial", "chardev:con0"]
+                  "-device", "virtio-blk-pci,drive=disk0"] + console + ["-serial", "chardev:con0"]
 
 
 # A board's monitor and USB keyboard: EDK2 shows its console on the display
@@ -86,6 +99,8 @@ def main():
         sys.exit("--graphics: U-Boot's qemu_arm64 build has no video and no USB keyboard")
     if not os.path.exists(os.path.join(args.efi_dir, mkdisk.ESP_PROGRAMS["EFI/BOOT/BOOTAA64.EFI"])):
         sys.exit(f"no application in {args.efi_dir}: build first (cmake --build build)")
+    if args.firmware == "rpi" and not os.path.exists(RPI_UBOOT):
+        sys.exit(f"no {RPI_UBOOT}: run tools/fetch-rpi-firmware.sh {RPI_FIRMWARE_DIR}")
     cmd = command(args.firmware, *prepare(args.work_dir, args.efi_dir, args.fresh))
     if args.graphics:
         cmd += GRAPHICS + ["-vnc", VNC]

@@ -3,7 +3,7 @@
 
 STORE may be:
   - EDK2's variable flash (the AAVMF_VARS.fd copy that QEMU writes back);
-  - U-Boot's ubootefi.var, or a GPT disk image whose ESP holds that file;
+  - U-Boot's ubootefi.var, or a disk image (GPT or MBR) whose ESP holds that file;
   - a Linux efivarfs file (Boot0003-8be4df61-...) or a folder of them.
 
 Usage: varstore.py STORE [NAME...]     (e.g. varstore.py build/qemu/AAVMF_VARS.fd BootOrder)
@@ -22,7 +22,7 @@ from loadoption import decode_load_option  # noqa: E402,F401  (part of this modu
 
 GLOBAL = "8be4df61-93ca-11d2-aa0d-00e098032b8c"
 EDK2_AUTH_STORE = "aaf32c78-947b-439a-a180-2e144ec37792"
-ESP_TYPE = "c12a7328-f81f-11d2-ba4b-00a0c93ec93b"
+ESP_TYPES = ("c12a7328-f81f-11d2-ba4b-00a0c93ec93b", "0xef")  # GPT, MBR
 UBOOT_MAGIC = b"UbEfiVa\x01"
 LOAD_OPTION_NAME = re.compile(r"^(Boot|Driver|SysPrep|PlatformRecovery)[0-9A-F]{4}$")
 EFIVARFS_NAME = re.compile(r"^(.+)-([0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12})$")
@@ -81,7 +81,9 @@ def _efivarfs(path):
 def _uboot_disk(image):
     """U-Boot's store on a disk's ESP. U-Boot writes the file only once it sets a
     non-volatile variable, so a missing file is an empty store."""
-    esp = next(p for p in mkdisk.geometry(image)["partitions"] if p["type"] == ESP_TYPE)
+    esp = next((p for p in mkdisk.geometry(image)["partitions"] if p["type"] in ESP_TYPES), None)
+    if esp is None:  # U-Boot keeps no variables on a disk without an ESP
+        return {}
     d = mkdisk.get_file(image, esp["number"], "ubootefi.var")
     return {} if d is None else _uboot(d)
 
@@ -106,6 +108,8 @@ def read_store(path):
         return _edk2(d)
     if d[8:16] == UBOOT_MAGIC:
         return _uboot(d)
+    if d[510:512] == b"\x55\xaa":  # an MBR disk
+        return _uboot_disk(path)
     raise ValueError(f"{path}: not a variable store that this tool knows")
 
 

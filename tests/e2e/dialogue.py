@@ -30,6 +30,7 @@ DESCRIPTION_PROMPT = "Now, type Description:"
 LOADER_PROMPT = "Now, type Loader File Path:"
 FOUND = "Success!"
 ANNOUNCE = 'Trying to set "'
+ESP_WARNING = "Warning: no listed volume is an EFI System Partition"
 CONFIRM_QUESTION = "Are you sure you want to write the created Load Option"
 CREATED = 'Load Option is created, saved in the FW NV storage and added to "BootOrder". :)'
 ABORTED = "You have aborted Load Option creation."
@@ -96,10 +97,12 @@ def choose_boot_volume(m, sfs_listing, bvsrd):
         answer(m, FS_TYPE_PROMPT, f"{FS_TYPE[bvsrd.fs_type] >> 13}\r")
 
 
-def create_entry(m, home_hd_text, description, loader_path, bvsrd=None, confirm="y"):
+def create_entry(m, home_hd_text, description, loader_path, bvsrd=None, confirm="y", esp_listed=True):
     """The road of a run that makes a boot entry, up to the closing prompt: the
     volume with that HD() node as Home Volume, an optional BVSRD, description
-    and loader path, then the confirmation answered with `confirm`.
+    and loader path, then the confirmation answered with `confirm`. Without
+    an ESP among the volumes the warning must come before the confirmation;
+    with one it must not come at all.
     Returns the record size and the variable name that the run shows."""
     sfs_listing = volumes(m)
     m.send(f"{number_of(sfs_listing, home_hd_text):X}\r")
@@ -114,7 +117,10 @@ def create_entry(m, home_hd_text, description, loader_path, bvsrd=None, confirm=
         answer(m, ROOT_PROMPT, bvsrd.root + "\r")
     m.expect("The Load Option size: ")
     size = m.expect_re(rb"([0-9A-F]+)(\x1b\[[0-9;]*m)* bytes \(hexadecimal\)\.", ATTR_HIGHLIGHT)
+    if not esp_listed:
+        m.expect(ESP_WARNING, ATTR_ERROR)
     m.expect(ANNOUNCE)
+    assert esp_listed != (ESP_WARNING in plain(m.console)), f"ESP listed: {esp_listed}"
     name = m.expect_re(rb"(Boot[0-9A-F]{4})", ATTR_HIGHLIGHT).group(1).decode()
     answer(m, CONFIRM_QUESTION, confirm)
     if confirm in ("y", "Y"):

@@ -15,9 +15,14 @@ def partition(geometry, number):
 
 
 def hd_node(part):
-    """MEDIA_HARDDRIVE_DP of one partition: GPT (MBRType 2), GUID signature (type 2)."""
-    return (struct.pack("<BBHIQQ", 4, 1, 42, part["number"], part["start"], part["size"])
-            + uuid.UUID(part["guid"]).bytes_le + bytes([2, 2]))
+    """MEDIA_HARDDRIVE_DP of one partition: on GPT (MBRType 2) the partition's
+    GUID (signature type 2), on MBR (MBRType 1) the disk's 32-bit signature
+    (type 1) in a zero-filled signature field."""
+    if part.get("table") == "mbr":
+        signature, kinds = struct.pack("<I", part["signature"]).ljust(16, b"\0"), bytes([1, 1])
+    else:
+        signature, kinds = uuid.UUID(part["guid"]).bytes_le, bytes([2, 2])
+    return struct.pack("<BBHIQQ", 4, 1, 42, part["number"], part["start"], part["size"]) + signature + kinds
 
 
 def file_node(path):
@@ -49,4 +54,6 @@ def bvsrd_option(description, loader_path, boot_path, fs_type, as_file_path):
 
 def hd_text(part):
     """The HD() node as the firmware's device path text shows it (EDK2's letter case)."""
+    if part.get("table") == "mbr":
+        return f"HD({part['number']},MBR,0x{part['signature']:08X},0x{part['start']:X},0x{part['size']:X})"
     return f"HD({part['number']},GPT,{part['guid'].upper()},0x{part['start']:X},0x{part['size']:X})"

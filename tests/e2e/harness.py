@@ -32,16 +32,21 @@ _spec.loader.exec_module(run_qemu)
 # with the machine idle; emulation slows down a lot when the host is busy.
 BOOT_TIMEOUT = 120
 STEP_TIMEOUT = 30
+# A board that halts instead of powering off has ended its run once it has
+# been silent this long after the last line a test expects.
+SILENCE = 2
 
 # What each firmware prints when an application has returned to it with Exit.
 # U-Boot's boot script echoes this line after every bootefi that returns,
 # whatever the status.
 FIRMWARE_RESUMES = {"edk2": rb"BdsDxe: (loading|starting) Boot[0-9A-F]{4}",
                     "uboot": rb"EFI LOAD FAILED: continuing\.\.\."}
+FIRMWARE_RESUMES["rpi"] = FIRMWARE_RESUMES["uboot"]
 
 # What each firmware prints when its boot manager starts a Boot#### entry.
 ENTRY_STARTS = {"edk2": 'BdsDxe: starting Boot{number:04X} "{description}"',
                 "uboot": "Booting: {description}"}
+ENTRY_STARTS["rpi"] = ENTRY_STARTS["uboot"]
 
 # EFI colour numbers (black, blue, green, cyan, red, magenta, brown, grey) in
 # ANSI order; the mapping is its own inverse.
@@ -73,6 +78,7 @@ class Machine:
         self.firmware, self.efi_dir, self.work_dir = firmware, efi_dir, work_dir
         self.disk, self.vars = run_qemu.prepare(work_dir, efi_dir, fresh=True)
         self.geometry = mkdisk.geometry(self.disk)
+        self.halts = firmware in run_qemu.HALTS_INSTEAD_OF_POWER_OFF
         self.log = open(os.path.join(work_dir, "console.log"), "wb")
         self.qemu = None
         self.qmp = None
@@ -133,10 +139,31 @@ class Machine:
         self.qemu.send(keys.encode("latin-1"))
 
     def expect_exit(self, status=0, timeout=STEP_TIMEOUT):
+        """The end of a run that powers off (or resets: QEMU runs with -no-reboot).
+        A board that halts instead stays silent, so silence ends its run
+        there, and QEMU is stopped."""
+        if self.halts and self.silent_until_reset(timeout):
+            self.stop()
+            return
         self.expect_re(pexpect.EOF, timeout=timeout)
         self.qemu.close()
         assert self.qemu.exitstatus == status, f"QEMU exit status {self.qemu.exitstatus}, not {status}"
         self.qemu = None
+
+    def silent_until_reset(self, timeout):
+        """True once the console has said nothing for SILENCE seconds; False
+        when QEMU exits first (a reset). A board that shows text after the end
+        of its run and then falls silent has not halted where it should."""
+        deadline, said = time.monotonic() + timeout, b""
+        while time.monotonic() < deadline:
+            found = self.qemu.expect([pexpect.TIMEOUT, pexpect.EOF, rb"[\s\S]+"], timeout=SILENCE)
+            if found == 1:
+                return False
+            if found == 0:
+                assert not plain(said).strip(), f"the board went on after the end of the run:\n{_printable(said)}"
+                return True
+            said += self.qemu.after
+        raise AssertionError(f"the board never went silent; console ended with:\n{_printable(said)}")
 
     def stop(self):
         if self.qmp is not None:
@@ -145,6 +172,13 @@ class Machine:
         if self.qemu is not None:
             self.qemu.close(force=True)
             self.qemu = None
+
+    def new_disk(self, table):
+        """Replace the disk by a fresh demo disk with this partition table
+        (mkdisk.TABLES); only while QEMU is not running."""
+        assert self.qemu is None, "the disk is in use"
+        mkdisk.build(self.disk, self.efi_dir, table)
+        self.geometry = mkdisk.geometry(self.disk)
 
     def put_esp_files(self, files):
         """{path on the ESP: bytes or host file}; only while QEMU is not running."""

@@ -10,7 +10,7 @@ from storediff import boot_changes, boot_variables, order
 from testprograms import LOADER_PATH, REMOVABLE_BOOT, boot_entry, set_variables
 
 # EDK2's first boot makes Boot0000 to Boot0002 and lists them; U-Boot makes none.
-FIRMWARE_ORDER = {"edk2": [0, 1, 2], "uboot": []}
+FIRMWARE_ORDER = {"edk2": [0, 1, 2], "uboot": [], "rpi": []}
 APP_PATH = "\\" + REMOVABLE_BOOT.replace("/", "\\")
 
 
@@ -18,10 +18,11 @@ def esp(m):
     return expected.partition(m.geometry, 1)
 
 
-def run(m, record, description, loader_path, bvsrd=None, confirm="y"):
+def run(m, record, description, loader_path, bvsrd=None, confirm="y", esp_listed=True):
     """One run of the application that powers off at the end; returns the name it announced."""
     start(m)
-    size, name = create_entry(m, expected.hd_text(esp(m)), description, loader_path, bvsrd, confirm)
+    size, name = create_entry(m, expected.hd_text(esp(m)), description, loader_path, bvsrd, confirm,
+                              esp_listed)
     assert size == len(record), f"record of {size:#x} bytes, expected {len(record):#x}"
     m.send("s")
     m.expect_exit(0)

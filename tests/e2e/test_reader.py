@@ -57,6 +57,16 @@ class BvsrdPlacement(unittest.TestCase):
                          ("Unnamed", b"", None))
 
 
+class MbrDisk(unittest.TestCase):
+    def test_partition_node_carries_the_disk_signature(self):
+        esp = {"number": 1, "start": 0x800, "size": 0x10000, "table": "mbr", "signature": 0x5EC0B007}
+        node = expected.hd_node(esp)
+        self.assertEqual(node[24:42], bytes.fromhex("07b0c05e") + bytes(12) + bytes([1, 1]))
+        decoded = decode_load_option(expected.load_option("x", [expected.short_path(esp, "Ixo")]))
+        self.assertEqual(decoded["file_paths"], ["HD(1,MBR,0x5EC0B007,0x800,0x10000)/Ixo"])
+        self.assertEqual(expected.hd_text(esp), "HD(1,MBR,0x5EC0B007,0x800,0x10000)")
+
+
 class NotABvsrd(unittest.TestCase):
     def test_edk2_entry_with_guid_data(self):
         decoded = decode_load_option(EDK2_DISK_ENTRY)

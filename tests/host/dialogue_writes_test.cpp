@@ -32,3 +32,16 @@ TEST(WholeDialogue, RefusalOnAnEmptyStoreWritesNothing) {
   EXPECT_TRUE(VariablesOf(Fw).Entries.empty());
   EXPECT_TRUE(VariablesOf(Fw).Writes.empty());
 }
+
+// U-Boot keeps variables in a file on the ESP and takes a write without one.
+TEST(WholeDialogue, WithNoEspListedAWarningPrecedesTheConfirmationAndTheWriteStillHappens) {
+  SimFirmware Fw;
+  AddVolume(Fw, DiskPath + EspHardDrive + EndNode(), u"HD(1,MBR)", {LoaderPath});
+  RunToClosingPrompt(Fw, TypicalSession() + "y");
+  EXPECT_EQ(AfterRecordSize(Fw.Screen()),
+            NeedToCreate +
+                "{ERROR}Warning: no listed volume is an EFI System Partition; firmware that keeps\r\n"
+                "its variables on one (U-Boot) may lose this entry at the next start.\r\n{NORMAL}" +
+                Announcement("Boot0000") + SuccessLine + ClosingPrompt);
+  EXPECT_EQ(VariablesOf(Fw).Entries.size(), 2u);
+}

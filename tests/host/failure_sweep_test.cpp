@@ -20,6 +20,7 @@ enum class Outcome {
   NoPartition,  // the per-handle line, then the report of an empty partition list
   ListLine,     // the per-handle line; the listing and the dialogue go on to the new entry
   EntryMissing, // the handle's entry is left out; the dialogue goes on to the new entry
+  Warned,       // the volume counts as no ESP: the warning, then on to the new entry
   Unnoticed,    // the key is waited for again, or the screen stays uncorrected
 };
 
@@ -82,6 +83,7 @@ static const Role DiscardRead = {SimCall::ReadKeyStroke, EFI_DEVICE_ERROR, Outco
 // A console that cannot clear or show a cursor still carries the dialogue.
 static const Role Clear = {SimCall::ClearScreen, EFI_UNSUPPORTED, Outcome::Unnoticed};
 static const Role Cursor = {SimCall::EnableCursor, EFI_UNSUPPORTED, Outcome::Unnoticed};
+static const Role EspTest = {SimCall::OpenProtocol, EFI_UNSUPPORTED, Outcome::Warned};
 
 enum class Bvsrd { None, Fat, Partition };
 
@@ -150,7 +152,7 @@ static std::vector<Role> CallsOfRoad(const Road &R) {
   if (R.BootOrder.size() > 64) Calls.insert(Calls.end(), {OrderAlloc, OrderRead});
   for (unsigned I = 0; I < R.Probes; I++) Calls.push_back(Probe);
   // After the confirmation the chosen number is looked up once more.
-  Calls.insert(Calls.end(), {Probe, OptionWrite, OrderWrite, Cursor});
+  Calls.insert(Calls.end(), {EspTest, Probe, OptionWrite, OrderWrite, Cursor});
   return Calls;
 }
 
@@ -215,6 +217,10 @@ static void FailOneCall(const Road &R, const Baseline &B, size_t Index, const Ro
       break;
     case Outcome::EntryMissing:
       EXPECT_EQ(CountOf(Screen, "]:"), CountOf(B.Screen, "]:") - 1) << Screen;
+      break;
+    case Outcome::Warned:
+      EXPECT_EQ(CountOf(Screen, "{ERROR}Warning: no listed volume is an EFI System Partition"),
+                CountOf(B.Screen, "{ERROR}Warning") + 1) << Screen;
       break;
     case Outcome::Unnoticed:
       // A failed key read is no key: the same keys give the same session;

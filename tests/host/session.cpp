@@ -19,6 +19,7 @@ Machine AddTypicalMachine(SimFirmware &Fw) {
   M.Esp = AddVolume(Fw, DiskPath + EspHardDrive + EndNode(),
                     Wide("PciRoot(0x0)/Pci(0x1,0x0)/HD(1,GPT,A1A2A3A4-0000,0x800,0x32000)"),
                     {LoaderPath});
+  MarkSystemPartition(Fw, M.Esp);
   M.Data = AddVolume(Fw, DiskPath + DataHardDrive + EndNode(),
                      Wide("PciRoot(0x0)/Pci(0x1,0x0)/HD(2,GPT,A2A3A4A5-0000,0x32800,0x10000)"));
   return M;

@@ -237,6 +237,8 @@ SimPath operator+(SimPath Left, const SimPath &Right);
 // SimCall::ConvertDevicePathToText.
 EFI_HANDLE AddVolume(SimFirmware &Fw, SimPath Path, const std::u16string &Text,
                      const std::set<std::u16string> &Files = {});
+// Marks a handle as an EFI System Partition's, as firmware does.
+void MarkSystemPartition(SimFirmware &Fw, EFI_HANDLE Handle);
 // A block device that carries no file system the firmware reads.
 EFI_HANDLE AddBlockDevice(SimFirmware &Fw, SimPath Path, const std::u16string &Text);
 // Root directories and files the application opened and has not closed.

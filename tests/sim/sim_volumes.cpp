@@ -26,6 +26,7 @@ struct SimVolumeStore {
   EFI_DEVICE_PATH_TO_TEXT_PROTOCOL DevicePathToText{};
   EFI_DEVICE_PATH_UTILITIES_PROTOCOL Utilities{};
   UINT8 BlockIo = 0;  // never called: its GUID only marks block devices
+  UINT8 SystemPartition = 0;  // likewise, for the ESP's handle
 };
 
 static std::map<const SimFirmware *, SimVolumeStore> Stores;
@@ -107,6 +108,10 @@ EFI_HANDLE AddVolume(SimFirmware &Fw, SimPath Path, const std::u16string &Text,
   EFI_HANDLE Handle = AddBlockDevice(Fw, std::move(Path), Text);
   Fw.Install(Handle, EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_GUID, &Volume->FileSystem);
   return Handle;
+}
+
+void MarkSystemPartition(SimFirmware &Fw, EFI_HANDLE Handle) {
+  Fw.Install(Handle, EFI_PART_TYPE_EFI_SYSTEM_PART_GUID, &Stores[&Fw].SystemPartition);
 }
 
 EFI_HANDLE AddBlockDevice(SimFirmware &Fw, SimPath Path, const std::u16string &Text) {
