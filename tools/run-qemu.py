@@ -61,6 +61,8 @@ def command(firmware, disk, varstore):
     console = ["-nic", "none", "-display", "none", "-monitor", "none", "-no-reboot",
                "-chardev", "stdio,id=con0,signal=off,mux=on"]
     if firmware == "rpi":
+        if not os.path.exists(RPI_UBOOT):
+            sys.exit(f"no {RPI_UBOOT}: run tools/fetch-rpi-firmware.sh {RPI_FIRMWARE_DIR}")
         # The board's console is its second UART (the mini UART); the first
         # goes nowhere. An SD card must have a power-of-2 size.
         return ["qemu-system-aarch64", "-M", "raspi3b", "-kernel", RPI_UBOOT,
@@ -99,8 +101,6 @@ def main():
         sys.exit("--graphics: U-Boot's qemu_arm64 build has no video and no USB keyboard")
     if not os.path.exists(os.path.join(args.efi_dir, mkdisk.ESP_PROGRAMS["EFI/BOOT/BOOTAA64.EFI"])):
         sys.exit(f"no application in {args.efi_dir}: build first (cmake --build build)")
-    if args.firmware == "rpi" and not os.path.exists(RPI_UBOOT):
-        sys.exit(f"no {RPI_UBOOT}: run tools/fetch-rpi-firmware.sh {RPI_FIRMWARE_DIR}")
     cmd = command(args.firmware, *prepare(args.work_dir, args.efi_dir, args.fresh))
     if args.graphics:
         cmd += GRAPHICS + ["-vnc", VNC]

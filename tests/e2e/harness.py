@@ -210,8 +210,9 @@ class _Tee:
 
 
 def plain(data):
-    """Console bytes as text without colour sequences."""
-    return re.sub(r"\x1b\[[0-9;]*m", "", data.decode("utf-8", "replace"))
+    """Console bytes as text without control sequences (colours, cursor moves,
+    the cursor shown or hidden)."""
+    return re.sub(r"\x1b\[[0-9;?]*[A-Za-z]", "", data.decode("utf-8", "replace"))
 
 
 def _printable(data):
