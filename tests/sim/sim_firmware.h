@@ -1,7 +1,7 @@
 // A small simulated UEFI firmware for host tests: the tables the application
 // calls, a scripted keyboard, a console that records (colour, text) runs and
-// shows a screen of cells, a pool that catches leaks and double frees, a handle database, and a way to
-// make the Nth call of any service fail.
+// shows a screen of cells, a pool that catches leaks and double frees, a
+// handle database, and a way to make the Nth call of any service fail.
 #pragma once
 #include <csetjmp>
 #include <cstdint>
