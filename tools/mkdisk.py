@@ -4,8 +4,9 @@
 The disk is GPT, or with --table an MBR disk with the same partitions, its
 first one of type 0xEF (an EFI System Partition) or 0x0C (FAT, the usual
 Raspberry Pi layout, where U-Boot has nowhere to keep its variables).
-sgdisk partitions a GPT image file, an MBR is written here; mkfs.fat formats each FAT volume in place
-(--offset) and mtools fills it through "image@@offset". The disk and partition
+sgdisk partitions a GPT image file, an MBR is written here; mkfs.fat formats
+each FAT volume in place (--offset) and mtools fills it through
+"image@@offset". The disk and partition
 GUIDs are fixed, so a rebuilt image still matches the HD() nodes of boot
 entries written against an earlier one.
 

@@ -32,6 +32,8 @@ FOUND = "Success!"
 ANNOUNCE = 'Trying to set "'
 ESP_WARNING = "Warning: no listed volume is an EFI System Partition"
 CONFIRM_QUESTION = "Are you sure you want to write the created Load Option"
+# The question's last line; the pty turns each line feed into CR LF.
+QUESTION_END = rb'Type "y" for "yes"\r+\n'
 CREATED = 'Load Option is created, saved in the FW NV storage and added to "BootOrder". :)'
 ABORTED = "You have aborted Load Option creation."
 CLOSING_PROMPT = "Press <s> to shutdown or anything else (exc. <Enter>) to exit this app."
@@ -97,6 +99,16 @@ def choose_boot_volume(m, sfs_listing, bvsrd):
         answer(m, FS_TYPE_PROMPT, f"{FS_TYPE[bvsrd.fs_type] >> 13}\r")
 
 
+def to_confirmation(m):
+    """From the announcement through the whole confirmation question, which
+    then waits for its key; returns the variable name announced."""
+    m.expect(ANNOUNCE)
+    name = m.expect_re(rb"(Boot[0-9A-F]{4})", ATTR_HIGHLIGHT).group(1).decode()
+    m.expect(CONFIRM_QUESTION)
+    m.expect_re(QUESTION_END)
+    return name
+
+
 def create_entry(m, home_hd_text, description, loader_path, bvsrd=None, confirm="y", esp_listed=True):
     """The road of a run that makes a boot entry, up to the closing prompt: the
     volume with that HD() node as Home Volume, an optional BVSRD, description
@@ -119,10 +131,9 @@ def create_entry(m, home_hd_text, description, loader_path, bvsrd=None, confirm=
     size = m.expect_re(rb"([0-9A-F]+)(\x1b\[[0-9;]*m)* bytes \(hexadecimal\)\.", ATTR_HIGHLIGHT)
     if not esp_listed:
         m.expect(ESP_WARNING, ATTR_ERROR)
-    m.expect(ANNOUNCE)
+    name = to_confirmation(m)
     assert esp_listed != (ESP_WARNING in plain(m.console)), f"ESP listed: {esp_listed}"
-    name = m.expect_re(rb"(Boot[0-9A-F]{4})", ATTR_HIGHLIGHT).group(1).decode()
-    answer(m, CONFIRM_QUESTION, confirm)
+    m.send(confirm)
     if confirm in ("y", "Y"):
         m.expect(CREATED, ATTR_HIGHLIGHT)
     else:

@@ -14,9 +14,9 @@ from PIL import Image
 import expected
 import harness
 import qmp
-from dialogue import (ANNOUNCE, ATTR_BANNER, BANNER, BVSRD_QUESTION, CLOSING_PROMPT,
-                      CONFIRM_QUESTION, CREATED, DESCRIPTION_PROMPT, FOUND, LOADER_PROMPT, WRONG_INDEX,
-                      number_of, volumes)
+from dialogue import (ATTR_BANNER, BANNER, BVSRD_QUESTION, CLOSING_PROMPT, CREATED,
+                      DESCRIPTION_PROMPT, FOUND, LOADER_PROMPT, WRONG_INDEX, number_of,
+                      to_confirmation, volumes)
 from storediff import boot_variables
 from testprograms import LOADER_PATH
 
@@ -26,8 +26,6 @@ CYAN = (0, 152, 152)          # ATTR_NORMAL, and the banner's background
 LIGHT_CYAN = (0, 255, 255)    # ATTR_HIGHLIGHT
 LIGHT_RED = (255, 0, 0)       # ATTR_ERROR
 CELL_WIDTH = 8                # EDK2's font is 8 x 19 pixels
-# The pty turns each line feed into CR LF.
-QUESTION_END = rb'Type "y" for "yes"\r+\n'
 # The graphical console draws after the serial line has shown the same text.
 SETTLE = 1.5
 
@@ -92,10 +90,7 @@ def whole_dialogue_on_usb_keyboard(m):
     press(m, "\r", LOADER_PROMPT)
     type_text(m, LOADER_PATH)
     press(m, "\r", FOUND)
-    m.expect(ANNOUNCE)
-    name = m.expect_re(rb"(Boot[0-9A-F]{4})").group(1).decode()
-    m.expect(CONFIRM_QUESTION)
-    m.expect_re(QUESTION_END)
+    name = to_confirmation(m)
     check_screen(screenshot(m, "confirmation.png"))
     press(m, "y", CREATED)
     m.expect(CLOSING_PROMPT)

@@ -9,10 +9,9 @@ import pexpect
 
 import expected
 import harness
-from dialogue import (ANNOUNCE, ABORTED, ATTR_BANNER, BANNER, BVSRD_QUESTION, CLOSING_PROMPT,
-                      CONFIRM_QUESTION, CREATED, DESCRIPTION_PROMPT, FAT_BOOT_PROMPT, FAT_QUESTION,
-                      LOADER_PROMPT, PLACEMENT_QUESTION, ROOT_PROMPT, answer, number_of,
-                      volumes)
+from dialogue import (ABORTED, ATTR_BANNER, BANNER, BVSRD_QUESTION, CLOSING_PROMPT, CREATED,
+                      DESCRIPTION_PROMPT, FAT_BOOT_PROMPT, FAT_QUESTION, LOADER_PROMPT,
+                      PLACEMENT_QUESTION, ROOT_PROMPT, answer, number_of, to_confirmation, volumes)
 from storediff import boot_variables, order
 from terminal import Terminal
 from testprograms import LOADER_PATH
@@ -30,8 +29,6 @@ DESCRIPTION = "My loader 2"
 # ahead of the confirmation question.
 ROOT_TYPED = r"\Ixo\typed\ahead\of\the\question"
 ROOT = ROOT_TYPED[:31]
-# The pty turns each line feed into CR LF.
-QUESTION_END = rb'Type "y" for "yes"\r+\n'
 # Long enough for a typed-ahead key to have written and said so.
 QUIET = 5
 
@@ -102,10 +99,7 @@ def erase_on_screen(m):
 def typed_ahead_key_does_not_confirm(m):
     """Returns the name of the variable written."""
     answer(m, ROOT_PROMPT, ROOT_TYPED + "y")
-    m.expect(ANNOUNCE)
-    name = m.expect_re(rb"(Boot[0-9A-F]{4})").group(1).decode()
-    m.expect(CONFIRM_QUESTION)
-    m.expect_re(QUESTION_END)
+    name = to_confirmation(m)
     early = m.qemu.expect_exact([CREATED.encode(), ABORTED.encode(), pexpect.TIMEOUT], timeout=QUIET)
     assert early == 2, f"the question was answered before a key was pressed: {m.qemu.after!r}"
     m.send("y")
