@@ -14,6 +14,9 @@ void DiscardWaitingKeys();
 
 // Line editor. Capacity counts the NUL. Returns the number of characters kept.
 UINTN GetStringFromUser(CHAR16 *Buffer, UINTN Capacity);
+// The same, but an empty answer puts Default (with its NUL, shorter than
+// Capacity) in Buffer and counts its characters. Nothing more is shown.
+UINTN GetStringOrDefault(CHAR16 *Buffer, UINTN Capacity, const CHAR16 *Default);
 // Hexadecimal index below Limit, with a retry question. EFI_NOT_READY when
 // the user declines to try again.
 EFI_STATUS GetIndexFromUser(const CHAR16 *Prompt, UINTN *Index, UINTN Limit);

@@ -66,3 +66,16 @@ UINTN GetStringFromUser(CHAR16 *Buffer, UINTN Capacity) {
   Print(u"\r\n");
   return Count;
 }
+
+UINTN GetStringOrDefault(CHAR16 *Buffer, UINTN Capacity, const CHAR16 *Default) {
+  UINTN Count = GetStringFromUser(Buffer, Capacity);
+  if (Count > 0) {
+    return Count;
+  }
+  while (Default[Count] != 0) {
+    Buffer[Count] = Default[Count];
+    Count++;
+  }
+  Buffer[Count] = 0;
+  return Count;
+}
