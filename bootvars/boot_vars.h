@@ -8,9 +8,6 @@
 #define BOOT_VARIABLE_ATTRIBUTES \
   (EFI_VARIABLE_NON_VOLATILE | EFI_VARIABLE_BOOTSERVICE_ACCESS | EFI_VARIABLE_RUNTIME_ACCESS)
 
-// "Boot" and four digits and a NUL.
-#define OPTION_NAME_LENGTH 9
-
 // Reads BootOrder, settles OptionNumber and the attributes of the later
 // BootOrder write. Writes no variable.
 BOOLEAN ChooseOptionNumber(DialogState *State);

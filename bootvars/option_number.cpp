@@ -3,7 +3,6 @@
 // not list it and no Boot#### variable of that number exists, listed or not.
 #include "app/firmware_context.h"
 #include "bootvars/boot_vars.h"
-#include "console/input.h"
 #include "console/output.h"
 
 #define LAST_OPTION_NUMBER 0xFFFFU

@@ -3,6 +3,9 @@
 #pragma once
 #include "efi.h"
 
+// The key that ends every typed answer.
+#define KEY_ENTER 0x0D
+
 // Blocks until a key arrives; returns its character (0 for keys that carry
 // only a scan code).
 CHAR16 WaitForKeyChar();
@@ -22,6 +25,3 @@ UINTN GetStringOrDefault(CHAR16 *Buffer, UINTN Capacity, const CHAR16 *Default);
 EFI_STATUS GetIndexFromUser(const CHAR16 *Prompt, UINTN *Index, UINTN Limit);
 // TRUE only for 'Y' or 'y'.
 BOOLEAN AskYesNo(const CHAR16 *Prompt);
-
-// 2 x ByteCount uppercase digits, most significant first, no terminator.
-void WriteHexDigits(UINT64 Value, CHAR16 *Buffer, UINTN ByteCount);

@@ -4,7 +4,6 @@
 #include "console/output.h"
 
 #define KEY_BACKSPACE 0x08
-#define KEY_ENTER 0x0D
 #define KEY_DEL 0x7F
 #define SCAN_DELETE 0x08
 

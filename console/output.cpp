@@ -2,7 +2,6 @@
 
 #include "app/firmware_context.h"
 #include "console/colours.h"
-#include "console/input.h"
 
 #define STATUS_DIGITS 16
 
