@@ -35,6 +35,14 @@ void PrintHighlighted(const CHAR16 *Before, UINT64 Value, const CHAR16 *After) {
   Print(After);
 }
 
+void PrintHighlightedText(const CHAR16 *Before, const CHAR16 *Text, const CHAR16 *After) {
+  Print(Before);
+  SetRole(ATTR_HIGHLIGHT);
+  Print(Text);
+  SetRole(ATTR_NORMAL);
+  Print(After);
+}
+
 void ReportError(const CHAR16 *Message, EFI_STATUS Status) {
   SetRole(ATTR_ERROR);
   Print(Message);

@@ -13,6 +13,8 @@ void PrintHexValue(UINT64 Value);
 void WriteHexDigits(UINT64 Value, CHAR16 *Buffer, UINTN ByteCount);
 // Message and value, the value in ATTR_HIGHLIGHT, then back to ATTR_NORMAL.
 void PrintHighlighted(const CHAR16 *Before, UINT64 Value, const CHAR16 *After);
+// The same with a text (a name, a path) in ATTR_HIGHLIGHT.
+void PrintHighlightedText(const CHAR16 *Before, const CHAR16 *Text, const CHAR16 *After);
 
 // "E: ..." reports: message and status digits both in ATTR_ERROR.
 void ReportError(const CHAR16 *Message, EFI_STATUS Status);
