@@ -7,8 +7,8 @@
 
 void FinishRun(DialogState *State) {
   // The six pool buffers the dialogue can hold, in the order they are freed.
-  VOID *Held[] = {State->SfsHandles,    State->BlockIoHandles, State->homevoldpfull,
-                  State->bootvoldpfull, State->LoadOption,     State->BootOrder};
+  VOID *Held[] = {State->SfsHandles,    State->BlockIoHandles, State->HomePath.Full,
+                  State->BootPath.Full, State->LoadOption,     State->BootOrder};
   for (VOID *Buffer : Held) {
     if (Buffer != nullptr) {
       gFirmware.BootServices->FreePool(Buffer);
