@@ -8,6 +8,8 @@
 #define DESCRIPTION_CAPACITY 32
 #define LOADER_PATH_CAPACITY 64
 #define ROOT_PATH_CAPACITY 32
+// "Boot", four digits and a NUL.
+#define OPTION_NAME_LENGTH 9
 
 // A File Path media node with room for the typed path and its NUL.
 struct LoaderPathNode {
@@ -60,5 +62,5 @@ struct DialogState {
   UINT32 BootOrderAttributes;
 
   UINT16 OptionNumber;
-  CHAR16 VariableName[9];
+  CHAR16 VariableName[OPTION_NAME_LENGTH];
 };

@@ -43,5 +43,14 @@ BOOLEAN ChooseOptionNumber(DialogState *State) {
     // some firmware, a plain write creates it holding just the new number.
     State->BootOrderAttributes = BOOT_VARIABLE_ATTRIBUTES;
   }
-  return FindFreeOptionNumber(State->BootOrder, Count, &State->OptionNumber);
+  EFI_STATUS Status = FindFreeOptionNumber(State->BootOrder, Count, &State->OptionNumber);
+  if (Status == EFI_BUFFER_TOO_SMALL) {
+    ReportErrorText(u"E: no free option number, Boot0000 to BootFFFF are all taken.\r\n");
+    return FALSE;
+  }
+  if (Status != EFI_NOT_FOUND) {
+    ReportProbeFailure(Status);
+    return FALSE;
+  }
+  return TRUE;
 }

@@ -4,7 +4,6 @@
 #include "console/output.h"
 
 #define KEY_BACKSPACE 0x08
-#define KEY_ENTER 0x0D
 #define KEY_DEL 0x7F
 #define SCAN_DELETE 0x08
 
@@ -64,5 +63,18 @@ UINTN GetStringFromUser(CHAR16 *Buffer, UINTN Capacity) {
   Buffer[Count] = 0;
   SetRole(ATTR_NORMAL);
   Print(u"\r\n");
+  return Count;
+}
+
+UINTN GetStringOrDefault(CHAR16 *Buffer, UINTN Capacity, const CHAR16 *Default) {
+  UINTN Count = GetStringFromUser(Buffer, Capacity);
+  if (Count > 0) {
+    return Count;
+  }
+  while (Default[Count] != 0) {
+    Buffer[Count] = Default[Count];
+    Count++;
+  }
+  Buffer[Count] = 0;
   return Count;
 }

@@ -2,7 +2,6 @@
 
 #include "app/firmware_context.h"
 #include "console/colours.h"
-#include "console/input.h"
 
 #define STATUS_DIGITS 16
 
@@ -32,6 +31,14 @@ void PrintHighlighted(const CHAR16 *Before, UINT64 Value, const CHAR16 *After) {
   Print(Before);
   SetRole(ATTR_HIGHLIGHT);
   PrintHexValue(Value);
+  SetRole(ATTR_NORMAL);
+  Print(After);
+}
+
+void PrintHighlightedText(const CHAR16 *Before, const CHAR16 *Text, const CHAR16 *After) {
+  Print(Before);
+  SetRole(ATTR_HIGHLIGHT);
+  Print(Text);
   SetRole(ATTR_NORMAL);
   Print(After);
 }

@@ -2,7 +2,6 @@
 #include "console/input.h"
 #include "console/output.h"
 
-#define KEY_ENTER 0x0D
 #define MAX_INDEX_DIGITS 4
 
 // Echo of a one-key answer: the key, or '?' for a control key, and a line break.

@@ -1,7 +1,6 @@
 #include "loadoption/loader_path.h"
 
 #include "app/firmware_context.h"
-#include "console/colours.h"
 #include "console/input.h"
 #include "console/output.h"
 #include "loadoption/file_path_node.h"
@@ -12,13 +11,7 @@
 // and the name stored in the load option are the same characters.
 static UINTN AskLoaderPath(DialogState *State) {
   Print(u"Now, type Loader File Path:\r\n");
-  UINTN Count = GetStringFromUser(State->LoaderNode.PathName, LOADER_PATH_CAPACITY);
-  Print(u"Checking ");
-  SetRole(ATTR_HIGHLIGHT);
-  Print(State->LoaderNode.PathName);
-  SetRole(ATTR_NORMAL);
-  Print(u" for presence...\r\n");
-  return Count;
+  return GetStringFromUser(State->LoaderNode.PathName, LOADER_PATH_CAPACITY);
 }
 
 static const ShortFormReports HomeReports = {
@@ -35,6 +28,7 @@ BOOLEAN BuildLoaderPath(DialogState *State) {
     return FALSE;
   }
   UINTN Count = AskLoaderPath(State);
+  PrintHighlightedText(u"Checking ", State->LoaderNode.PathName, u" for presence...\r\n");
   if (!CheckLoaderPresence(State->homevolh, State->LoaderNode.PathName)) {
     return FALSE;
   }

@@ -47,7 +47,6 @@ static_assert(sizeof(EFI_GUID) == 16, "EFI_GUID layout");
 static_assert(sizeof(EFI_TABLE_HEADER) == 24, "EFI_TABLE_HEADER layout");
 
 #define EFI_ERROR_BIT 0x8000000000000000ULL
-#define EFI_ERROR(Status) (((EFI_STATUS)(Status) & EFI_ERROR_BIT) != 0)
 
 #define EFI_SUCCESS ((EFI_STATUS)0)
 #define EFI_LOAD_ERROR (EFI_ERROR_BIT | 1)

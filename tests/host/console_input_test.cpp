@@ -217,13 +217,3 @@ TEST(KeyWait, DiscardingWaitingKeysEndsOnAQueueThatNeverRunsDry) {
   StuckReads = 0;
   EXPECT_EQ(Fw.Call([] { DiscardWaitingKeys(); }), SimEnding::Returned);
 }
-
-TEST(HexDigits, WritesFixedWidthUppercaseWithoutTerminator) {
-  CHAR16 Buffer[6] = {u'.', u'.', u'.', u'.', u'.', u'.'};
-  WriteHexDigits(0x1A, Buffer, 2);
-  EXPECT_EQ(std::u16string(Buffer, 6), u"001A..");
-  WriteHexDigits(0xABCDEF, Buffer, 0);
-  EXPECT_EQ(std::u16string(Buffer, 6), u"001A..");
-  WriteHexDigits(0xfedcba9876543210ULL, Buffer, 1);
-  EXPECT_EQ(std::u16string(Buffer, 6), u"101A..");
-}

@@ -92,13 +92,19 @@ const std::vector<UINT8> TestRecord = {0x01, 0x00, 0x00, 0x00, 0x1C, 0x00, 0x44,
 
 void RunLastSteps(SimFirmware &Fw, const std::string &Keys) {
   DialogState State = {};
+  // One listed volume, an ESP: no warning about a missing one.
+  EFI_HANDLE Esp = Fw.NewHandle();
+  MarkSystemPartition(Fw, Esp);
   Fw.Type(Keys);
   SimEnding Ending = Fw.Call([&] {
     SetRole(ATTR_NORMAL);  // as the record step leaves the console
+    State.SfsHandleCount = 1;
+    State.SfsHandles = static_cast<EFI_HANDLE *>(Fw.Allocate(sizeof Esp));
+    State.SfsHandles[0] = Esp;
     State.LoadOption = static_cast<UINT8 *>(Fw.Allocate(TestRecord.size()));
     std::memcpy(State.LoadOption, TestRecord.data(), TestRecord.size());
     State.LoadOptionSize = TestRecord.size();
-    if (ChooseOptionNumber(&State)) ConfirmAndWrite(&State);
+    RunDialogueFrom(&State, ChooseOptionNumber);
     FinishRun(&State);
   });
   ExpectCleanEnd(Fw, Ending);

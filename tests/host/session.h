@@ -51,8 +51,9 @@ struct DialogueRun {
 // the entry point does (without the banner), and checks the run's end.
 DialogueRun RunDialogueSteps(SimFirmware &Fw, const std::string &Keys);
 
-// Runs steps 7 and 8 on TestRecord, as the dialogue does after the load
-// option step, then the common clean-up, and checks the run's end.
+// Runs the dialogue's steps from the option number on, with TestRecord as the
+// record and one listed volume that is an ESP, then the common clean-up, and
+// checks the run's end.
 void RunLastSteps(SimFirmware &Fw, const std::string &Keys);
 // Any bytes serve: the two steps store the record without looking into it.
 extern const std::vector<UINT8> TestRecord;

@@ -28,11 +28,15 @@ static EFI_STATUS EFIAPI SimFreePool(VOID *Buffer) {
   return EFI_SUCCESS;
 }
 
+static bool SameGuid(const EFI_GUID &A, const EFI_GUID &B) {
+  return std::memcmp(&A, &B, sizeof(EFI_GUID)) == 0;
+}
+
 static void *FindProtocol(EFI_HANDLE Handle, const EFI_GUID *Guid) {
   for (SimHandle *H : Sim().Handles) {
     if (H != Handle) continue;
     for (auto &[G, Interface] : H->Protocols) {
-      if (GuidEquals(&G, Guid)) return Interface;
+      if (SameGuid(G, *Guid)) return Interface;
     }
   }
   return nullptr;
@@ -79,7 +83,7 @@ static EFI_STATUS EFIAPI SimLocateProtocol(const EFI_GUID *Guid, VOID *, VOID **
   EFI_STATUS Status;
   if (Sim().Fails(SimCall::LocateProtocol, CALLER, &Status)) return Status;
   for (auto &[G, Found] : Sim().GlobalProtocols) {
-    if (GuidEquals(&G, Guid)) {
+    if (SameGuid(G, *Guid)) {
       *Interface = Found;
       return EFI_SUCCESS;
     }
