@@ -16,6 +16,9 @@ void FinishRun(DialogState *State) {
   }
 
   SetRole(ATTR_NORMAL);
+  // A key typed ahead (an 's' meant for a question that a failure skipped)
+  // must not power the machine off: only a key pressed after the prompt counts.
+  DiscardWaitingKeys();
   Print(u"Press <s> to shutdown or anything else (exc. <Enter>) to exit this app.\r\n");
   RestoreSavedAttribute();
   RestoreCursorVisibility();

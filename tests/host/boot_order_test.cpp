@@ -95,6 +95,8 @@ TEST_P(OptionNumberChoice, WritesTheRecordUnderTheFreeNumberAndAppendsIt) {
 INSTANTIATE_TEST_SUITE_P(BootOrder, OptionNumberChoice, testing::ValuesIn(ChoiceCases()),
                          [](const auto &Info) { return std::string(Info.param.Name); });
 
+static const std::string ReadReport = "{ERROR}E: fail on getting BootOrder variable, S: ";
+
 static std::vector<UINTN> BootOrderReadSizes(SimVariableStore &Vars) {
   std::vector<UINTN> Sizes;
   for (const SimVariableRead &Read : Vars.Reads) {
@@ -138,6 +140,19 @@ TEST(BootOrderRead, VariableGrowingBetweenReadsIsReadAgain) {
   EXPECT_NE(Vars.Find(OptionName(0x4B)), nullptr) << "the number comes from the last read";
 }
 
+TEST(BootOrderRead, VariableGrowingAtEveryReadIsGivenUpOn) {
+  SimFirmware Fw;
+  SimVariableStore &Vars = VariablesOf(Fw);
+  Vars.Put(u"BootOrder", 7, Bytes(NumbersFrom(0, 69)));
+  // Two bytes more at every read: the size asked for never fits.
+  Vars.BeforeRead = [&] {
+    Vars.Entries[GlobalKey(u"BootOrder")].Data.resize(2 * Vars.Reads.size() + 140);
+  };
+  RunLastSteps(Fw, "y");
+  EXPECT_EQ(Fw.Screen(), ReadReport + "8000000000000005\r\n" + ClosingPrompt);
+  EXPECT_TRUE(Vars.Writes.empty());
+}
+
 TEST(BootOrderSort, InsertionSortMatchesAnUnsignedSort) {
   for (std::vector<UINT16> Entries : std::vector<std::vector<UINT16>>{
            {}, {5}, {3, 0, 1}, {0x8000, 0, 0x7FFF, 0xFFFF}, {2, 2, 1, 2, 0, 1}, {9, 8, 7, 6, 5}}) {
@@ -157,6 +172,8 @@ struct StepSevenFailure {
   unsigned Nth;
   EFI_STATUS Status;
   std::string Screen;
+  SimLie How = SimLie::Fail;
+  bool Onward = false;  // every read from the Nth on
 };
 
 static const std::string AllocationReport =
@@ -175,8 +192,14 @@ static std::vector<StepSevenFailure> StepSevenFailures() {
       // The old buffer is already gone: the clean-up must not free it again.
       {"Reallocation", NumbersFrom(0, 64), {}, Allocate, 2, EFI_OUT_OF_RESOURCES,
        AllocationReport},
-      {"Read", Order{0}, {}, Read, 1, EFI_DEVICE_ERROR,
-       "{ERROR}E: fail on getting BootOrder variable, S: 8000000000000007\r\n"},
+      {"Read", Order{0}, {}, Read, 1, EFI_DEVICE_ERROR, ReadReport + "8000000000000007\r\n"},
+      // Taken at its word, the size would send the sort past the buffer.
+      {"SizeAboveTheBuffer", Order{0}, {}, Read, 1, 0, ReadReport + "0000000000000000\r\n",
+       SimLie::SizeLarger},
+      // Regrowing to the same size again and again would never end.
+      {"TooSmallWithoutGrowing", Order{0}, {}, Read, 1, 0, ReadReport + "8000000000000005\r\n",
+       SimLie::TooSmallStuck, true},
+
       {"Probe", Order{0}, {}, Read, 2, EFI_DEVICE_ERROR, ProbeReport + "8000000000000007\r\n"},
       // Success for a read with no room cannot tell whether Boot#### exists.
       {"ProbeAnsweringSuccess", Order{0}, {}, Read, 2, EFI_SUCCESS,
@@ -201,7 +224,11 @@ TEST_P(StepSevenFails, ReportsAndWritesNothing) {
   const StepSevenFailure &Case = GetParam();
   if (Case.BootOrder) Vars.Put(u"BootOrder", 7, Bytes(*Case.BootOrder));
   for (UINT16 N : Case.UnlistedOptions) Vars.Put(OptionName(N), 7, {1});
-  if (Case.Call != SimCall::Count) Fw.FailCall(Case.Call, Case.Nth, Case.Status);
+  if (Case.Onward) {
+    Fw.FailFrom(Case.Call, Case.Nth, Case.Status, Case.How);
+  } else if (Case.Call != SimCall::Count) {
+    Fw.FailCall(Case.Call, Case.Nth, Case.Status, Case.How);
+  }
   SimVariableMap Before = Vars.Entries;
   RunLastSteps(Fw, "y");  // taken by the closing prompt: the confirmation is never asked
   EXPECT_EQ(Fw.Screen(), Case.Screen + ClosingPrompt);

@@ -162,10 +162,21 @@ void SimFirmware::End(SimEnding How) {
 
 bool SimFirmware::ShouldFail(SimCall Call, EFI_STATUS *Status) {
   unsigned Nth = ++CallCounts[(size_t)Call];
+  Lie = SimLie::Fail;
   if (Faults.empty()) return false;
-  auto Fault = Faults.find({Call, Nth});
-  if (Fault == Faults.end()) return false;
-  *Status = Fault->second;
+  // The fault at the Nth call itself, or the latest onward one before it.
+  auto Found = Faults.upper_bound({Call, Nth});
+  if (Found == Faults.begin()) return false;
+  --Found;
+  if (Found->first.first != Call || (Found->first.second != Nth && !Found->second.Onward)) {
+    return false;
+  }
+  if (Found->second.How != SimLie::Fail) {
+    Lie = Found->second.How;
+    LieStatus = Found->second.Status;
+    return false;
+  }
+  *Status = Found->second.Status;
   return true;
 }
 

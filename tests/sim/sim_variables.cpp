@@ -2,6 +2,7 @@
 // firmware does it, the append flag as U-Boot implements it (no
 // append to a variable that does not exist), and no change of attributes
 // on an existing variable, as EDK2 enforces.
+#include <algorithm>
 #include <cstring>
 
 #include "sim_firmware.h"
@@ -48,15 +49,18 @@ static EFI_STATUS EFIAPI SimGetVariable(const CHAR16 *Name, const EFI_GUID *Vend
   if (S.ShouldFail(SimCall::GetVariable, &Status)) return Status;
   const SimVariable *Found = Vars.Find(Name, *Vendor);
   if (Found == nullptr) return EFI_NOT_FOUND;
-  if (*DataSize < Found->Data.size()) {
-    *DataSize = Found->Data.size();
+  if (*DataSize < Found->Data.size() || S.Lie == SimLie::TooSmallStuck) {
+    if (S.Lie != SimLie::TooSmallStuck) *DataSize = Found->Data.size();
     return EFI_BUFFER_TOO_SMALL;
   }
   if (Data == nullptr) return EFI_INVALID_PARAMETER;
   if (!Found->Data.empty()) std::memcpy(Data, Found->Data.data(), Found->Data.size());
+  UINTN Given = *DataSize;
   *DataSize = Found->Data.size();
+  if (S.Lie == SimLie::SizeLarger) *DataSize = Given + 2;
+  if (S.Lie == SimLie::SizeSmaller) *DataSize -= std::min<UINTN>(*DataSize, 2);
   if (Attributes != nullptr) *Attributes = Found->Attributes;
-  return EFI_SUCCESS;
+  return S.Success();
 }
 
 static EFI_STATUS EFIAPI SimSetVariable(const CHAR16 *Name, const EFI_GUID *Vendor,
