@@ -1,6 +1,7 @@
 #include "loadoption/load_option.h"
 
 #include "app/firmware_context.h"
+#include "app/pool.h"
 #include "console/output.h"
 
 #define LOAD_OPTION_ACTIVE 0x00000001U
@@ -49,10 +50,8 @@ BOOLEAN BuildLoadOption(DialogState *State) {
   if (State->bootvolh != nullptr) {
     State->LoadOptionSize += State->BootPath.ShortSize + sizeof(UINT16);
   }
-  EFI_STATUS Status = gFirmware.BootServices->AllocatePool(EfiLoaderData, State->LoadOptionSize,
-                                                           (VOID **)&State->LoadOption);
+  EFI_STATUS Status = AllocatePoolOrNull(State->LoadOptionSize, (VOID **)&State->LoadOption);
   if (Status != EFI_SUCCESS) {
-    State->LoadOption = nullptr;  // undefined after a failure: nothing to free
     ReportError(u"E: allocating for LoadOption, S: ", Status);
     return FALSE;
   }

@@ -1,0 +1,10 @@
+// Pool buffers as every holder keeps them: a pointer that holds no buffer is
+// NULL, so that the common clean-up frees each buffer once and nothing else.
+#pragma once
+#include "efi.h"
+
+// AllocatePool (EfiLoaderData). UEFI leaves *Buffer undefined when the call
+// fails; here it is NULL then.
+EFI_STATUS AllocatePoolOrNull(UINTN Size, VOID **Buffer);
+// FreePool of *Buffer, if it holds one, and NULL in its place.
+void FreePoolToNull(VOID **Buffer);
