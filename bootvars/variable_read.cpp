@@ -11,9 +11,10 @@
 static BOOLEAN AllocateVariableBuffer(UINTN Capacity, VOID **Buffer,
                                       const VariableReadReports *Reports) {
   EFI_STATUS Status = gFirmware.BootServices->AllocatePool(EfiLoaderData, Capacity, Buffer);
-  if (Status != EFI_SUCCESS) {
-    // The pointer is undefined after a failed allocation: nothing to free.
-    *Buffer = nullptr;
+  if (EFI_ERROR(Status)) {
+    *Buffer = nullptr;  // undefined after an error: nothing to free
+  }
+  if (Status != EFI_SUCCESS || *Buffer == nullptr) {
     ReportError(Reports->AllocationFailed, Status);
     return FALSE;
   }

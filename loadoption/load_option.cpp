@@ -50,8 +50,10 @@ BOOLEAN BuildLoadOption(DialogState *State) {
   }
   EFI_STATUS Status = gFirmware.BootServices->AllocatePool(EfiLoaderData, State->LoadOptionSize,
                                                            (VOID **)&State->LoadOption);
-  if (Status != EFI_SUCCESS) {
-    State->LoadOption = nullptr;  // undefined after a failure: nothing to free
+  if (EFI_ERROR(Status)) {
+    State->LoadOption = nullptr;  // undefined after an error: nothing to free
+  }
+  if (Status != EFI_SUCCESS || State->LoadOption == nullptr) {
     ReportError(u"E: allocating for LoadOption, S: ", Status);
     return FALSE;
   }
