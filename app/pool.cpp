@@ -4,7 +4,7 @@
 
 EFI_STATUS AllocatePoolOrNull(UINTN Size, VOID **Buffer) {
   EFI_STATUS Status = gFirmware.BootServices->AllocatePool(EfiLoaderData, Size, Buffer);
-  if (Status != EFI_SUCCESS) {
+  if (EFI_ERROR(Status)) {
     *Buffer = nullptr;
   }
   return Status;

@@ -4,7 +4,8 @@
 #include "efi.h"
 
 // AllocatePool (EfiLoaderData). UEFI leaves *Buffer undefined when the call
-// fails; here it is NULL then.
+// fails with an error; here it is NULL then. After a warning it holds what
+// the firmware handed out, which the holder frees like any other buffer.
 EFI_STATUS AllocatePoolOrNull(UINTN Size, VOID **Buffer);
 // FreePool of *Buffer, if it holds one, and NULL in its place.
 void FreePoolToNull(VOID **Buffer);

@@ -12,7 +12,7 @@
 static BOOLEAN AllocateVariableBuffer(UINTN Capacity, VOID **Buffer,
                                       const VariableReadReports *Reports) {
   EFI_STATUS Status = AllocatePoolOrNull(Capacity, Buffer);
-  if (Status != EFI_SUCCESS) {
+  if (Status != EFI_SUCCESS || *Buffer == nullptr) {
     ReportError(Reports->AllocationFailed, Status);
     return FALSE;
   }

@@ -5,22 +5,30 @@
 // stuck key, a line noise source) stops the discard here instead of hanging.
 #define MAX_DISCARDED_KEYS 256
 
-EFI_INPUT_KEY WaitForKeyStroke() {
+EFI_STATUS WaitForKeyStroke(EFI_INPUT_KEY *Key) {
   EFI_SIMPLE_TEXT_INPUT_PROTOCOL *ConIn = gFirmware.ConIn;
   for (;;) {
     EFI_EVENT KeyEvent = ConIn->WaitForKey;
     UINTN Index;
-    gFirmware.BootServices->WaitForEvent(1, &KeyEvent, &Index);
-    EFI_INPUT_KEY Key;
+    EFI_STATUS Waited = gFirmware.BootServices->WaitForEvent(1, &KeyEvent, &Index);
+    if (ConIn->ReadKeyStroke(ConIn, Key) == EFI_SUCCESS) {
+      return EFI_SUCCESS;
+    }
     // A key event without a readable key (the firmware lost it, or another
-    // reader took it) is not an answer: wait for the next one.
-    if (ConIn->ReadKeyStroke(ConIn, &Key) == EFI_SUCCESS) {
-      return Key;
+    // reader took it) is not an answer: wait for the next one. A wait that
+    // failed, though, fails again at once: waiting on would spin for ever.
+    if (Waited != EFI_SUCCESS) {
+      *Key = {0, 0};
+      return Waited;
     }
   }
 }
 
-CHAR16 WaitForKeyChar() { return WaitForKeyStroke().UnicodeChar; }
+CHAR16 WaitForKeyChar() {
+  EFI_INPUT_KEY Key;
+  WaitForKeyStroke(&Key);  // a console that gave no key gave character 0
+  return Key.UnicodeChar;
+}
 
 void DiscardWaitingKeys() {
   EFI_SIMPLE_TEXT_INPUT_PROTOCOL *ConIn = gFirmware.ConIn;

@@ -40,9 +40,10 @@ UINTN GetStringFromUser(CHAR16 *Buffer, UINTN Capacity) {
   SetRole(ATTR_HIGHLIGHT);
   UINTN Count = 0;
   for (;;) {
-    EFI_INPUT_KEY Key = WaitForKeyStroke();
+    EFI_INPUT_KEY Key;
+    EFI_STATUS Status = WaitForKeyStroke(&Key);
     CHAR16 C = Key.UnicodeChar;
-    if (C == KEY_ENTER) {
+    if (C == KEY_ENTER || Status != EFI_SUCCESS) {
       break;
     }
     if (IsEraseKey(Key)) {

@@ -51,7 +51,7 @@ BOOLEAN BuildLoadOption(DialogState *State) {
     State->LoadOptionSize += State->BootPath.ShortSize + sizeof(UINT16);
   }
   EFI_STATUS Status = AllocatePoolOrNull(State->LoadOptionSize, (VOID **)&State->LoadOption);
-  if (Status != EFI_SUCCESS) {
+  if (Status != EFI_SUCCESS || State->LoadOption == nullptr) {
     ReportError(u"E: allocating for LoadOption, S: ", Status);
     return FALSE;
   }

@@ -23,7 +23,7 @@ static const ShortFormReports HomeReports = {
 BOOLEAN BuildLoaderPath(DialogState *State) {
   EFI_STATUS Status = gFirmware.BootServices->LocateProtocol(
       &EFI_DEVICE_PATH_UTILITIES_PROTOCOL_GUID, nullptr, (VOID **)&State->DevicePathUtilities);
-  if (Status != EFI_SUCCESS) {
+  if (Status != EFI_SUCCESS || State->DevicePathUtilities == nullptr) {
     ReportError(u"E: locating DPUP, S: ", Status);
     return FALSE;
   }

@@ -95,7 +95,7 @@ static EFI_STATUS EFIAPI SimClearScreen(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *) {
   PrepareGrid(S);
   S.Mode.CursorColumn = 0;
   S.Mode.CursorRow = 0;
-  return EFI_SUCCESS;
+  return S.Success();
 }
 
 static EFI_STATUS EFIAPI SimEnableCursor(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, BOOLEAN Visible) {
@@ -103,7 +103,7 @@ static EFI_STATUS EFIAPI SimEnableCursor(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, BOOL
   EFI_STATUS Status;
   if (S.Fails(SimCall::EnableCursor, CALLER, &Status)) return Status;
   S.Mode.CursorVisible = Visible;
-  return EFI_SUCCESS;
+  return S.Success();
 }
 
 static EFI_STATUS EFIAPI SimQueryMode(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, UINTN ModeNumber,
@@ -114,7 +114,7 @@ static EFI_STATUS EFIAPI SimQueryMode(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, UINTN M
   if (ModeNumber >= (UINTN)S.Mode.MaxMode) return EFI_UNSUPPORTED;
   *Columns = S.Columns;
   *Rows = S.Rows;
-  return EFI_SUCCESS;
+  return S.Success();
 }
 
 static EFI_STATUS EFIAPI SimSetAttribute(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, UINTN Attribute) {

@@ -18,8 +18,8 @@ static EFI_STATUS EFIAPI SimAllocatePool(EFI_MEMORY_TYPE, UINTN Size, VOID **Buf
     if (Sim().StaleOnFailure) *Buffer = StaleBuffer;
     return Status;
   }
-  *Buffer = Sim().Allocate(Size);
-  return EFI_SUCCESS;
+  *Buffer = Sim().Lie == SimLie::NullResult ? nullptr : Sim().Allocate(Size);
+  return Sim().Success();
 }
 
 static EFI_STATUS EFIAPI SimFreePool(VOID *Buffer) {
@@ -51,8 +51,8 @@ static EFI_STATUS EFIAPI SimOpenProtocol(EFI_HANDLE Handle, const EFI_GUID *Guid
   }
   void *Found = FindProtocol(Handle, Guid);
   if (Found == nullptr) return EFI_UNSUPPORTED;
-  *Interface = Found;
-  return EFI_SUCCESS;
+  *Interface = Sim().Lie == SimLie::NullResult ? nullptr : Found;
+  return Sim().Success();
 }
 
 static EFI_STATUS EFIAPI SimLocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE SearchType,
@@ -72,11 +72,13 @@ static EFI_STATUS EFIAPI SimLocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE SearchType
     if (FindProtocol(H, Guid) != nullptr) Found.push_back(H);
   }
   if (Found.empty()) return EFI_NOT_FOUND;
+  *Count = Found.size();
+  *Buffer = nullptr;
+  if (Sim().Lie == SimLie::NullResult) return EFI_SUCCESS;
   auto *Out = static_cast<EFI_HANDLE *>(Sim().Allocate(Found.size() * sizeof(EFI_HANDLE)));
   for (size_t I = 0; I < Found.size(); I++) Out[I] = Found[I];
-  *Count = Found.size();
   *Buffer = Out;
-  return EFI_SUCCESS;
+  return Sim().Success();
 }
 
 static EFI_STATUS EFIAPI SimLocateProtocol(const EFI_GUID *Guid, VOID *, VOID **Interface) {
@@ -84,8 +86,8 @@ static EFI_STATUS EFIAPI SimLocateProtocol(const EFI_GUID *Guid, VOID *, VOID **
   if (Sim().Fails(SimCall::LocateProtocol, CALLER, &Status)) return Status;
   for (auto &[G, Found] : Sim().GlobalProtocols) {
     if (SameGuid(G, *Guid)) {
-      *Interface = Found;
-      return EFI_SUCCESS;
+      *Interface = Sim().Lie == SimLie::NullResult ? nullptr : Found;
+      return Sim().Success();
     }
   }
   return EFI_NOT_FOUND;

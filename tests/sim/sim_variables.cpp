@@ -84,16 +84,16 @@ static EFI_STATUS EFIAPI SimSetVariable(const CHAR16 *Name, const EFI_GUID *Vend
   if (!Append && (DataSize == 0 || Kept == 0)) {  // a plain write of nothing deletes
     if (!Exists) return EFI_NOT_FOUND;
     Vars.Entries.erase(It);
-    return EFI_SUCCESS;
+    return S.Success();
   }
   if (Exists && It->second.Attributes != Kept) return EFI_INVALID_PARAMETER;
   if (Append) {
     if (!Exists) return EFI_NOT_FOUND;
     It->second.Data.insert(It->second.Data.end(), NewData.begin(), NewData.end());
-    return EFI_SUCCESS;
+    return S.Success();
   }
   Vars.Put(Name, Kept, NewData, *Vendor);
-  return EFI_SUCCESS;
+  return S.Success();
 }
 
 void InstallSimVariables(SimFirmware &Sim) {
