@@ -1,6 +1,7 @@
 #include "bootvars/variable_read.h"
 
 #include "app/firmware_context.h"
+#include "app/pool.h"
 #include "console/output.h"
 
 // A variable that another agent keeps growing gets a few more reads; a
@@ -10,10 +11,7 @@
 
 static BOOLEAN AllocateVariableBuffer(UINTN Capacity, VOID **Buffer,
                                       const VariableReadReports *Reports) {
-  EFI_STATUS Status = gFirmware.BootServices->AllocatePool(EfiLoaderData, Capacity, Buffer);
-  if (EFI_ERROR(Status)) {
-    *Buffer = nullptr;  // undefined after an error: nothing to free
-  }
+  EFI_STATUS Status = AllocatePoolOrNull(Capacity, Buffer);
   if (Status != EFI_SUCCESS || *Buffer == nullptr) {
     ReportError(Reports->AllocationFailed, Status);
     return FALSE;
@@ -37,8 +35,7 @@ BOOLEAN ReadVariableToPool(const CHAR16 *Name, UINTN FirstCapacity, VOID **Buffe
       return TRUE;
     }
     if (Status == EFI_BUFFER_TOO_SMALL && *Size > Capacity && Read < MAX_VARIABLE_READS) {
-      gFirmware.BootServices->FreePool(*Buffer);
-      *Buffer = nullptr;  // a failed reallocation leaves nothing to free twice
+      FreePoolToNull(Buffer);  // a failed reallocation leaves nothing to free twice
       Capacity = *Size;
       if (!AllocateVariableBuffer(Capacity, Buffer, Reports)) {
         return FALSE;

@@ -34,12 +34,11 @@ BOOLEAN BuildLoaderPath(DialogState *State) {
   }
   FillFilePathHeader(&State->LoaderNode.Header, 2 * Count + 2);
   if (!CutShortForm(State->DevicePathUtilities, State->homevoldp, &State->LoaderNode.Header,
-                    &State->homevoldpfull, &State->homevoldpshort, &State->HomeShortSize,
-                    &HomeReports)) {
+                    &State->HomePath, &HomeReports)) {
     return FALSE;
   }
   if (State->bootvolh == nullptr) {
-    State->BootShortSize = 0;
+    State->BootPath.ShortSize = 0;
   }
   return TRUE;
 }

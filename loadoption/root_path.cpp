@@ -27,6 +27,5 @@ BOOLEAN BuildRootPath(DialogState *State) {
   UINTN PathBytes = AskRootPath(State);
   FillFilePathHeader(&State->RootNode.Header, PathBytes);
   return CutShortForm(State->DevicePathUtilities, State->bootvoldp, &State->RootNode.Header,
-                      &State->bootvoldpfull, &State->bootvoldpshort, &State->BootShortSize,
-                      &BootReports);
+                      &State->BootPath, &BootReports);
 }

@@ -74,11 +74,12 @@ DialogueRun RunDialogueSteps(SimFirmware &Fw, const std::string &Keys) {
     RunDialogue(&S);
     Run.BlockIoHeld = S.BlockIoHandles != nullptr;
     if (S.LoadOption != nullptr) Run.Record = BytesOf(S.LoadOption, S.LoadOptionSize);
-    if (S.homevoldpshort != nullptr) Run.HomeShort = BytesOf(S.homevoldpshort, S.HomeShortSize);
-    if (S.bootvoldpshort != nullptr) Run.BootShort = BytesOf(S.bootvoldpshort, S.BootShortSize);
-    Run.HomeShortAt = S.homevoldpfull == nullptr || S.homevoldpshort == nullptr
+    const FileDevicePath &Home = S.HomePath, &Boot = S.BootPath;
+    if (Home.Short != nullptr) Run.HomeShort = BytesOf(Home.Short, Home.ShortSize);
+    if (Boot.Short != nullptr) Run.BootShort = BytesOf(Boot.Short, Boot.ShortSize);
+    Run.HomeShortAt = Home.Full == nullptr || Home.Short == nullptr
                           ? -1
-                          : (UINT8 *)S.homevoldpshort - (UINT8 *)S.homevoldpfull;
+                          : (UINT8 *)Home.Short - (UINT8 *)Home.Full;
     FinishRun(&S);
   });
   ExpectCleanEnd(Fw, Ending);
