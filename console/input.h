@@ -7,8 +7,8 @@
 #define KEY_ENTER 0x0D
 
 // Blocks until a key arrives; EFI_SUCCESS with the key, or, when the console
-// cannot wait for one and none is waiting, the failed wait's status and a
-// key without character or scan code.
+// cannot wait for one and none is waiting (or no key ever reads), the failed
+// call's status and a key without character or scan code.
 EFI_STATUS WaitForKeyStroke(EFI_INPUT_KEY *Key);
 // The key's character (0 for keys that carry only a scan code, and when the
 // console gave no key: every question takes that as no).

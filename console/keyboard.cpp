@@ -4,22 +4,28 @@
 // More keys than a person types ahead; a console that never runs dry (a
 // stuck key, a line noise source) stops the discard here instead of hanging.
 #define MAX_DISCARDED_KEYS 256
+// Far more key events in a row without a key than a terminal's escape
+// sequences cause: the console is broken.
+#define MAX_EMPTY_KEY_EVENTS 1024
 
 EFI_STATUS WaitForKeyStroke(EFI_INPUT_KEY *Key) {
   EFI_SIMPLE_TEXT_INPUT_PROTOCOL *ConIn = gFirmware.ConIn;
-  for (;;) {
+  for (UINTN EmptyEvents = 1;; EmptyEvents++) {
     EFI_EVENT KeyEvent = ConIn->WaitForKey;
     UINTN Index;
     EFI_STATUS Waited = gFirmware.BootServices->WaitForEvent(1, &KeyEvent, &Index);
-    if (ConIn->ReadKeyStroke(ConIn, Key) == EFI_SUCCESS) {
+    EFI_STATUS Read = ConIn->ReadKeyStroke(ConIn, Key);
+    if (Read == EFI_SUCCESS) {
       return EFI_SUCCESS;
     }
     // A key event without a readable key (the firmware lost it, or another
     // reader took it) is not an answer: wait for the next one. A wait that
-    // failed, though, fails again at once: waiting on would spin for ever.
-    if (Waited != EFI_SUCCESS) {
+    // failed, though, fails again at once, and an event that stays signalled
+    // over a key that never reads comes back at once too: waiting on would
+    // spin for ever.
+    if (Waited != EFI_SUCCESS || EmptyEvents == MAX_EMPTY_KEY_EVENTS) {
       *Key = {0, 0};
-      return Waited;
+      return Waited != EFI_SUCCESS ? Waited : Read;
     }
   }
 }

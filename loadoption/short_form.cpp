@@ -12,8 +12,10 @@ BOOLEAN CutShortForm(EFI_DEVICE_PATH_UTILITIES_PROTOCOL *Utilities,
     ReportErrorText(Reports->AppendFailed);
     return FALSE;
   }
+  // The record copies the short form by this size: one that is not where
+  // the path ends would cut the path short or carry bytes past its buffer.
   UINTN FullSize = Utilities->GetDevicePathSize(Path->Full);
-  if (FullSize == 0) {
+  if (FullSize == 0 || DevicePathBytes(Path->Full, FullSize) != FullSize) {
     ReportErrorText(Reports->SizeFailed);
     return FALSE;
   }

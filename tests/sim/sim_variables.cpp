@@ -37,17 +37,9 @@ std::vector<UINT8> OptionNumberBytes(const std::vector<UINT16> &Numbers) {
   return Bytes;
 }
 
-static EFI_STATUS EFIAPI SimGetVariable(const CHAR16 *Name, const EFI_GUID *Vendor,
-                                        UINT32 *Attributes, UINTN *DataSize, VOID *Data) {
-  SimFirmware &S = Sim();
-  SimVariableStore &Vars = VariablesOf(S);
-  S.Record(SimCall::GetVariable, CALLER);
-  if (Name == nullptr || Vendor == nullptr || DataSize == nullptr) return EFI_INVALID_PARAMETER;
-  Vars.Reads.push_back({Name, *DataSize});
-  if (Vars.BeforeRead) Vars.BeforeRead();
-  EFI_STATUS Status;
-  if (S.ShouldFail(SimCall::GetVariable, &Status)) return Status;
-  const SimVariable *Found = Vars.Find(Name, *Vendor);
+// The store's answer, with the size lies told.
+static EFI_STATUS ReadFromStore(SimFirmware &S, const SimVariable *Found, UINT32 *Attributes,
+                                UINTN *DataSize, VOID *Data) {
   if (Found == nullptr) return EFI_NOT_FOUND;
   if (*DataSize < Found->Data.size() || S.Lie == SimLie::TooSmallStuck) {
     if (S.Lie != SimLie::TooSmallStuck) *DataSize = Found->Data.size();
@@ -60,7 +52,22 @@ static EFI_STATUS EFIAPI SimGetVariable(const CHAR16 *Name, const EFI_GUID *Vend
   if (S.Lie == SimLie::SizeLarger) *DataSize = Given + 2;
   if (S.Lie == SimLie::SizeSmaller) *DataSize -= std::min<UINTN>(*DataSize, 2);
   if (Attributes != nullptr) *Attributes = Found->Attributes;
-  return S.Success();
+  return EFI_SUCCESS;
+}
+
+static EFI_STATUS EFIAPI SimGetVariable(const CHAR16 *Name, const EFI_GUID *Vendor,
+                                        UINT32 *Attributes, UINTN *DataSize, VOID *Data) {
+  SimFirmware &S = Sim();
+  SimVariableStore &Vars = VariablesOf(S);
+  S.Record(SimCall::GetVariable, CALLER);
+  if (Name == nullptr || Vendor == nullptr || DataSize == nullptr) return EFI_INVALID_PARAMETER;
+  Vars.Reads.push_back({Name, *DataSize});
+  if (Vars.BeforeRead) Vars.BeforeRead();
+  EFI_STATUS Status;
+  if (S.ShouldFail(SimCall::GetVariable, &Status)) return Status;
+  Status = ReadFromStore(S, Vars.Find(Name, *Vendor), Attributes, DataSize, Data);
+  // A warning stands in for whatever the read answered, "not found" too.
+  return S.Lie == SimLie::Warning ? S.LieStatus : Status;
 }
 
 static EFI_STATUS EFIAPI SimSetVariable(const CHAR16 *Name, const EFI_GUID *Vendor,
