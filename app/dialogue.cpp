@@ -13,6 +13,7 @@
 // that writes; a warning never stops the dialogue.
 static BOOLEAN WarnThenConfirmAndWrite(DialogState *State) {
   WarnWithoutSystemPartition(State);
+  WarnOfDuplicateEntry(State);
   return ConfirmAndWrite(State);
 }
 

@@ -39,6 +39,7 @@ BOOLEAN ChooseOptionNumber(DialogState *State) {
     State->BootOrderAttributes |= EFI_VARIABLE_APPEND_WRITE;
   } else {
     Print(u"Need to create BootOrder.\r\n");
+    State->BootOrderSize = 0;  // lists nothing; the buffer's bytes are no entries
     // No append flag: appending to a variable that does not exist fails on
     // some firmware, a plain write creates it holding just the new number.
     State->BootOrderAttributes = BOOT_VARIABLE_ATTRIBUTES;

@@ -11,6 +11,11 @@
 // Reads BootOrder, settles OptionNumber and the attributes of the later
 // BootOrder write. Writes no variable.
 BOOLEAN ChooseOptionNumber(DialogState *State);
+// One light-red line naming the first Boot#### that BootOrder lists (in the
+// sorted copy's order) with the same device paths and optional data as the
+// new record; nothing when there is none. Never stops the dialogue; writes
+// nothing.
+void WarnOfDuplicateEntry(const DialogState *State);
 // Names Boot####, asks for the one-key confirmation, writes Boot#### and then
 // adds its number to BootOrder.
 BOOLEAN ConfirmAndWrite(DialogState *State);

@@ -13,7 +13,9 @@ static BOOLEAN AllocateVariableBuffer(UINTN Capacity, VOID **Buffer,
                                       const VariableReadReports *Reports) {
   EFI_STATUS Status = AllocatePoolOrNull(Capacity, Buffer);
   if (Status != EFI_SUCCESS || *Buffer == nullptr) {
-    ReportError(Reports->AllocationFailed, Status);
+    if (Reports != nullptr) {
+      ReportError(Reports->AllocationFailed, Status);
+    }
     return FALSE;
   }
   return TRUE;
@@ -46,7 +48,9 @@ BOOLEAN ReadVariableToPool(const CHAR16 *Name, UINTN FirstCapacity, VOID **Buffe
     // a success that claims more data than the buffer holds: the report
     // shows the status the firmware answered.
     if (Status != EFI_SUCCESS || *Size > Capacity) {
-      ReportError(Reports->ReadFailed, Status);
+      if (Reports != nullptr) {
+        ReportError(Reports->ReadFailed, Status);
+      }
       return FALSE;
     }
     *Exists = TRUE;

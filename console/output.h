@@ -3,6 +3,9 @@
 #include "efi.h"
 
 void Print(const CHAR16 *Text);
+// Text that another program wrote, in the current colour: a character that
+// would move the cursor or end the line (below 0x20, or DEL) shows as '?'.
+void PrintForeignText(const CHAR16 *Text);
 
 // 16 digits and a line break, one output call, current colour.
 void PrintStatus(EFI_STATUS Status);

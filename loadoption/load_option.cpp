@@ -5,8 +5,6 @@
 #include "console/output.h"
 
 #define LOAD_OPTION_ACTIVE 0x00000001U
-// Attributes (UINT32) and FilePathListLength (UINT16) precede the description.
-#define LOAD_OPTION_HEADER_BYTES 6
 
 // The record packs its fields with no gaps, so multi-byte fields land on any
 // offset: they are stored byte by byte, little-endian.

@@ -8,16 +8,21 @@ static std::string AfterRecordSize(const std::string &Screen) {
   return At == std::string::npos ? Screen : Screen.substr(At + Marker.size());
 }
 
+// Boot0002, an earlier entry for the same loader under another name, is
+// named before the question; the new entry is written all the same.
 TEST(WholeDialogue, TypicalRunAddsTheEntryAfterTheFirmwaresOwn) {
   SimFirmware Fw;
   AddTypicalMachine(Fw);
   SimVariableStore &Vars = VariablesOf(Fw);
+  const SimPath Short = EspShortForm();
   Vars.Put(u"BootOrder", 7, OptionNumberBytes({0, 1, 2}));
-  for (UINT16 N : {0, 1, 2}) Vars.Put(OptionName(N), 7, {(UINT8)(0xB0 + N)});
+  for (UINT16 N : {0, 1}) Vars.Put(OptionName(N), 7, {(UINT8)(0xB0 + N)});
+  Vars.Put(u"Boot0002", 7, RecordBytes(Short.size(), u"Earlier", Short));
   SimVariableMap Expected = Vars.Entries;
   RunToClosingPrompt(Fw, TypicalSession("0", "Mine") + "y");
-  EXPECT_EQ(AfterRecordSize(Fw.Screen()), Announcement("Boot0003") + SuccessLine + ClosingPrompt);
-  const SimPath Short = EspShortForm();
+  EXPECT_EQ(AfterRecordSize(Fw.Screen()), DuplicateWarning("Boot0002", "Earlier") +
+                                              Announcement("Boot0003") + SuccessLine +
+                                              ClosingPrompt);
   Expected[GlobalKey(u"Boot0003")] = {7, RecordBytes(Short.size(), u"Mine", Short)};
   Expected[GlobalKey(u"BootOrder")] = {7, OptionNumberBytes({0, 1, 2, 3})};
   EXPECT_TRUE(Vars.Entries == Expected);

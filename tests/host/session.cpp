@@ -87,9 +87,9 @@ DialogueRun RunDialogueSteps(SimFirmware &Fw, const std::string &Keys) {
   return Run;
 }
 
-const std::vector<UINT8> TestRecord = {0x01, 0x00, 0x00, 0x00, 0x1C, 0x00, 0x44,
-                                       0x00, 0x00, 0x00, 0x04, 0x01, 0x2A, 0x00,
-                                       0x7F, 0xFF, 0x04, 0x00, 0xAA, 0x55};
+const std::vector<UINT8> TestPathsAndData = {0x04, 0x01, 0x2A, 0x00, 0x7F,
+                                             0xFF, 0x04, 0x00, 0xAA, 0x55};
+const std::vector<UINT8> TestRecord = RecordBytes(8, u"D", TestPathsAndData);
 
 void RunLastSteps(SimFirmware &Fw, const std::string &Keys) {
   DialogState State = {};
@@ -167,6 +167,11 @@ std::string Announcement(const std::string &Name) {
 }
 
 std::string Typed(const std::string &Text) { return "{HIGHLIGHT}" + Text + "{NORMAL}\r\n"; }
+
+std::string DuplicateWarning(const std::string &Name, const std::string &Description) {
+  return "{ERROR}Warning: " + Name + " \"" + Description +
+         "\" already has the same paths and data.\r\n{NORMAL}";
+}
 
 std::string StatusDigits(EFI_STATUS Status) {
   char Text[20];
