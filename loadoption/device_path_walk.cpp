@@ -17,10 +17,10 @@ static BOOLEAN IsEndOfPath(const EFI_DEVICE_PATH_PROTOCOL *Node) {
 // The first node that Wanted picks, with in *Offset the bytes in front of it;
 // NULL when the path ends first. A node is looked at only once its Length is
 // known to keep it within MaxBytes: a node cut short is no node.
+typedef BOOLEAN (*NodeTest)(const EFI_DEVICE_PATH_PROTOCOL *Node);
+
 static const EFI_DEVICE_PATH_PROTOCOL *FirstNode(const EFI_DEVICE_PATH_PROTOCOL *Path,
-                                                 UINTN MaxBytes,
-                                                 BOOLEAN (*Wanted)(const EFI_DEVICE_PATH_PROTOCOL *),
-                                                 UINTN *Offset) {
+                                                 UINTN MaxBytes, NodeTest Wanted, UINTN *Offset) {
   const UINT8 *Bytes = (const UINT8 *)Path;
   *Offset = 0;
   // Offset never exceeds MaxBytes, so the subtractions below cannot wrap.

@@ -38,15 +38,29 @@ TEST(WholeDialogue, RefusalOnAnEmptyStoreWritesNothing) {
   EXPECT_TRUE(VariablesOf(Fw).Writes.empty());
 }
 
-// U-Boot keeps variables in a file on the ESP and takes a write without one.
-TEST(WholeDialogue, WithNoEspListedAWarningPrecedesTheConfirmationAndTheWriteStillHappens) {
-  SimFirmware Fw;
-  AddVolume(Fw, DiskPath + EspHardDrive + EndNode(), u"HD(1,MBR)", {LoaderPath});
-  RunToClosingPrompt(Fw, TypicalSession() + "y");
-  EXPECT_EQ(AfterRecordSize(Fw.Screen()),
-            NeedToCreate +
-                "{ERROR}Warning: no listed volume is an EFI System Partition; firmware that keeps\r\n"
-                "its variables on one (U-Boot) may lose this entry at the next start.\r\n{NORMAL}" +
-                Announcement("Boot0000") + SuccessLine + ClosingPrompt);
-  EXPECT_EQ(VariablesOf(Fw).Entries.size(), 2u);
+// U-Boot keeps variables in a file on the ESP and takes a write without one,
+// so the user is warned when no listed volume carries the ESP mark; any
+// listed volume may carry it, not only the first or the loader's.
+TEST(WholeDialogue, AWarningPrecedesTheConfirmationOnlyWhenNoListedVolumeIsAnEsp) {
+  struct EspCase {
+    const char *Name;
+    bool EspListed;  // a second volume, after the loader's, marked as the ESP
+  };
+  const EspCase Cases[] = {{"no ESP listed", false}, {"ESP listed second", true}};
+  for (const EspCase &Case : Cases) {
+    SimFirmware Fw;
+    AddVolume(Fw, DiskPath + DataHardDrive + EndNode(), u"HD(2,MBR)", {LoaderPath});
+    if (Case.EspListed) {
+      MarkSystemPartition(Fw, AddVolume(Fw, DiskPath + EspHardDrive + EndNode(), u"HD(1,MBR)"));
+    }
+    RunToClosingPrompt(Fw, TypicalSession() + "y");
+    std::string Warning =
+        "{ERROR}Warning: no listed volume is an EFI System Partition; firmware that keeps\r\n"
+        "its variables on one (U-Boot) may lose this entry at the next start.\r\n{NORMAL}";
+    EXPECT_EQ(AfterRecordSize(Fw.Screen()), NeedToCreate + (Case.EspListed ? "" : Warning) +
+                                                Announcement("Boot0000") + SuccessLine +
+                                                ClosingPrompt)
+        << Case.Name;
+    EXPECT_EQ(VariablesOf(Fw).Entries.size(), 2u) << Case.Name;
+  }
 }

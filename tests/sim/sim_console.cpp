@@ -13,6 +13,7 @@ static EFI_STATUS EFIAPI SimWaitForEvent(UINTN Count, EFI_EVENT *Events, UINTN *
   EFI_STATUS Status;
   if (S.ShouldFail(SimCall::WaitForEvent, &Status)) return Status;
   if (!S.Mode.CursorVisible) S.WaitsWithCursorHidden++;
+  S.AttributeAtWaits.push_back((UINT32)S.Mode.Attribute);
   if (S.KeysArrived <= S.NextKey) S.KeysArrived = S.NextKey + 1;  // the user presses one
   *Index = 0;
   return EFI_SUCCESS;

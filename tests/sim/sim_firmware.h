@@ -105,6 +105,7 @@ class SimFirmware {
   std::vector<SimCell> Cells;  // sized at the first output; row TopRow first
   UINTN TopRow = 0;
   unsigned WaitsWithCursorHidden = 0;
+  std::vector<UINT32> AttributeAtWaits;  // the console attribute at each key wait
 
   // Faults: the Nth call (1-based) of Call, or with FailFrom every call from
   // the Nth on, misbehaves as How says; Fail answers Status (services that
