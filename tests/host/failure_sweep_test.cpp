@@ -157,7 +157,9 @@ static std::vector<Role> CallsOfRoad(const Road &R) {
   for (unsigned I = 0; I < R.Probes; I++) Calls.push_back(Probe);
   Calls.push_back(EspTest);
   // Before the question each listed Boot#### is read and compared.
-  for (size_t I = 0; I < R.BootOrder.size(); I++) Calls.insert(Calls.end(), {EntryAlloc, EntryRead});
+  for (size_t I = 0; I < R.BootOrder.size(); I++) {
+    Calls.insert(Calls.end(), {EntryAlloc, EntryRead});
+  }
   // After the confirmation the chosen number is looked up once more.
   Calls.insert(Calls.end(), {Probe, OptionWrite, OrderWrite, Cursor});
   return Calls;
