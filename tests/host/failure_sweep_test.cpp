@@ -84,6 +84,9 @@ static const Role OrderWrite = {SimCall::SetVariable, EFI_OUT_OF_RESOURCES, Outc
 static const Role Clear = {SimCall::ClearScreen, EFI_UNSUPPORTED, Outcome::Unnoticed};
 static const Role Cursor = {SimCall::EnableCursor, EFI_UNSUPPORTED, Outcome::Unnoticed};
 static const Role EspTest = {SimCall::OpenProtocol, EFI_UNSUPPORTED, Outcome::Warned};
+// A listed entry that cannot be read is no duplicate, and is passed over.
+static const Role EntryAlloc = {SimCall::AllocatePool, EFI_OUT_OF_RESOURCES, Outcome::Unnoticed};
+static const Role EntryRead = {SimCall::GetVariable, EFI_DEVICE_ERROR, Outcome::Unnoticed};
 
 enum class Bvsrd { None, Fat, Partition };
 
@@ -135,8 +138,8 @@ static void PrepareMachine(SimFirmware &Fw, const Road &R) {
 // call it fails to one of these by what the run shows, in whatever order the
 // dialogue makes them. Key waits and reads are swept apart.
 static std::vector<Role> CallsOfRoad(const Road &R) {
-  std::vector<Role> Calls = {Clear, Cursor, SfsLocate, DpttpLocate, ListOpen, ListText, ListOpen, ListText,
-                             HomeOpen};
+  std::vector<Role> Calls = {Clear,    Cursor,   SfsLocate, DpttpLocate, ListOpen,
+                             ListText, ListOpen, ListText,  HomeOpen};
   if (R.Boot == Bvsrd::Fat) Calls.push_back(BootOpen);
   if (R.Boot == Bvsrd::Partition) {
     // Block I/O positions: the whole disk (opened, no hard-drive node), the
@@ -152,6 +155,9 @@ static std::vector<Role> CallsOfRoad(const Road &R) {
   Calls.insert(Calls.end(), {OptionAlloc, OrderAlloc, OrderRead});
   if (R.BootOrder.size() > 64) Calls.insert(Calls.end(), {OrderAlloc, OrderRead});
   for (unsigned I = 0; I < R.Probes; I++) Calls.push_back(Probe);
+  for (size_t I = 0; I < R.BootOrder.size(); I++) {
+    Calls.insert(Calls.end(), {EntryAlloc, EntryRead});
+  }
   // After the confirmation the chosen number is looked up once more.
   Calls.insert(Calls.end(), {EspTest, Probe, OptionWrite, OrderWrite, Cursor});
   return Calls;
