@@ -84,7 +84,7 @@ static const Role OrderWrite = {SimCall::SetVariable, EFI_OUT_OF_RESOURCES, Outc
 static const Role Clear = {SimCall::ClearScreen, EFI_UNSUPPORTED, Outcome::Unnoticed};
 static const Role Cursor = {SimCall::EnableCursor, EFI_UNSUPPORTED, Outcome::Unnoticed};
 static const Role EspTest = {SimCall::OpenProtocol, EFI_UNSUPPORTED, Outcome::Warned};
-// A listed entry that cannot be read is no duplicate, and is passed over.
+// A listed Boot#### that cannot be read is no duplicate: the same session.
 static const Role EntryAlloc = {SimCall::AllocatePool, EFI_OUT_OF_RESOURCES, Outcome::Unnoticed};
 static const Role EntryRead = {SimCall::GetVariable, EFI_DEVICE_ERROR, Outcome::Unnoticed};
 
@@ -155,11 +155,13 @@ static std::vector<Role> CallsOfRoad(const Road &R) {
   Calls.insert(Calls.end(), {OptionAlloc, OrderAlloc, OrderRead});
   if (R.BootOrder.size() > 64) Calls.insert(Calls.end(), {OrderAlloc, OrderRead});
   for (unsigned I = 0; I < R.Probes; I++) Calls.push_back(Probe);
+  Calls.push_back(EspTest);
+  // Before the question each listed Boot#### is read and compared.
   for (size_t I = 0; I < R.BootOrder.size(); I++) {
     Calls.insert(Calls.end(), {EntryAlloc, EntryRead});
   }
   // After the confirmation the chosen number is looked up once more.
-  Calls.insert(Calls.end(), {EspTest, Probe, OptionWrite, OrderWrite, Cursor});
+  Calls.insert(Calls.end(), {Probe, OptionWrite, OrderWrite, Cursor});
   return Calls;
 }
 
@@ -240,8 +242,9 @@ static bool Fits(const Role &What, EFI_STATUS Shown, const Baseline &B, const Fa
       }
       break;
     case Outcome::Unnoticed:
-      // A failed key read is no key, a console call that fails adds nothing:
-      // the same keys give the same session, and the same screen.
+      // A failed key read is no key, a console call that fails adds nothing,
+      // an entry that cannot be read is no duplicate: the same keys give the
+      // same session, and the same screen.
       if (Screen != B.Screen) return false;
       break;
     case Outcome::NoErase: {
