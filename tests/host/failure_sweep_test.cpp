@@ -138,8 +138,8 @@ static void PrepareMachine(SimFirmware &Fw, const Road &R) {
 // call it fails to one of these by what the run shows, in whatever order the
 // dialogue makes them. Key waits and reads are swept apart.
 static std::vector<Role> CallsOfRoad(const Road &R) {
-  std::vector<Role> Calls = {Clear, Cursor, SfsLocate, DpttpLocate, ListOpen, ListText, ListOpen, ListText,
-                             HomeOpen};
+  std::vector<Role> Calls = {Clear,    Cursor,   SfsLocate, DpttpLocate, ListOpen,
+                             ListText, ListOpen, ListText,  HomeOpen};
   if (R.Boot == Bvsrd::Fat) Calls.push_back(BootOpen);
   if (R.Boot == Bvsrd::Partition) {
     // Block I/O positions: the whole disk (opened, no hard-drive node), the

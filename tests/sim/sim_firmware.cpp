@@ -15,7 +15,7 @@ static UINT8 StaleBuffer[16];
 static EFI_STATUS EFIAPI SimAllocatePool(EFI_MEMORY_TYPE, UINTN Size, VOID **Buffer) {
   EFI_STATUS Status;
   if (Sim().Fails(SimCall::AllocatePool, CALLER, &Status)) {
-    if (Sim().StaleOnFailure) *Buffer = StaleBuffer;
+    if (Sim().StaleOnFailure && EFI_ERROR(Status)) *Buffer = StaleBuffer;
     return Status;
   }
   *Buffer = Sim().Lie == SimLie::NullResult ? nullptr : Sim().Allocate(Size);
@@ -60,7 +60,7 @@ static EFI_STATUS EFIAPI SimLocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE SearchType
                                                EFI_HANDLE **Buffer) {
   EFI_STATUS Status;
   if (Sim().Fails(SimCall::LocateHandleBuffer, CALLER, &Status)) {
-    if (Sim().StaleOnFailure) {
+    if (Sim().StaleOnFailure && EFI_ERROR(Status)) {
       *Count = sizeof StaleBuffer / sizeof(EFI_HANDLE);
       *Buffer = reinterpret_cast<EFI_HANDLE *>(StaleBuffer);
     }

@@ -135,7 +135,8 @@ class SimFirmware {
   }
   std::vector<SimCallRecord> CallLog;
   // UEFI does not say what a failed AllocatePool or LocateHandleBuffer leaves
-  // in its output: set, they leave an address that is no pool buffer.
+  // in its output: set, they leave an address that is no pool buffer. Not
+  // after a warning: the output then is what the call handed out.
   bool StaleOnFailure = false;
 
   // Pool
