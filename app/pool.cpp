@@ -10,6 +10,15 @@ EFI_STATUS AllocatePoolOrNull(UINTN Size, VOID **Buffer) {
   return Status;
 }
 
+EFI_STATUS LocateHandleBufferOrNull(const EFI_GUID *Protocol, UINTN *Count, EFI_HANDLE **Handles) {
+  EFI_STATUS Status =
+      gFirmware.BootServices->LocateHandleBuffer(ByProtocol, Protocol, nullptr, Count, Handles);
+  if (EFI_ERROR(Status)) {
+    *Handles = nullptr;
+  }
+  return Status;
+}
+
 void FreePoolToNull(VOID **Buffer) {
   if (*Buffer != nullptr) {
     gFirmware.BootServices->FreePool(*Buffer);

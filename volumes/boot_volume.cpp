@@ -1,6 +1,7 @@
 #include "volumes/boot_volume.h"
 
 #include "app/firmware_context.h"
+#include "app/pool.h"
 #include "console/input.h"
 #include "console/output.h"
 #include "volumes/listing.h"
@@ -44,12 +45,8 @@ static BOOLEAN AskFsTypeCode(DialogState *State) {
 // The limit is the count of all block devices, not of the partitions shown:
 // a position left out of the list is accepted, as for the Home Volume.
 static BOOLEAN PickPartition(DialogState *State) {
-  EFI_STATUS Status = gFirmware.BootServices->LocateHandleBuffer(
-      ByProtocol, &EFI_BLOCK_IO_PROTOCOL_GUID, nullptr, &State->BlockIoHandleCount,
-      &State->BlockIoHandles);
-  if (EFI_ERROR(Status)) {
-    State->BlockIoHandles = nullptr;  // undefined after an error: nothing to free
-  }
+  EFI_STATUS Status = LocateHandleBufferOrNull(&EFI_BLOCK_IO_PROTOCOL_GUID,
+                                               &State->BlockIoHandleCount, &State->BlockIoHandles);
   if (Status != EFI_SUCCESS || !HandlesGiven(State->BlockIoHandleCount, State->BlockIoHandles)) {
     ReportError(u"E: locating handles with BIOP, S: ", Status);
     return FALSE;

@@ -1,6 +1,7 @@
 #include "volumes/home_volume.h"
 
 #include "app/firmware_context.h"
+#include "app/pool.h"
 #include "console/input.h"
 #include "console/output.h"
 #include "volumes/listing.h"
@@ -18,12 +19,8 @@ static void ListVolumes(const DialogState *State) {
 
 BOOLEAN ChooseHomeVolume(DialogState *State) {
   EFI_BOOT_SERVICES *BootServices = gFirmware.BootServices;
-  EFI_STATUS Status =
-      BootServices->LocateHandleBuffer(ByProtocol, &EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_GUID, nullptr,
-                                       &State->SfsHandleCount, &State->SfsHandles);
-  if (EFI_ERROR(Status)) {
-    State->SfsHandles = nullptr;  // undefined after an error: nothing to free
-  }
+  EFI_STATUS Status = LocateHandleBufferOrNull(&EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_GUID,
+                                               &State->SfsHandleCount, &State->SfsHandles);
   if (Status != EFI_SUCCESS || !HandlesGiven(State->SfsHandleCount, State->SfsHandles)) {
     ReportError(u"E: locating handles with SFSP, S: ", Status);
     return FALSE;
