@@ -343,34 +343,22 @@ static void SweepCall(const Road &R, const Baseline &B, size_t Index, std::vecto
                       SweepCount &Count) {
   SimCall Call = B.Log[Index].Call;
   SCOPED_TRACE(std::string(R.Name) + ", call " + std::to_string(Index) + " of the log");
-  const Role *Kind = nullptr;
-  for (const Role &What : Left) {
-    if (What.Call == Call) Kind = &What;
-  }
-  ASSERT_NE(Kind, nullptr) << "a failable call the road does not expect";
-  // Roles of one kind differ in their status only by chance: fail with the
-  // first, then look for the role whose outcome the run shows.
-  FaultedRun Run = RunFaulted(R, B, Index, Kind->Status, SimLie::Fail, false);
-  Count.Runs++;
-  auto Matched = Left.end();
-  for (auto It = Left.begin(); It != Left.end(); ++It) {
-    if (It->Call == Call && It->Status == Kind->Status && Fits(*It, It->Status, B, Run)) {
-      Matched = It;
-      break;
-    }
-  }
-  if (Matched == Left.end()) {
-    for (auto It = Left.begin(); It != Left.end(); ++It) {
-      if (It->Call != Call || It->Status == Kind->Status) continue;
-      FaultedRun Other = RunFaulted(R, B, Index, It->Status, SimLie::Fail, false);
+  // Roles of one call differ in their status: the run with each status is
+  // made once, and the role whose outcome it shows is the call's.
+  std::map<EFI_STATUS, FaultedRun> Made;
+  auto Matched = std::find_if(Left.begin(), Left.end(), [&](const Role &What) {
+    if (What.Call != Call) return false;
+    auto Run = Made.find(What.Status);
+    if (Run == Made.end()) {
+      Run = Made.emplace(What.Status, RunFaulted(R, B, Index, What.Status, SimLie::Fail, false))
+                .first;
       Count.Runs++;
-      if (Fits(*It, It->Status, B, Other)) {
-        Matched = It;
-        break;
-      }
     }
-  }
-  ASSERT_NE(Matched, Left.end()) << "no role of this call fits the run:\n" << Run.Screen;
+    return Fits(What, What.Status, B, Run->second);
+  });
+  ASSERT_FALSE(Made.empty()) << "a failable call the road does not expect";
+  ASSERT_NE(Matched, Left.end()) << "no role of this call fits the run:\n"
+                                 << Made.begin()->second.Screen;
   Role What = *Matched;
   Left.erase(Matched);
 
