@@ -51,7 +51,7 @@ ARCH_CASES = {
     "x64": [("machine", 0xAA64, 0x8664, "machine type 0x8664 (x64)")],
     "ia32": [("machine", 0x8664, 0, "machine type 0x14C (ia32)"),
              ("relocations", 0, 0xFFFFFFFF, "absolute addresses but it has no base relocations")],
-    "arm": [("machine", 0x0006, 0, "machine type 0x1C2 (arm)"),
+    "arm": [("machine", 0x0004, 0x0002, "machine type 0x1C2 (arm)"),
             ("relocations", 0, 0xFFFFFFFF, "absolute addresses but it has no base relocations")],
     "riscv64": [("machine", 0, 0x5064, "machine type 0x5064 (riscv64)")],
 }
