@@ -46,6 +46,8 @@ DISK_PATHS = {
     ("aa64", "edk2"): "PciRoot(0x0)/Pci(0x1,0x0)",
     ("aa64", "uboot"): UBOOT_ROOT + "/VenHw(63293792-adf5-9325-b99f-4e0e455c1b1e,00)",
     ("aa64", "rpi"): UBOOT_ROOT + "/SD(0)/SD(0)",
+    ("x64", "edk2"): "PciRoot(0x0)/Pci(0x1F,0x2)/Sata(0x0,0xFFFF,0x0)",  # q35's AHCI, port 0
+    ("x64", "uboot"): UBOOT_ROOT + "/Scsi(0,0)",  # U-Boot drives AHCI through its SCSI layer
 }
 
 
