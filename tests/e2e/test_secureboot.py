@@ -46,7 +46,7 @@ def secure_machine(m):
     """The scenario's fresh machine with the signed programs (m.program now
     gives those) and Secure Boot on (EDK2) or the key ready to enrol (U-Boot);
     the unsigned application is at UNSIGNED too."""
-    work = os.path.dirname(m.vars)
+    work = m.work_dir
     # The shipped key has a password, which sign-efi.sh would ask for.
     key, cert = os.path.join(work, "snakeoil.key"), SNAKEOIL[m.arch] + ".pem"
     run_tool("openssl", "pkey", "-passin", "pass:snakeoil", "-in", SNAKEOIL[m.arch] + ".key", "-out", key)
