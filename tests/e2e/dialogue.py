@@ -49,6 +49,11 @@ DISK_PATHS = {
     ("x64", "edk2"): "PciRoot(0x0)/Pci(0x1F,0x2)/Sata(0x0,0xFFFF,0x0)",  # q35's AHCI, port 0
     ("x64", "uboot"): UBOOT_ROOT + "/Scsi(0,0)",  # U-Boot drives AHCI through its SCSI layer
 }
+# The same bus shows the same path on every architecture.
+DISK_PATHS["ia32", "edk2"] = DISK_PATHS["x64", "edk2"]
+DISK_PATHS["ia32", "uboot"] = DISK_PATHS["x64", "uboot"]
+DISK_PATHS["arm", "edk2"] = DISK_PATHS["aa64", "edk2"]
+DISK_PATHS["arm", "uboot"] = DISK_PATHS["riscv64", "uboot"] = DISK_PATHS["aa64", "uboot"]
 
 
 def volume_text(m, part):
