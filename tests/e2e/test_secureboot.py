@@ -46,24 +46,23 @@ def secure_machine(m):
     """The scenario's fresh machine with the signed programs (m.program now
     gives those) and Secure Boot on (EDK2) or the key ready to enrol (U-Boot);
     the unsigned application is at UNSIGNED too."""
-    work = m.work_dir
     # The shipped key has a password, which sign-efi.sh would ask for.
-    key, cert = os.path.join(work, "snakeoil.key"), SNAKEOIL[m.arch] + ".pem"
+    key, cert = os.path.join(m.work_dir, "snakeoil.key"), SNAKEOIL[m.arch] + ".pem"
     run_tool("openssl", "pkey", "-passin", "pass:snakeoil", "-in", SNAKEOIL[m.arch] + ".key", "-out", key)
     files = {UNSIGNED: m.program(m.app)}
     for dest, name in mkdisk.esp_program_names(m.arch).items():
-        files[dest] = os.path.join(work, "signed", name)
+        files[dest] = os.path.join(m.work_dir, "signed", name)
         run_tool(SIGN, key, cert, m.program(name), files[dest])
-    m.efi_dir = os.path.join(work, "signed")
+    m.efi_dir = os.path.join(m.work_dir, "signed")
     if m.family == "edk2":
         m.target = harness.run_qemu.SECURE_BOOT[m.arch]
         shutil.copyfile(m.target.store, m.vars)
     else:
-        run_tool("cert-to-efi-sig-list", "-g", KEY_OWNER, cert, os.path.join(work, "cert.esl"))
+        run_tool("cert-to-efi-sig-list", "-g", KEY_OWNER, cert, os.path.join(m.work_dir, "cert.esl"))
         for variable in ("db", "KEK", "PK"):
-            files[f"EFI/keys/{variable}.auth"] = os.path.join(work, f"{variable}.auth")
+            files[f"EFI/keys/{variable}.auth"] = os.path.join(m.work_dir, f"{variable}.auth")
             run_tool("sign-efi-sig-list", "-k", key, "-c", cert, variable,
-                     os.path.join(work, "cert.esl"), files[f"EFI/keys/{variable}.auth"])
+                     os.path.join(m.work_dir, "cert.esl"), files[f"EFI/keys/{variable}.auth"])
     m.put_esp_files(files)
 
 
