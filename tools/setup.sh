@@ -6,7 +6,7 @@ set -eu
 PACKAGES="cmake make clang lld llvm libclang-rt-14-dev googletest libgtest-dev libgmock-dev
 qemu-system-arm qemu-efi-aarch64 u-boot-qemu gdisk dosfstools mtools
 python3 python3-pexpect file openssl sbsigntool efitools
-python3-pyte python3-pil"
+python3-pyte python3-pil xorriso lintian"
 
 missing=""
 for package in $PACKAGES; do
