@@ -1,24 +1,41 @@
-# Post-build check: the image must be an AArch64 (0xAA64) PE32+ with the EFI
-# application subsystem (10), relocatable (DYNAMIC_BASE, relocations not
+# Post-build check of an EFI image for its architecture EFI_ARCH (UEFI suffix):
+# the machine type the firmware of that architecture loads, PE32 or PE32+, the
+# EFI application subsystem (10), relocatable (DYNAMIC_BASE, relocations not
 # stripped), since the firmware loads it wherever it finds room, and fit for
 # firmware that maps images strictly: NX_COMPAT set and no section both
 # writable and executable. Such firmware refuses the image otherwise, signed
-# or not. An image whose code addresses everything PC-relative has no fixups,
-# and the linker then leaves out the empty .reloc section; that is fine.
+# or not. Code that addresses everything PC-relative needs no fixups, and the
+# linker then leaves out the empty .reloc section; where the code holds
+# absolute addresses (IA32, and 32-bit Arm's literal pools) the image must
+# carry its base relocations.
+#   cmake -DEFI_FILE=<image> -DEFI_ARCH=<suffix> -P check-efi.cmake
+# suffix: machine type, optional header magic, whether the code holds absolute addresses
+set(aa64 0xAA64 0x20B NO)
+if(NOT DEFINED ${EFI_ARCH})
+  message(FATAL_ERROR "EFI_ARCH='${EFI_ARCH}': not an architecture this check knows")
+endif()
+list(GET ${EFI_ARCH} 0 machine)
+list(GET ${EFI_ARCH} 1 magic)
+list(GET ${EFI_ARCH} 2 absolute_addresses)
+
 execute_process(COMMAND llvm-readobj --file-headers ${EFI_FILE}
                 OUTPUT_VARIABLE headers RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "llvm-readobj failed on ${EFI_FILE}")
 endif()
-foreach(expected "Format: COFF-ARM64" "IMAGE_FILE_MACHINE_ARM64 \\(0xAA64\\)"
-                 "Magic: 0x20B" "IMAGE_SUBSYSTEM_EFI_APPLICATION \\(0xA\\)"
+foreach(expected "Machine: [A-Z0-9_]+ \\(${machine}\\)" "Magic: ${magic}"
+                 "IMAGE_SUBSYSTEM_EFI_APPLICATION \\(0xA\\)"
                  "IMAGE_DLL_CHARACTERISTICS_DYNAMIC_BASE" "IMAGE_DLL_CHARACTERISTICS_NX_COMPAT")
   if(NOT headers MATCHES "${expected}")
+    string(REPLACE "\\" "" expected "${expected}")
     message(FATAL_ERROR "${EFI_FILE}: expected '${expected}' in its headers")
   endif()
 endforeach()
 if(headers MATCHES "IMAGE_FILE_RELOCS_STRIPPED")
   message(FATAL_ERROR "${EFI_FILE}: its relocations are stripped, it cannot be loaded elsewhere")
+endif()
+if(absolute_addresses AND headers MATCHES "BaseRelocationTableSize: 0x0\n")
+  message(FATAL_ERROR "${EFI_FILE}: its code holds absolute addresses but it has no base relocations")
 endif()
 
 execute_process(COMMAND llvm-readobj --sections ${EFI_FILE}

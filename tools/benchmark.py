@@ -47,11 +47,11 @@ def main():
     ap.add_argument("--build-dir", default=os.path.join(REPO, "build"))
     ap.add_argument("--runs", type=int, default=3)
     args = ap.parse_args()
-    efi_dir = os.path.join(args.build_dir, "efi")
+    efi_dir = os.path.join(args.build_dir, "efi", "aa64")
 
-    app = os.path.getsize(os.path.join(efi_dir, "addbootentry.efi"))
+    app = os.path.getsize(os.path.join(efi_dir, "addbootentryaa64.efi"))
     minimal = os.path.getsize(os.path.join(efi_dir, "minimal.efi"))
-    print(f"image size: addbootentry.efi {app} bytes, minimal.efi {minimal} bytes")
+    print(f"image size: addbootentryaa64.efi {app} bytes, minimal.efi {minimal} bytes")
 
     for firmware in harness.run_qemu.FIRMWARES:
         runs = [typical_run(firmware, efi_dir) for _ in range(args.runs)]

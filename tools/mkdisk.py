@@ -39,7 +39,7 @@ TABLES = ("gpt",) + tuple(MBR_TYPES)
 
 # Where our EFI programs live on the ESP, by the name the build gives them.
 ESP_PROGRAMS = {
-    "EFI/BOOT/BOOTAA64.EFI": "addbootentry.efi",
+    "EFI/BOOT/BOOTAA64.EFI": "addbootentryaa64.efi",
     "EFI/test/loader.efi": "testloader.efi",
     "EFI/test/setvars.efi": "setvars.efi",
 }
@@ -168,7 +168,7 @@ def geometry(image):
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("image")
-    ap.add_argument("--efi-dir", default=os.path.join(os.path.dirname(__file__), "..", "build", "efi"))
+    ap.add_argument("--efi-dir", default=os.path.join(os.path.dirname(__file__), "..", "build", "efi", "aa64"))
     ap.add_argument("--table", choices=TABLES, default="gpt")
     args = ap.parse_args()
     build(args.image, args.efi_dir, args.table)

@@ -109,7 +109,7 @@ def removable(firmware, stick=None, cd=None):
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--firmware", choices=FIRMWARES, default="edk2")
-    ap.add_argument("--efi-dir", default=os.path.join(REPO, "build", "efi"))
+    ap.add_argument("--efi-dir", default=os.path.join(REPO, "build", "efi", "aa64"))
     ap.add_argument("--work-dir", default=os.path.join(REPO, "build", "qemu"))
     ap.add_argument("--fresh", action="store_true",
                     help="new disk image and new variable store (forgets all boot entries)")

@@ -4,7 +4,7 @@
 #   tools/sign-efi.sh KEY CERT [IMAGE [SIGNED]]
 #
 # KEY and CERT are PEM files (openssl's defaults). IMAGE defaults to
-# build/efi/addbootentry.efi; the signed copy goes to SIGNED, by default
+# build/efi/aa64/addbootentryaa64.efi; the signed copy goes to SIGNED, by default
 # signed/<name>.efi beside IMAGE. The signature is checked against CERT before
 # the copy is kept, and CERT is also written in DER form (<cert name>.cer
 # beside the signed copy), the form firmware menus enrol from a file. A key
@@ -19,7 +19,7 @@ fail() {
 [ $# -ge 2 ] && [ $# -le 4 ] || fail "usage: $0 KEY CERT [IMAGE [SIGNED]]"
 key=$1
 cert=$2
-image=${3:-$(dirname "$0")/../build/efi/addbootentry.efi}
+image=${3:-$(dirname "$0")/../build/efi/aa64/addbootentryaa64.efi}
 signed=${4:-$(dirname "$image")/signed/$(basename "$image")}
 cert_name=$(basename "$cert")
 der=$(dirname "$signed")/${cert_name%.*}.cer

@@ -39,12 +39,12 @@ CHECK_CASES = [  # (header field, bits set, bits cleared, error of the check; No
 
 
 def check_refuses_unfit_images(efi_dir, work):
-    image = open(os.path.join(efi_dir, "addbootentry.efi"), "rb").read()
+    image = open(os.path.join(efi_dir, "addbootentryaa64.efi"), "rb").read()
     for field, set_bits, clear_bits, error in CHECK_CASES:
         path = os.path.join(work, "checked.efi")
         with open(path, "wb") as f:
             f.write(doctored(image, field, set_bits, clear_bits))
-        result = subprocess.run(["cmake", f"-DEFI_FILE={path}", "-P",
+        result = subprocess.run(["cmake", f"-DEFI_FILE={path}", "-DEFI_ARCH=aa64", "-P",
                                  os.path.join(REPO, "cmake", "check-efi.cmake")],
                                 capture_output=True, text=True)
         message = " ".join(result.stderr.split())
@@ -75,7 +75,7 @@ def fake_sbsign(work):
 
 
 def sign_efi_signs_and_refuses(efi_dir, work):
-    image = os.path.join(efi_dir, "addbootentry.efi")
+    image = os.path.join(efi_dir, "addbootentryaa64.efi")
     key, cert = key_pair(work, "db")
     other_key, _ = key_pair(work, "other")
     unsigning = dict(os.environ, PATH=fake_sbsign(work) + os.pathsep + os.environ["PATH"])

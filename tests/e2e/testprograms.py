@@ -5,7 +5,7 @@ import re
 
 from harness import BOOT_TIMEOUT, ENTRY_STARTS
 
-APP = "addbootentry.efi"
+APP = "addbootentryaa64.efi"
 REMOVABLE_BOOT = "EFI/BOOT/BOOTAA64.EFI"
 LOADER_PATH = r"\EFI\test\loader.efi"
 OK = "0000000000000000"
