@@ -4,7 +4,7 @@
 #include "console/output.h"
 #include "console/screen.h"
 
-extern "C" EFI_STATUS EfiMain(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
+extern "C" EFI_STATUS EFIAPI EfiMain(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
   InitFirmwareContext(ImageHandle, SystemTable);
   DialogState State = {};
 

@@ -11,6 +11,9 @@
 #   cmake -DEFI_FILE=<image> -DEFI_ARCH=<suffix> -P check-efi.cmake
 # suffix: machine type, optional header magic, whether the code holds absolute addresses
 set(aa64 0xAA64 0x20B NO)
+set(x64 0x8664 0x20B NO)
+set(ia32 0x14C 0x10B YES)
+set(arm 0x1C2 0x10B YES)
 if(NOT DEFINED ${EFI_ARCH})
   message(FATAL_ERROR "EFI_ARCH='${EFI_ARCH}': not an architecture this check knows")
 endif()
@@ -35,7 +38,8 @@ if(headers MATCHES "IMAGE_FILE_RELOCS_STRIPPED")
   message(FATAL_ERROR "${EFI_FILE}: its relocations are stripped, it cannot be loaded elsewhere")
 endif()
 if(absolute_addresses AND headers MATCHES "BaseRelocationTableSize: 0x0\n")
-  message(FATAL_ERROR "${EFI_FILE}: its code holds absolute addresses but it has no base relocations")
+  message(FATAL_ERROR
+          "${EFI_FILE}: its code holds absolute addresses but it has no base relocations")
 endif()
 
 execute_process(COMMAND llvm-readobj --sections ${EFI_FILE}

@@ -6,6 +6,12 @@ function(add_efi_application name)
   set_target_properties(${name} PROPERTIES SUFFIX .efi)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR})
   target_compile_options(${name} PRIVATE -Wall -Wextra -Werror -Os)
+  if(EFI_SET_MACHINE)
+    add_custom_command(TARGET ${name} POST_BUILD
+      COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/tools/set-pe-machine.py
+              $<TARGET_FILE:${name}> ${EFI_SET_MACHINE}
+      VERBATIM)
+  endif()
   add_custom_command(TARGET ${name} POST_BUILD
     COMMAND ${CMAKE_COMMAND} -DEFI_FILE=$<TARGET_FILE:${name}> -DEFI_ARCH=${EFI_ARCH}
             -P ${PROJECT_SOURCE_DIR}/cmake/check-efi.cmake

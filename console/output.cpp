@@ -8,9 +8,13 @@
 
 void Print(const CHAR16 *Text) { gFirmware.ConOut->OutputString(gFirmware.ConOut, Text); }
 
+// A status reads the same on every architecture: 32-bit firmware's error bit
+// (bit 31) is shown as bit 63, so EFI_NOT_FOUND is 800000000000000E on IA32
+// and 32-bit Arm too.
 void PrintStatus(EFI_STATUS Status) {
+  UINT64 Shown = EFI_ERROR(Status) ? (Status & ~EFI_ERROR_BIT) | 0x8000000000000000ULL : Status;
   CHAR16 Buffer[STATUS_DIGITS + 3];
-  WriteHexDigits(Status, Buffer, STATUS_DIGITS / 2);
+  WriteHexDigits(Shown, Buffer, STATUS_DIGITS / 2);
   Buffer[STATUS_DIGITS] = u'\r';
   Buffer[STATUS_DIGITS + 1] = u'\n';
   Buffer[STATUS_DIGITS + 2] = 0;

@@ -61,17 +61,24 @@ struct EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL {
 
 static_assert(sizeof(EFI_INPUT_KEY) == 4, "EFI_INPUT_KEY layout");
 static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_INPUT_PROTOCOL, Reset) == 0, "ConIn");
-static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_INPUT_PROTOCOL, ReadKeyStroke) == 8, "ConIn");
-static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_INPUT_PROTOCOL, WaitForKey) == 16, "ConIn");
+static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_INPUT_PROTOCOL, ReadKeyStroke) == EFI_SLOTS(1),
+              "ConIn");
+static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_INPUT_PROTOCOL, WaitForKey) == EFI_SLOTS(2),
+              "ConIn");
 static_assert(__builtin_offsetof(SIMPLE_TEXT_OUTPUT_MODE, Attribute) == 8, "Mode");
 static_assert(__builtin_offsetof(SIMPLE_TEXT_OUTPUT_MODE, CursorColumn) == 12, "Mode");
 static_assert(__builtin_offsetof(SIMPLE_TEXT_OUTPUT_MODE, CursorRow) == 16, "Mode");
 static_assert(__builtin_offsetof(SIMPLE_TEXT_OUTPUT_MODE, CursorVisible) == 20, "Mode");
-static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, OutputString) == 8, "ConOut");
-static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, QueryMode) == 24, "ConOut");
-static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, SetAttribute) == 40, "ConOut");
-static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, ClearScreen) == 48, "ConOut");
-static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, SetCursorPosition) == 56,
+static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, OutputString) == EFI_SLOTS(1),
               "ConOut");
-static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, EnableCursor) == 64, "ConOut");
-static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, Mode) == 72, "ConOut");
+static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, QueryMode) == EFI_SLOTS(3),
+              "ConOut");
+static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, SetAttribute) == EFI_SLOTS(5),
+              "ConOut");
+static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, ClearScreen) == EFI_SLOTS(6),
+              "ConOut");
+static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, SetCursorPosition) ==
+              EFI_SLOTS(7), "ConOut");
+static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, EnableCursor) == EFI_SLOTS(8),
+              "ConOut");
+static_assert(__builtin_offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, Mode) == EFI_SLOTS(9), "ConOut");

@@ -26,8 +26,8 @@ struct EFI_DEVICE_PATH_TO_TEXT_PROTOCOL {
   EFI_DEVICE_PATH_TO_TEXT_NODE ConvertDeviceNodeToText;
   EFI_DEVICE_PATH_TO_TEXT_PATH ConvertDevicePathToText;
 };
-static_assert(__builtin_offsetof(EFI_DEVICE_PATH_TO_TEXT_PROTOCOL, ConvertDevicePathToText) == 8,
-              "DevicePathToText");
+static_assert(__builtin_offsetof(EFI_DEVICE_PATH_TO_TEXT_PROTOCOL, ConvertDevicePathToText) ==
+              EFI_SLOTS(1), "DevicePathToText");
 
 typedef UINTN(EFIAPI *EFI_DEVICE_PATH_UTILS_GET_DEVICE_PATH_SIZE)(
     const EFI_DEVICE_PATH_PROTOCOL *DevicePath);
@@ -46,5 +46,5 @@ struct EFI_DEVICE_PATH_UTILITIES_PROTOCOL {
 };
 static_assert(__builtin_offsetof(EFI_DEVICE_PATH_UTILITIES_PROTOCOL, GetDevicePathSize) == 0,
               "DevicePathUtilities");
-static_assert(__builtin_offsetof(EFI_DEVICE_PATH_UTILITIES_PROTOCOL, AppendDeviceNode) == 24,
-              "DevicePathUtilities");
+static_assert(__builtin_offsetof(EFI_DEVICE_PATH_UTILITIES_PROTOCOL, AppendDeviceNode) ==
+              EFI_SLOTS(3), "DevicePathUtilities");

@@ -26,8 +26,8 @@ struct EFI_FILE_PROTOCOL {
   VOID *Flush;
 };
 static_assert(__builtin_offsetof(EFI_FILE_PROTOCOL, Open) == 8, "File protocol");
-static_assert(__builtin_offsetof(EFI_FILE_PROTOCOL, Close) == 16, "File protocol");
-static_assert(__builtin_offsetof(EFI_FILE_PROTOCOL, Read) == 32, "File protocol");
+static_assert(__builtin_offsetof(EFI_FILE_PROTOCOL, Close) == 8 + EFI_SLOTS(1), "File protocol");
+static_assert(__builtin_offsetof(EFI_FILE_PROTOCOL, Read) == 8 + EFI_SLOTS(3), "File protocol");
 
 struct EFI_SIMPLE_FILE_SYSTEM_PROTOCOL;
 typedef EFI_STATUS(EFIAPI *EFI_SIMPLE_FILE_SYSTEM_OPEN_VOLUME)(

@@ -20,6 +20,9 @@ struct EFI_LOADED_IMAGE_PROTOCOL {
   UINT32 ImageDataType;
   VOID *Unload;
 };
-static_assert(__builtin_offsetof(EFI_LOADED_IMAGE_PROTOCOL, DeviceHandle) == 24, "LoadedImage");
-static_assert(__builtin_offsetof(EFI_LOADED_IMAGE_PROTOCOL, LoadOptionsSize) == 48, "LoadedImage");
-static_assert(__builtin_offsetof(EFI_LOADED_IMAGE_PROTOCOL, LoadOptions) == 56, "LoadedImage");
+static_assert(__builtin_offsetof(EFI_LOADED_IMAGE_PROTOCOL, DeviceHandle) == EFI_SLOTS(3),
+              "LoadedImage");
+static_assert(__builtin_offsetof(EFI_LOADED_IMAGE_PROTOCOL, LoadOptionsSize) == EFI_SLOTS(6),
+              "LoadedImage");
+static_assert(__builtin_offsetof(EFI_LOADED_IMAGE_PROTOCOL, LoadOptions) == EFI_SLOTS(7),
+              "LoadedImage");

@@ -86,16 +86,22 @@ struct EFI_BOOT_SERVICES {
   EFI_SET_MEM SetMem;
   VOID *CreateEventEx;
 };
-static_assert(__builtin_offsetof(EFI_BOOT_SERVICES, AllocatePool) == 64, "BootServices");
-static_assert(__builtin_offsetof(EFI_BOOT_SERVICES, FreePool) == 72, "BootServices");
-static_assert(__builtin_offsetof(EFI_BOOT_SERVICES, WaitForEvent) == 96, "BootServices");
-static_assert(__builtin_offsetof(EFI_BOOT_SERVICES, HandleProtocol) == 152, "BootServices");
-static_assert(__builtin_offsetof(EFI_BOOT_SERVICES, Exit) == 216, "BootServices");
-static_assert(__builtin_offsetof(EFI_BOOT_SERVICES, OpenProtocol) == 280, "BootServices");
-static_assert(__builtin_offsetof(EFI_BOOT_SERVICES, LocateHandleBuffer) == 312, "BootServices");
-static_assert(__builtin_offsetof(EFI_BOOT_SERVICES, LocateProtocol) == 320, "BootServices");
-static_assert(__builtin_offsetof(EFI_BOOT_SERVICES, CopyMem) == 352, "BootServices");
-static_assert(sizeof(EFI_BOOT_SERVICES) == 376, "BootServices");
+static_assert(__builtin_offsetof(EFI_BOOT_SERVICES, AllocatePool) == 24 + EFI_SLOTS(5),
+              "BootServices");
+static_assert(__builtin_offsetof(EFI_BOOT_SERVICES, FreePool) == 24 + EFI_SLOTS(6), "BootServices");
+static_assert(__builtin_offsetof(EFI_BOOT_SERVICES, WaitForEvent) == 24 + EFI_SLOTS(9),
+              "BootServices");
+static_assert(__builtin_offsetof(EFI_BOOT_SERVICES, HandleProtocol) == 24 + EFI_SLOTS(16),
+              "BootServices");
+static_assert(__builtin_offsetof(EFI_BOOT_SERVICES, Exit) == 24 + EFI_SLOTS(24), "BootServices");
+static_assert(__builtin_offsetof(EFI_BOOT_SERVICES, OpenProtocol) == 24 + EFI_SLOTS(32),
+              "BootServices");
+static_assert(__builtin_offsetof(EFI_BOOT_SERVICES, LocateHandleBuffer) == 24 + EFI_SLOTS(36),
+              "BootServices");
+static_assert(__builtin_offsetof(EFI_BOOT_SERVICES, LocateProtocol) == 24 + EFI_SLOTS(37),
+              "BootServices");
+static_assert(__builtin_offsetof(EFI_BOOT_SERVICES, CopyMem) == 24 + EFI_SLOTS(41), "BootServices");
+static_assert(sizeof(EFI_BOOT_SERVICES) == 24 + EFI_SLOTS(44), "BootServices");
 
 typedef EFI_STATUS(EFIAPI *EFI_GET_VARIABLE)(const CHAR16 *VariableName,
                                              const EFI_GUID *VendorGuid, UINT32 *Attributes,
@@ -123,10 +129,13 @@ struct EFI_RUNTIME_SERVICES {
   VOID *QueryCapsuleCapabilities;
   VOID *QueryVariableInfo;
 };
-static_assert(__builtin_offsetof(EFI_RUNTIME_SERVICES, GetVariable) == 72, "RuntimeServices");
-static_assert(__builtin_offsetof(EFI_RUNTIME_SERVICES, SetVariable) == 88, "RuntimeServices");
-static_assert(__builtin_offsetof(EFI_RUNTIME_SERVICES, ResetSystem) == 104, "RuntimeServices");
-static_assert(sizeof(EFI_RUNTIME_SERVICES) == 136, "RuntimeServices");
+static_assert(__builtin_offsetof(EFI_RUNTIME_SERVICES, GetVariable) == 24 + EFI_SLOTS(6),
+              "RuntimeServices");
+static_assert(__builtin_offsetof(EFI_RUNTIME_SERVICES, SetVariable) == 24 + EFI_SLOTS(8),
+              "RuntimeServices");
+static_assert(__builtin_offsetof(EFI_RUNTIME_SERVICES, ResetSystem) == 24 + EFI_SLOTS(10),
+              "RuntimeServices");
+static_assert(sizeof(EFI_RUNTIME_SERVICES) == 24 + EFI_SLOTS(14), "RuntimeServices");
 
 struct EFI_SYSTEM_TABLE {
   EFI_TABLE_HEADER Hdr;
@@ -143,10 +152,12 @@ struct EFI_SYSTEM_TABLE {
   UINTN NumberOfTableEntries;
   VOID *ConfigurationTable;
 };
-static_assert(__builtin_offsetof(EFI_SYSTEM_TABLE, ConIn) == 48, "SystemTable");
-static_assert(__builtin_offsetof(EFI_SYSTEM_TABLE, ConOut) == 64, "SystemTable");
-static_assert(__builtin_offsetof(EFI_SYSTEM_TABLE, RuntimeServices) == 88, "SystemTable");
-static_assert(__builtin_offsetof(EFI_SYSTEM_TABLE, BootServices) == 96, "SystemTable");
+static_assert(__builtin_offsetof(EFI_SYSTEM_TABLE, ConIn) == 24 + EFI_SLOTS(3), "SystemTable");
+static_assert(__builtin_offsetof(EFI_SYSTEM_TABLE, ConOut) == 24 + EFI_SLOTS(5), "SystemTable");
+static_assert(__builtin_offsetof(EFI_SYSTEM_TABLE, RuntimeServices) == 24 + EFI_SLOTS(8),
+              "SystemTable");
+static_assert(__builtin_offsetof(EFI_SYSTEM_TABLE, BootServices) == 24 + EFI_SLOTS(9),
+              "SystemTable");
 
 // Entry point of every image we build.
-extern "C" EFI_STATUS EfiMain(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable);
+extern "C" EFI_STATUS EFIAPI EfiMain(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable);

@@ -1,6 +1,8 @@
-// Base types of the UEFI calling surface, for both the AArch64 image and the
-// host build. Widths come from the compiler's own macros because the image is
-// compiled for an LLP64 target (long is 32 bits) and the host is LP64.
+// Base types of the UEFI calling surface, for the images of every
+// architecture and for the host build. Widths come from the compiler's own
+// macros because the images are compiled for LLP64 or ILP32 targets (long is
+// 32 bits) and the host is LP64. UINTN and pointers are 64 bits on AArch64,
+// x86-64 and RISC-V 64, 32 bits on IA32 and 32-bit Arm.
 #pragma once
 
 typedef __UINT8_TYPE__ UINT8;
@@ -22,9 +24,17 @@ typedef VOID *EFI_EVENT;
 #define TRUE ((BOOLEAN)1)
 #define FALSE ((BOOLEAN)0)
 
-// AArch64 UEFI uses the standard procedure call standard, and the host build
-// talks only to our own simulated firmware, so no calling convention marker.
+// The firmware's calling convention. x86-64 firmware calls by the Microsoft
+// ABI: the Windows target the image is compiled for has it anyway, but the
+// host build (System V) must say so, so that the application and the simulated
+// firmware of the host tests call each other as the image and real firmware
+// do. IA32 firmware uses cdecl, its compilers' default; Arm, AArch64 and
+// RISC-V firmware use the platform's one procedure call standard.
+#if defined(__x86_64__)
+#define EFIAPI __attribute__((ms_abi))
+#else
 #define EFIAPI
+#endif
 
 struct EFI_GUID {
   UINT32 Data1;
@@ -41,12 +51,18 @@ struct EFI_TABLE_HEADER {
   UINT32 Reserved;
 };
 
-static_assert(sizeof(UINTN) == 8, "64-bit firmware only");
+static_assert(sizeof(UINTN) == sizeof(VOID *), "UINTN is as wide as a pointer");
 static_assert(sizeof(CHAR16) == 2, "UEFI strings are UCS-2");
 static_assert(sizeof(EFI_GUID) == 16, "EFI_GUID layout");
 static_assert(sizeof(EFI_TABLE_HEADER) == 24, "EFI_TABLE_HEADER layout");
 
-#define EFI_ERROR_BIT 0x8000000000000000ULL
+// Offset of the Count-th natural-width field (a pointer or UINTN) in a table
+// of them: firmware tables and protocols lay out in these slots, 8 bytes wide
+// on 64-bit firmware and 4 on 32-bit.
+#define EFI_SLOTS(Count) ((Count) * sizeof(VOID *))
+
+// The top bit of UINTN: bit 63 on 64-bit firmware, bit 31 on 32-bit.
+#define EFI_ERROR_BIT ((EFI_STATUS)1 << (8 * sizeof(EFI_STATUS) - 1))
 #define EFI_ERROR(Status) (((EFI_STATUS)(Status) & EFI_ERROR_BIT) != 0)
 
 #define EFI_SUCCESS ((EFI_STATUS)0)

@@ -27,9 +27,9 @@ TEST(Frame, AnyOtherKeyExitsWithSuccess) {
 TEST(Frame, ClosingCallsThatReturnStillEndInSuccess) {
   for (bool ExitReturns : {false, true}) {
     SimFirmware Fw;
-    Fw.RuntimeServices.ResetSystem = [](EFI_RESET_TYPE, EFI_STATUS, UINTN, VOID *) {};
+    Fw.RuntimeServices.ResetSystem = [](EFI_RESET_TYPE, EFI_STATUS, UINTN, VOID *) EFIAPI {};
     if (ExitReturns) {
-      Fw.BootServices.Exit = [](EFI_HANDLE, EFI_STATUS, UINTN, CHAR16 *) -> EFI_STATUS {
+      Fw.BootServices.Exit = [](EFI_HANDLE, EFI_STATUS, UINTN, CHAR16 *) EFIAPI -> EFI_STATUS {
         return EFI_UNSUPPORTED;
       };
     }

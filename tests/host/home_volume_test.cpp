@@ -28,7 +28,7 @@ TEST(HomeVolume, NoVolumeAtAllEndsAtTheClosingPrompt) {
 TEST(HomeVolume, EmptyListAcceptsNoNumber) {
   SimFirmware Fw;
   Fw.BootServices.LocateHandleBuffer = [](EFI_LOCATE_SEARCH_TYPE, const EFI_GUID *, VOID *,
-                                          UINTN *Count, EFI_HANDLE **Buffer) -> EFI_STATUS {
+                                          UINTN *Count, EFI_HANDLE **Buffer) EFIAPI -> EFI_STATUS {
     *Count = 0;
     *Buffer = static_cast<EFI_HANDLE *>(SimFirmware::Current->Allocate(0));
     return EFI_SUCCESS;

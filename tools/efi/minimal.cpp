@@ -3,7 +3,7 @@
 // product's size beside this one's.
 #include "efi.h"
 
-extern "C" EFI_STATUS EfiMain(EFI_HANDLE, EFI_SYSTEM_TABLE *SystemTable) {
+extern "C" EFI_STATUS EFIAPI EfiMain(EFI_HANDLE, EFI_SYSTEM_TABLE *SystemTable) {
   SystemTable->ConOut->OutputString(SystemTable->ConOut, u"Hello from a minimal application\r\n");
   return EFI_SUCCESS;
 }

@@ -125,7 +125,7 @@ static void RunLine(Cursor *C, EFI_RUNTIME_SERVICES *RT) {
   Print(u"\r\n");
 }
 
-extern "C" EFI_STATUS EfiMain(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
+extern "C" EFI_STATUS EFIAPI EfiMain(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
   PrintInit(SystemTable);
   Print(u"\r\nSETVARS: started\r\n");
   UINTN Size = 0;

@@ -38,7 +38,7 @@ static void PrintSecureBoot(EFI_RUNTIME_SERVICES *RT) {
   Print(u"\r\n");
 }
 
-extern "C" EFI_STATUS EfiMain(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
+extern "C" EFI_STATUS EFIAPI EfiMain(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
   PrintInit(SystemTable);
   Print(u"\r\nTESTLOADER: started\r\n");
   VOID *Interface = nullptr;
