@@ -10,7 +10,7 @@ each FAT volume in place (--offset) and mtools fills it through
 GUIDs are fixed, so a rebuilt image still matches the HD() nodes of boot
 entries written against an earlier one.
 
-Usage: mkdisk.py IMAGE [--efi-dir DIR] [--table gpt|mbr|mbr-fat]   (prints the geometry as JSON)
+Usage: mkdisk.py IMAGE [--arch ARCH] [--efi-dir DIR] [--table gpt|mbr|mbr-fat]   (prints the geometry as JSON)
 """
 import argparse
 import json
@@ -37,12 +37,28 @@ ESP, DATA = 1, 2
 MBR_TYPES = {"mbr": {1: 0xEF, 2: 0x0C, 3: 0x83}, "mbr-fat": {1: 0x0C, 2: 0x0C, 3: 0x83}}
 TABLES = ("gpt",) + tuple(MBR_TYPES)
 
-# Where our EFI programs live on the ESP, by the name the build gives them.
-ESP_PROGRAMS = {
-    "EFI/BOOT/BOOTAA64.EFI": "addbootentryaa64.efi",
+# Where our EFI programs live on the ESP, by the name the build gives them;
+# the application is the removable-media program of its architecture.
+TEST_PROGRAMS = {
     "EFI/test/loader.efi": "testloader.efi",
     "EFI/test/setvars.efi": "setvars.efi",
 }
+
+
+def app_name(arch):
+    return f"addbootentry{arch}.efi"
+
+
+def removable_boot(arch):
+    """The file a firmware of this architecture starts from a disk without boot entries."""
+    return f"EFI/BOOT/BOOT{arch.upper()}.EFI"
+
+
+def esp_program_names(arch):
+    """{path on the ESP: file name in the architecture's build folder}."""
+    return {removable_boot(arch): app_name(arch), **TEST_PROGRAMS}
+
+
 DATA_FILES = {"Ixo/readme.txt": b"Ixo: a system root on the second FAT volume.\r\n"}
 
 # The FAT volumes sit at partition offsets that mtools would call odd geometry.
@@ -91,9 +107,9 @@ def get_file(image, number, path):
     return r.stdout if r.returncode == 0 else None
 
 
-def esp_programs(efi_dir):
+def esp_programs(efi_dir, arch):
     """The ESP's program files that exist in efi_dir (missing ones are left out)."""
-    files = {dest: os.path.join(efi_dir, name) for dest, name in ESP_PROGRAMS.items()}
+    files = {dest: os.path.join(efi_dir, name) for dest, name in esp_program_names(arch).items()}
     return {dest: src for dest, src in files.items() if os.path.exists(src)}
 
 
@@ -108,7 +124,7 @@ def _write_mbr(image, types):
         f.write(struct.pack("<IH", MBR_SIGNATURE, 0) + entries.ljust(64, b"\0") + b"\x55\xaa")
 
 
-def build(image, efi_dir, table="gpt"):
+def build(image, efi_dir, arch, table="gpt"):
     with open(image, "wb") as f:
         f.truncate(DISK_SECTORS * SECTOR)
     if table == "gpt":
@@ -123,7 +139,7 @@ def build(image, efi_dir, table="gpt"):
         if label:
             _run("mkfs.fat", "-F", "16", "-n", label, "-i", guid[:8], "-h", str(start),
                  f"--offset={start}", image, str(size * SECTOR // 1024))
-    put_files(image, ESP, esp_programs(efi_dir))
+    put_files(image, ESP, esp_programs(efi_dir, arch))
     put_files(image, DATA, DATA_FILES)
 
 
@@ -168,10 +184,12 @@ def geometry(image):
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("image")
-    ap.add_argument("--efi-dir", default=os.path.join(os.path.dirname(__file__), "..", "build", "efi", "aa64"))
+    ap.add_argument("--arch", default="aa64", help="aa64 (the default), x64, ia32, arm or riscv64")
+    ap.add_argument("--efi-dir", help="default: build/efi/ARCH")
     ap.add_argument("--table", choices=TABLES, default="gpt")
     args = ap.parse_args()
-    build(args.image, args.efi_dir, args.table)
+    efi_dir = args.efi_dir or os.path.join(os.path.dirname(__file__), "..", "build", "efi", args.arch)
+    build(args.image, efi_dir, args.arch, args.table)
     json.dump(geometry(args.image), sys.stdout, indent=2)
     print()
 

@@ -1,13 +1,15 @@
 #!/usr/bin/python3
-"""Boot the demo disk under qemu-system-aarch64, console on this terminal.
+"""Boot the demo disk under QEMU, console on this terminal.
 
-EDK2 (Debian's AAVMF) is the default firmware; --firmware uboot boots U-Boot
-on the same virtual machine; --firmware rpi boots U-Boot for the Raspberry Pi
-(which tools/fetch-rpi-firmware.sh puts into the build folder) on an emulated
-Raspberry Pi 3B, the demo disk as its SD card. The work folder keeps the disk
-image and EDK2's writable variable store between runs, so boot entries made
-in one run are there in the next; --fresh starts both anew. The EFI programs
-on the ESP are refreshed from --efi-dir on every start. Quit with Ctrl-A X.
+--arch picks the architecture (aa64, the default, x64, ia32, arm, riscv64),
+--firmware the firmware family: EDK2 (Debian's AAVMF / OVMF) where it exists,
+else U-Boot; uboot boots U-Boot on the same virtual machine; rpi (aa64 only)
+boots U-Boot for the Raspberry Pi (which tools/fetch-rpi-firmware.sh puts into
+the build folder) on an emulated Raspberry Pi 3B, the demo disk as its SD
+card. The work folder keeps the disk image and each EDK2's writable variable
+store between runs, so boot entries made in one run are there in the next;
+--fresh starts both anew. The EFI programs on the ESP are refreshed from
+--efi-dir on every start. Quit with Ctrl-A X.
 
 The end-to-end tests import this file and spawn the same command line.
 """
@@ -15,69 +17,134 @@ import argparse
 import os
 import shutil
 import sys
+from typing import NamedTuple, Tuple
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import mkdisk  # noqa: E402
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-EDK2_CODE = "/usr/share/AAVMF/AAVMF_CODE.fd"
-EDK2_VARS = "/usr/share/AAVMF/AAVMF_VARS.fd"
-UBOOT = "/usr/lib/u-boot/qemu_arm64/u-boot.bin"
 RPI_FIRMWARE_DIR = os.path.join(REPO, "build", "firmware", "rpi")
 RPI_UBOOT = os.path.join(RPI_FIRMWARE_DIR, "root", "usr", "lib", "u-boot", "rpi_3", "u-boot.bin")
 FIRMWARES = ("edk2", "uboot", "rpi")
-# Firmware that cannot power the machine off: ResetSystem(EfiResetShutdown)
-# stops the board, and QEMU keeps running without a word.
-HALTS_INSTEAD_OF_POWER_OFF = ("rpi",)
 
 
-def paths(work_dir):
-    """(disk image, EDK2 variable store) inside work_dir."""
-    return os.path.join(work_dir, "disk.img"), os.path.join(work_dir, "AAVMF_VARS.fd")
+class Target(NamedTuple):
+    """How QEMU runs one firmware of one architecture. {disk} and {vars} in
+    the options stand for the disk image and the work folder's copy of store."""
+    machine: Tuple[str, ...]      # emulator, board, CPU, memory
+    firmware: Tuple[str, ...]     # options that load the firmware
+    family: str                   # "edk2" or "uboot": what it prints and where it keeps variables
+    store: str = None             # EDK2's variable store as shipped, copied into the work folder
+    disk: Tuple[str, ...] = ("-drive", "if=none,id=disk0,format=raw,file={disk}",
+                             "-device", "virtio-blk-pci,drive=disk0")
+    serial: Tuple[str, ...] = ("-serial", "chardev:con0")
+    # ResetSystem(EfiResetShutdown) stops the CPU without switching the
+    # machine off: QEMU keeps running without a word.
+    halts: bool = False
 
 
-def prepare(work_dir, efi_dir, fresh=False):
+def edk2(code, *extra):
+    return ("-drive", f"if=pflash,format=raw,unit=0,file={code},readonly=on",
+            "-drive", "if=pflash,format=raw,unit=1,file={vars}") + extra
+
+
+def uboot(board, image="u-boot.bin"):
+    return ("-bios", f"/usr/lib/u-boot/{board}/{image}")
+
+
+AAVMF, OVMF = "/usr/share/AAVMF/", "/usr/share/OVMF/"
+VIRT_AA64 = ("qemu-system-aarch64", "-machine", "virt", "-cpu", "cortex-a57", "-m", "512")
+VIRT_ARM = ("qemu-system-arm", "-machine", "virt", "-cpu", "cortex-a15", "-m", "512")
+VIRT_RISCV64 = ("qemu-system-riscv64", "-machine", "virt", "-m", "512")
+Q35_X64 = ("qemu-system-x86_64", "-machine", "q35", "-m", "512")
+Q35_IA32 = ("qemu-system-i386", "-machine", "q35", "-m", "512")
+# OVMF's Secure Boot builds keep their variable store in SMM, behind a flash
+# that only SMM may write; without SMM they print nothing and hang.
+SMM = ("-machine", "smm=on")
+SECURE_FLASH = ("-global", "driver=cfi.pflash01,property=secure,value=on")
+# A PC's disk: on q35's own AHCI controller.
+AHCI = ("-drive", "if=none,id=disk0,format=raw,file={disk}", "-device", "ide-hd,drive=disk0,bus=ide.0")
+
+TARGETS = {
+    ("aa64", "edk2"): Target(VIRT_AA64, edk2(AAVMF + "AAVMF_CODE.fd"), "edk2", AAVMF + "AAVMF_VARS.fd"),
+    ("aa64", "uboot"): Target(VIRT_AA64, uboot("qemu_arm64"), "uboot"),
+    # The board's console is its second UART (the mini UART); the first goes
+    # nowhere. An SD card must have a power-of-2 size.
+    ("aa64", "rpi"): Target(("qemu-system-aarch64", "-M", "raspi3b"), ("-kernel", RPI_UBOOT), "uboot",
+                            disk=("-drive", "if=sd,format=raw,file={disk}"),
+                            serial=("-serial", "null", "-serial", "chardev:con0"), halts=True),
+    ("x64", "edk2"): Target(Q35_X64, edk2(OVMF + "OVMF_CODE_4M.fd"), "edk2", OVMF + "OVMF_VARS_4M.fd",
+                            AHCI),
+    ("x64", "uboot"): Target(Q35_X64, uboot("qemu-x86_64", "u-boot.rom"), "uboot", disk=AHCI, halts=True),
+    # Debian's only IA32 OVMF is its Secure Boot build; the store has no keys.
+    ("ia32", "edk2"): Target(Q35_IA32 + SMM, edk2(OVMF + "OVMF32_CODE_4M.secboot.fd", *SECURE_FLASH), "edk2",
+                             OVMF + "OVMF32_VARS_4M.fd", AHCI),
+    ("ia32", "uboot"): Target(Q35_IA32, uboot("qemu-x86", "u-boot.rom"), "uboot", disk=AHCI, halts=True),
+    ("arm", "edk2"): Target(VIRT_ARM, edk2(AAVMF + "AAVMF32_CODE.fd"), "edk2", AAVMF + "AAVMF32_VARS.fd"),
+    ("arm", "uboot"): Target(VIRT_ARM, uboot("qemu_arm"), "uboot"),
+    # OpenSBI runs in machine mode and starts U-Boot in supervisor mode.
+    ("riscv64", "uboot"): Target(VIRT_RISCV64, ("-bios", "/usr/lib/riscv64-linux-gnu/opensbi/generic/fw_jump.elf",
+                                                "-kernel", "/usr/lib/u-boot/qemu-riscv64_smode/u-boot.bin"),
+                                 "uboot"),
+}
+ARCHITECTURES = ("aa64", "x64", "ia32", "arm", "riscv64")
+
+# EDK2 with Secure Boot on: a store that ships with the package's test key
+# (PkKek-1-snakeoil) in PK, KEK and db.
+SECURE_BOOT = {
+    "aa64": TARGETS["aa64", "edk2"]._replace(store=AAVMF + "AAVMF_VARS.snakeoil.fd"),
+    "x64": TARGETS["x64", "edk2"]._replace(machine=Q35_X64 + SMM,
+                                           firmware=edk2(OVMF + "OVMF_CODE_4M.secboot.fd", *SECURE_FLASH),
+                                           store=OVMF + "OVMF_VARS_4M.snakeoil.fd"),
+}
+
+
+def target(arch, firmware=None):
+    """The Target of this pair; without a firmware, EDK2 where Debian has it.
+    Exits with a message naming what exists when the pair does not."""
+    offered = [f for a, f in TARGETS if a == arch]
+    if not offered:
+        sys.exit(f"unknown architecture {arch!r}: one of {', '.join(ARCHITECTURES)}")
+    firmware = firmware or offered[0]
+    if (arch, firmware) not in TARGETS:
+        sys.exit(f"no {firmware} firmware for {arch} here: for {arch} there is {' and '.join(offered)}")
+    return TARGETS[arch, firmware]
+
+
+def paths(work_dir, chosen):
+    """(disk image, this firmware's variable store or None) inside work_dir."""
+    store = chosen.store and os.path.join(work_dir, os.path.basename(chosen.store))
+    return os.path.join(work_dir, "disk.img"), store
+
+
+def prepare(work_dir, efi_dir, arch, chosen, fresh=False):
     """Make the disk and the variable store if missing (or fresh); returns paths().
 
     An existing disk is not rebuilt, only its programs are replaced: U-Boot
     keeps its variables in a file on that ESP.
     """
     os.makedirs(work_dir, exist_ok=True)
-    disk, varstore = paths(work_dir)
+    disk, store = paths(work_dir, chosen)
     if fresh or not os.path.exists(disk):
-        mkdisk.build(disk, efi_dir)
+        mkdisk.build(disk, efi_dir, arch)
     else:
-        mkdisk.put_files(disk, mkdisk.ESP, mkdisk.esp_programs(efi_dir))
-    if fresh or not os.path.exists(varstore):
-        shutil.copyfile(EDK2_VARS, varstore)
-    return disk, varstore
+        mkdisk.put_files(disk, mkdisk.ESP, mkdisk.esp_programs(efi_dir, arch))
+    if store and (fresh or not os.path.exists(store)):
+        shutil.copyfile(chosen.store, store)
+    return disk, store
 
 
-def command(firmware, disk, varstore):
+def command(chosen, disk, store):
     """The QEMU command line. No device gets a bootindex: EDK2 would then
     rewrite BootOrder and prune the HD() entries that we create."""
+    if chosen is TARGETS["aa64", "rpi"] and not os.path.exists(RPI_UBOOT):
+        sys.exit(f"no {RPI_UBOOT}: run tools/fetch-rpi-firmware.sh {RPI_FIRMWARE_DIR}")
     # signal=off: Ctrl-C goes to the guest instead of killing QEMU; mux=on makes
     # Ctrl-A the escape key of QEMU (Ctrl-A X quits).
-    console = ["-nic", "none", "-display", "none", "-monitor", "none", "-no-reboot",
-               "-chardev", "stdio,id=con0,signal=off,mux=on"]
-    if firmware == "rpi":
-        if not os.path.exists(RPI_UBOOT):
-            sys.exit(f"no {RPI_UBOOT}: run tools/fetch-rpi-firmware.sh {RPI_FIRMWARE_DIR}")
-        # The board's console is its second UART (the mini UART); the first
-        # goes nowhere. An SD card must have a power-of-2 size.
-        return ["qemu-system-aarch64", "-M", "raspi3b", "-kernel", RPI_UBOOT,
-                "-drive", f"if=sd,format=raw,file={disk}"] + console + [
-                "-serial", "null", "-serial", "chardev:con0"]
-    cmd = ["qemu-system-aarch64", "-machine", "virt", "-cpu", "cortex-a57", "-m", "512"]
-    if firmware == "edk2":
-        cmd += ["-drive", f"if=pflash,format=raw,unit=0,file={EDK2_CODE},readonly=on",
-                "-drive", f"if=pflash,format=raw,unit=1,file={varstore}"]
-    elif firmware == "uboot":
-        cmd += ["-bios", UBOOT]
-    else:
-        raise ValueError(f"unknown firmware {firmware!r}")
-    return cmd + ["-drive", f"if=none,id=disk0,format=raw,file={disk}",
-                  "-device", "virtio-blk-pci,drive=disk0"] + console + ["-serial", "chardev:con0"]
+    console = ("-nic", "none", "-display", "none", "-monitor", "none", "-no-reboot",
+               "-chardev", "stdio,id=con0,signal=off,mux=on")
+    options = chosen.machine + chosen.firmware + chosen.disk + console + chosen.serial
+    return [o.format(disk=disk, vars=store) for o in options]
 
 
 # A board's monitor and USB keyboard: EDK2 shows its console on the display
@@ -90,13 +157,13 @@ VNC = "127.0.0.1:0"
 USB_CONTROLLER = {"uboot": "usb-ehci"}
 
 
-def removable(firmware, stick=None, cd=None):
+def removable(chosen, stick=None, cd=None):
     """A USB stick and a CD drive beside the machine's disk, as the release's
     stick image and ISO are used: the stick on a USB controller the firmware
     drives, the CD on virtio-scsi."""
     args = []
     if stick:
-        args += ["-device", f"{USB_CONTROLLER.get(firmware, 'qemu-xhci')},id=usb",
+        args += ["-device", f"{USB_CONTROLLER.get(chosen.family, 'qemu-xhci')},id=usb",
                  "-drive", f"if=none,id=stick,format=raw,file={stick}",
                  "-device", "usb-storage,bus=usb.0,drive=stick"]
     if cd:
@@ -108,22 +175,27 @@ def removable(firmware, stick=None, cd=None):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("--firmware", choices=FIRMWARES, default="edk2")
-    ap.add_argument("--efi-dir", default=os.path.join(REPO, "build", "efi", "aa64"))
-    ap.add_argument("--work-dir", default=os.path.join(REPO, "build", "qemu"))
+    ap.add_argument("--arch", choices=ARCHITECTURES, default="aa64")
+    ap.add_argument("--firmware", choices=FIRMWARES,
+                    help="edk2 (where it exists, the default), uboot, or rpi (aa64 only)")
+    ap.add_argument("--efi-dir", help="where the built programs are (default build/efi/ARCH)")
+    ap.add_argument("--work-dir", help="keeps the disk and the variable stores (default build/qemu/ARCH)")
     ap.add_argument("--fresh", action="store_true",
                     help="new disk image and new variable store (forgets all boot entries)")
     ap.add_argument("--stick", metavar="IMAGE", help="a USB stick with this image (build/dist/addbootentry.img)")
     ap.add_argument("--cd", metavar="ISO", help="a CD with this image (build/dist/addbootentry.iso)")
     ap.add_argument("--graphics", action="store_true",
-                    help=f"EDK2 only: a display and a USB keyboard as well, on VNC {VNC} (port 5900)")
+                    help=f"aa64 EDK2 only: a display and a USB keyboard as well, on VNC {VNC} (port 5900)")
     args = ap.parse_args()
-    if args.graphics and args.firmware != "edk2":
-        sys.exit("--graphics: U-Boot's qemu_arm64 build has no video and no USB keyboard")
-    if not os.path.exists(os.path.join(args.efi_dir, mkdisk.ESP_PROGRAMS["EFI/BOOT/BOOTAA64.EFI"])):
-        sys.exit(f"no application in {args.efi_dir}: build first (cmake --build build)")
-    cmd = command(args.firmware, *prepare(args.work_dir, args.efi_dir, args.fresh))
-    cmd += removable(args.firmware, args.stick, args.cd)
+    chosen = target(args.arch, args.firmware)
+    if args.graphics and (args.arch, chosen.family) != ("aa64", "edk2"):
+        sys.exit("--graphics: only with aa64 EDK2 (U-Boot's qemu_arm64 build has no video and no USB keyboard)")
+    efi_dir = args.efi_dir or os.path.join(REPO, "build", "efi", args.arch)
+    work_dir = args.work_dir or os.path.join(REPO, "build", "qemu", args.arch)
+    if not os.path.exists(os.path.join(efi_dir, mkdisk.app_name(args.arch))):
+        sys.exit(f"no {mkdisk.app_name(args.arch)} in {efi_dir}: build first (cmake --build build)")
+    cmd = command(chosen, *prepare(work_dir, efi_dir, args.arch, chosen, args.fresh))
+    cmd += removable(chosen, args.stick, args.cd)
     if args.graphics:
         cmd += GRAPHICS + ["-vnc", VNC]
     os.execvp(cmd[0], cmd)

@@ -36,17 +36,15 @@ STEP_TIMEOUT = 30
 # been silent this long after the last line a test expects.
 SILENCE = 2
 
-# What each firmware prints when an application has returned to it with Exit.
-# U-Boot's boot script echoes this line after every bootefi that returns,
-# whatever the status.
+# What each firmware family prints when an application has returned to it
+# with Exit. U-Boot's boot script echoes this line after every bootefi that
+# returns, whatever the status.
 FIRMWARE_RESUMES = {"edk2": rb"BdsDxe: (loading|starting) Boot[0-9A-F]{4}",
                     "uboot": rb"EFI LOAD FAILED: continuing\.\.\."}
-FIRMWARE_RESUMES["rpi"] = FIRMWARE_RESUMES["uboot"]
 
-# What each firmware prints when its boot manager starts a Boot#### entry.
+# What each firmware family prints when its boot manager starts a Boot#### entry.
 ENTRY_STARTS = {"edk2": 'BdsDxe: starting Boot{number:04X} "{description}"',
                 "uboot": "Booting: {description}"}
-ENTRY_STARTS["rpi"] = ENTRY_STARTS["uboot"]
 
 # EFI colour numbers (black, blue, green, cyan, red, magenta, brown, grey) in
 # ANSI order; the mapping is its own inverse.
@@ -72,13 +70,17 @@ def colour_at(console, index):
 
 
 class Machine:
-    """One QEMU machine: its disk, its variable store, and at most one running boot."""
+    """One QEMU machine: its disk, its variable store, and at most one running boot.
+    firmware is what the launcher calls it (rpi, for one); family is edk2 or
+    uboot, which decides what it prints and where it keeps its variables."""
 
-    def __init__(self, firmware, efi_dir, work_dir):
-        self.firmware, self.efi_dir, self.work_dir = firmware, efi_dir, work_dir
-        self.disk, self.vars = run_qemu.prepare(work_dir, efi_dir, fresh=True)
+    def __init__(self, arch, firmware, efi_dir, work_dir):
+        self.arch, self.firmware, self.efi_dir, self.work_dir = arch, firmware, efi_dir, work_dir
+        self.target = run_qemu.target(arch, firmware)
+        self.family = self.target.family
+        self.app, self.removable_boot = mkdisk.app_name(arch), mkdisk.removable_boot(arch)
+        self.disk, self.vars = run_qemu.prepare(work_dir, efi_dir, arch, self.target, fresh=True)
         self.geometry = mkdisk.geometry(self.disk)
-        self.halts = firmware in run_qemu.HALTS_INSTEAD_OF_POWER_OFF
         self.log = open(os.path.join(work_dir, "console.log"), "wb")
         self.qemu = None
         self.qmp = None
@@ -88,8 +90,8 @@ class Machine:
         and answers the firmware's questions to the terminal; graphics adds
         the display and the USB keyboard, driven through self.qmp; stick and
         cd are images of a USB stick and a CD beside the disk."""
-        cmd = run_qemu.command(self.firmware, self.disk, self.vars)
-        cmd += run_qemu.removable(self.firmware, stick, cd)
+        cmd = run_qemu.command(self.target, self.disk, self.vars)
+        cmd += run_qemu.removable(self.target, stick, cd)
         if graphics:
             # A socket path must be short; the work folder's may not be.
             qmp_socket = os.path.join(tempfile.mkdtemp(prefix="qmp-"), "socket")
@@ -144,7 +146,7 @@ class Machine:
         """The end of a run that powers off (or resets: QEMU runs with -no-reboot).
         A board that halts instead stays silent, so silence ends its run
         there, and QEMU is stopped."""
-        if self.halts and self.silent_until_reset(timeout):
+        if self.target.halts and self.silent_until_reset(timeout):
             self.stop()
             return
         self.expect_re(pexpect.EOF, timeout=timeout)
@@ -179,7 +181,7 @@ class Machine:
         """Replace the disk by a fresh demo disk with this partition table
         (mkdisk.TABLES); only while QEMU is not running."""
         assert self.qemu is None, "the disk is in use"
-        mkdisk.build(self.disk, self.efi_dir, table)
+        mkdisk.build(self.disk, self.efi_dir, self.arch, table)
         self.geometry = mkdisk.geometry(self.disk)
 
     def put_esp_files(self, files):
@@ -193,7 +195,7 @@ class Machine:
     def variables(self):
         """The firmware's non-volatile variables as stored now (QEMU stopped)."""
         assert self.qemu is None, "the store is written back only when QEMU ends"
-        return varstore.read_store(self.vars if self.firmware == "edk2" else self.disk)
+        return varstore.read_store(self.vars if self.family == "edk2" else self.disk)
 
 
 class _Tee:
@@ -227,6 +229,7 @@ def run(scenarios):
     ap = argparse.ArgumentParser()
     ap.add_argument("--efi-dir", required=True)
     ap.add_argument("--work-dir", required=True)
+    ap.add_argument("--arch", choices=run_qemu.ARCHITECTURES, default="aa64")
     ap.add_argument("--firmware", choices=run_qemu.FIRMWARES, default="edk2")
     ap.add_argument("only", nargs="*", help="run only these scenarios")
     args = ap.parse_args()
@@ -235,7 +238,8 @@ def run(scenarios):
         if args.only and scenario.__name__ not in args.only:
             continue
         start = time.monotonic()
-        machine = Machine(args.firmware, args.efi_dir, os.path.join(args.work_dir, scenario.__name__))
+        machine = Machine(args.arch, args.firmware, args.efi_dir,
+                          os.path.join(args.work_dir, scenario.__name__))
         try:
             scenario(machine)
             verdict = "ok"
@@ -244,5 +248,6 @@ def run(scenarios):
             verdict = "FAILED\n" + traceback.format_exc()
         finally:
             machine.stop()
-        print(f"{args.firmware} {scenario.__name__}: {verdict} ({time.monotonic() - start:.1f} s)", flush=True)
+        print(f"{args.arch} {args.firmware} {scenario.__name__}: {verdict} ({time.monotonic() - start:.1f} s)",
+              flush=True)
     sys.exit(1 if failed else 0)

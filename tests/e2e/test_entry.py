@@ -7,11 +7,10 @@ import expected
 import harness
 from dialogue import Bvsrd, create_entry, start
 from storediff import boot_changes, boot_variables, order
-from testprograms import LOADER_PATH, REMOVABLE_BOOT, boot_entry, set_variables
+from testprograms import LOADER_PATH, boot_entry, set_variables
 
 # EDK2's first boot makes Boot0000 to Boot0002 and lists them; U-Boot makes none.
-FIRMWARE_ORDER = {"edk2": [0, 1, 2], "uboot": [], "rpi": []}
-APP_PATH = "\\" + REMOVABLE_BOOT.replace("/", "\\")
+FIRMWARE_ORDER = {"edk2": [0, 1, 2], "uboot": []}
 
 
 def esp(m):
@@ -31,12 +30,12 @@ def run(m, record, description, loader_path, bvsrd=None, confirm="y", esp_listed
 
 def first_entry(m, record, description, loader_path, bvsrd=None):
     """A run on a fresh store: the entry takes the lowest number the firmware left free."""
-    number = len(FIRMWARE_ORDER[m.firmware])
+    number = len(FIRMWARE_ORDER[m.family])
     assert run(m, record, description, loader_path, bvsrd) == f"Boot{number:04X}"
     store = boot_variables(m.variables())
     assert store[f"Boot{number:04X}"] == (7, record), store[f"Boot{number:04X}"][1].hex()
-    assert store["BootOrder"] == (7, order(FIRMWARE_ORDER[m.firmware] + [number])), store["BootOrder"]
-    assert set(store) == {f"Boot{n:04X}" for n in FIRMWARE_ORDER[m.firmware] + [number]} | {"BootOrder"}
+    assert store["BootOrder"] == (7, order(FIRMWARE_ORDER[m.family] + [number])), store["BootOrder"]
+    assert set(store) == {f"Boot{n:04X}" for n in FIRMWARE_ORDER[m.family] + [number]} | {"BootOrder"}
     return number
 
 
@@ -44,15 +43,16 @@ def declined_then_second_entry(m):
     # The entry starts the application itself, so that U-Boot, whose boot
     # manager starts it before the removable-media path, runs the application
     # again.
-    record = expected.load_option("Again", [expected.short_path(esp(m), APP_PATH)])
-    number = first_entry(m, record, "Again", APP_PATH)
+    app_path = "\\" + m.removable_boot.replace("/", "\\")
+    record = expected.load_option("Again", [expected.short_path(esp(m), app_path)])
+    number = first_entry(m, record, "Again", app_path)
     before = m.variables()
-    assert run(m, record, "Again", APP_PATH, confirm="n") == f"Boot{number + 1:04X}"
+    assert run(m, record, "Again", app_path, confirm="n") == f"Boot{number + 1:04X}"
     assert boot_changes(before, m.variables()) == {}, "a declined run changed variables"
-    assert run(m, record, "Again", APP_PATH) == f"Boot{number + 1:04X}"
+    assert run(m, record, "Again", app_path) == f"Boot{number + 1:04X}"
     assert boot_changes(before, m.variables()) == {
         f"Boot{number + 1:04X}": (None, (7, record)),
-        "BootOrder": (before["BootOrder"][1:], (7, order(FIRMWARE_ORDER[m.firmware] + [number, number + 1])))}
+        "BootOrder": (before["BootOrder"][1:], (7, order(FIRMWARE_ORDER[m.family] + [number, number + 1])))}
 
 
 def bvsrd_as_file_path_boots(m):
@@ -84,7 +84,7 @@ def bvsrd_as_optional_data_boots(m):
 
 def unlisted_entry_is_kept(m):
     # A Boot#### that BootOrder does not list still belongs to someone.
-    taken = len(FIRMWARE_ORDER[m.firmware])
+    taken = len(FIRMWARE_ORDER[m.family])
     planted = expected.load_option("planted", [expected.short_path(esp(m), LOADER_PATH)], b"keep me")
     set_variables(m, {f"Boot{taken:04X}": (7, planted)})
     before = m.variables()
@@ -92,7 +92,7 @@ def unlisted_entry_is_kept(m):
     assert run(m, record, "Test loader", LOADER_PATH) == f"Boot{taken + 1:04X}"
     after = m.variables()
     assert after[f"Boot{taken:04X}"] == before[f"Boot{taken:04X}"]
-    assert boot_variables(after)["BootOrder"] == (7, order(FIRMWARE_ORDER[m.firmware] + [taken + 1]))
+    assert boot_variables(after)["BootOrder"] == (7, order(FIRMWARE_ORDER[m.family] + [taken + 1]))
     assert boot_variables(after)[f"Boot{taken + 1:04X}"] == (7, record)
 
 

@@ -14,7 +14,7 @@ def upper_case_s_returns_to_firmware(m):
     start(m)
     to_closing_prompt(m)
     m.send("S")
-    m.expect_re(harness.FIRMWARE_RESUMES[m.firmware])
+    m.expect_re(harness.FIRMWARE_RESUMES[m.family])
     assert m.qemu.isalive(), "the machine went down instead of returning to the firmware"
 
 

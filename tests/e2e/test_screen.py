@@ -69,7 +69,7 @@ def type_and_see(m, prompt, above, keys, shown):
 
 
 def starts_on_a_clean_screen(m):
-    columns, rows = TERMINAL[m.firmware]
+    columns, rows = TERMINAL[m.family]
     terminal = Terminal(columns, rows)
     # The terminal is full of earlier output: the firmware starts on its
     # bottom row, and so does the application if the screen is not cleared.

@@ -27,10 +27,10 @@ def planted_entry_boots_with_its_optional_data(m):
     set_variables(m, {"Boot0003": (7, option), "BootNext": (7, order([3]))})
     planted = m.variables()
     assert planted["Boot0003"][1:] == (7, option)
-    if m.firmware == "edk2":
+    if m.family == "edk2":
         firmware_entries_decode(planted)
     m.boot()
-    m.expect(harness.ENTRY_STARTS[m.firmware].format(number=3, description="planted"),
+    m.expect(harness.ENTRY_STARTS[m.family].format(number=3, description="planted"),
              timeout=harness.BOOT_TIMEOUT)
     received = loader_load_options(m)
     m.expect_exit(0)

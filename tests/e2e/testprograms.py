@@ -5,8 +5,6 @@ import re
 
 from harness import BOOT_TIMEOUT, ENTRY_STARTS
 
-APP = "addbootentryaa64.efi"
-REMOVABLE_BOOT = "EFI/BOOT/BOOTAA64.EFI"
 LOADER_PATH = r"\EFI\test\loader.efi"
 OK = "0000000000000000"
 
@@ -18,14 +16,14 @@ def set_variables(m, variables):
     program for one boot, which the firmware starts on its own; the
     application is put back afterwards. Takes one boot of its own."""
     lines = "".join(f"{name} {attrs:X} {data.hex()}\n" for name, (attrs, data) in variables.items())
-    m.put_esp_files({REMOVABLE_BOOT: m.program("setvars.efi"), "EFI/test/setvars.txt": lines.encode()})
+    m.put_esp_files({m.removable_boot: m.program("setvars.efi"), "EFI/test/setvars.txt": lines.encode()})
     m.boot()
     m.expect("SETVARS: started", timeout=BOOT_TIMEOUT)
     for name in variables:
         m.expect(f"SETVARS: {name} status {OK}")
     m.expect("SETVARS: end")
     m.expect_exit(0)
-    m.put_esp_files({REMOVABLE_BOOT: m.program(APP)})
+    m.put_esp_files({m.removable_boot: m.program(m.app)})
 
 
 def loader_load_options(m, timeout=BOOT_TIMEOUT):
@@ -45,13 +43,13 @@ def boot_entry(m, number, description):
     first, so setvars.efi sets BootNext beforehand. U-Boot's boot manager goes
     by BootOrder before the removable-media path, so there the entry must come
     first in BootOrder; setvars.efi could not even run."""
-    if m.firmware == "edk2":
+    if m.family == "edk2":
         set_variables(m, {"BootNext": (7, number.to_bytes(2, "little"))})
     else:
         first = int.from_bytes(m.variables()["BootOrder"][2][:2], "little")
         assert first == number, f"Boot{number:04X} is not first in BootOrder"
     m.boot()
-    m.expect(ENTRY_STARTS[m.firmware].format(number=number, description=description), timeout=BOOT_TIMEOUT)
+    m.expect(ENTRY_STARTS[m.family].format(number=number, description=description), timeout=BOOT_TIMEOUT)
     options = loader_load_options(m)
     m.expect_exit(0)
     return options
