@@ -20,10 +20,10 @@ import harness  # noqa: E402
 from dialogue import BANNER, CREATED, create_entry  # noqa: E402
 
 
-def typical_run(firmware, efi_dir):
+def typical_run(arch, firmware, efi_dir):
     """(launch to banner, banner to success line) in seconds, fresh disk and store."""
     with tempfile.TemporaryDirectory() as work:
-        m = harness.Machine(firmware, efi_dir, work)
+        m = harness.Machine(arch, firmware, efi_dir, work)
         try:
             launched = time.monotonic()
             m.boot()
@@ -47,17 +47,21 @@ def main():
     ap.add_argument("--build-dir", default=os.path.join(REPO, "build"))
     ap.add_argument("--runs", type=int, default=3)
     args = ap.parse_args()
-    efi_dir = os.path.join(args.build_dir, "efi", "aa64")
+    built = [arch for arch in harness.run_qemu.ARCHITECTURES
+             if os.path.exists(os.path.join(args.build_dir, "efi", arch, harness.mkdisk.app_name(arch)))]
+    for arch in built:
+        efi_dir = os.path.join(args.build_dir, "efi", arch)
+        app = os.path.getsize(os.path.join(efi_dir, harness.mkdisk.app_name(arch)))
+        minimal = os.path.getsize(os.path.join(efi_dir, "minimal.efi"))
+        print(f"image size: {harness.mkdisk.app_name(arch)} {app} bytes, minimal.efi {minimal} bytes")
 
-    app = os.path.getsize(os.path.join(efi_dir, "addbootentryaa64.efi"))
-    minimal = os.path.getsize(os.path.join(efi_dir, "minimal.efi"))
-    print(f"image size: addbootentryaa64.efi {app} bytes, minimal.efi {minimal} bytes")
-
-    for firmware in harness.run_qemu.FIRMWARES:
-        runs = [typical_run(firmware, efi_dir) for _ in range(args.runs)]
+    for arch, firmware in harness.run_qemu.TARGETS:
+        if arch not in built or (firmware == "rpi" and not os.path.exists(harness.run_qemu.RPI_UBOOT)):
+            continue
+        runs = [typical_run(arch, firmware, os.path.join(args.build_dir, "efi", arch)) for _ in range(args.runs)]
         boot = sorted(r[0] for r in runs)[len(runs) // 2]
         dialogue = sorted(r[1] for r in runs)[len(runs) // 2]
-        print(f"{firmware}: launch to banner {boot:.1f} s, banner to success line {dialogue:.2f} s"
+        print(f"{arch} {firmware}: launch to banner {boot:.1f} s, banner to success line {dialogue:.2f} s"
               " (typed by a script, read at the closing prompt that follows it)"
               f" (median of {len(runs)})")
 

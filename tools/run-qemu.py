@@ -107,7 +107,7 @@ def target(arch, firmware=None):
         sys.exit(f"unknown architecture {arch!r}: one of {', '.join(ARCHITECTURES)}")
     firmware = firmware or offered[0]
     if (arch, firmware) not in TARGETS:
-        sys.exit(f"no {firmware} firmware for {arch} here: for {arch} there is {' and '.join(offered)}")
+        sys.exit(f"--firmware {firmware}: none for {arch}; Debian 12 has {' and '.join(offered)} for {arch}")
     return TARGETS[arch, firmware]
 
 

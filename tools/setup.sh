@@ -4,8 +4,8 @@
 set -eu
 
 PACKAGES="cmake make clang lld llvm libclang-rt-14-dev googletest libgtest-dev libgmock-dev
-qemu-system-arm qemu-efi-aarch64 u-boot-qemu
-qemu-system-x86 qemu-system-misc ovmf ovmf-ia32 qemu-efi-arm opensbi gdisk dosfstools mtools
+qemu-system-arm qemu-efi-aarch64 u-boot-qemu qemu-system-x86 ovmf ovmf-ia32 qemu-efi-arm
+qemu-system-misc opensbi gdisk dosfstools mtools
 python3 python3-pexpect file openssl sbsigntool efitools
 python3-pyte python3-pil xorriso lintian"
 

@@ -5,8 +5,9 @@ scenario keeps reaching the point it tests."""
 import re
 from typing import NamedTuple
 
+import expected
 from expected import FS_TYPE
-from harness import BOOT_TIMEOUT, plain
+from harness import BOOT_TIMEOUT, joined, plain
 
 ATTR_BANNER = 0x30      # black on cyan
 ATTR_NORMAL = 0x03      # cyan on black
@@ -37,6 +38,52 @@ QUESTION_END = rb'Type "y" for "yes"\r+\n'
 CREATED = 'Load Option is created, saved in the FW NV storage and added to "BootOrder". :)'
 ABORTED = "You have aborted Load Option creation."
 CLOSING_PROMPT = "Press <s> to shutdown or anything else (exc. <Enter>) to exit this app."
+
+# The path of the demo disk as each machine shows it before a partition's
+# HD() node: it differs by architecture, bus and firmware.
+UBOOT_ROOT = "/VenHw(e61d73b9-a384-4acc-aeab-82e828f3628b)"
+DISK_PATHS = {
+    ("aa64", "edk2"): "PciRoot(0x0)/Pci(0x1,0x0)",
+    ("aa64", "uboot"): UBOOT_ROOT + "/VenHw(63293792-adf5-9325-b99f-4e0e455c1b1e,00)",
+    ("aa64", "rpi"): UBOOT_ROOT + "/SD(0)/SD(0)",
+    ("x64", "edk2"): "PciRoot(0x0)/Pci(0x1F,0x2)/Sata(0x0,0xFFFF,0x0)",  # q35's AHCI, port 0
+    ("x64", "uboot"): UBOOT_ROOT + "/Scsi(0,0)",  # U-Boot drives AHCI through its SCSI layer
+}
+
+
+def volume_text(m, part):
+    """A partition's device path text as the machine lists it; U-Boot writes
+    the digits of a GUID in lower case."""
+    hd_text = expected.hd_text(part)
+    if m.family == "uboot" and "guid" in part:
+        hd_text = hd_text.replace(part["guid"].upper(), part["guid"])
+    return f"{DISK_PATHS[m.arch, m.firmware]}/{hd_text}"
+
+
+def fat_bvsrd_transcript(listed, home, boot, loader_path, size, name, creates_boot_order):
+    """The whole console from the banner to the closing prompt, as
+    [(attribute, text)], of a run where the firmware lists the volumes
+    `listed` (their texts, in order), the loader is on volume number `home`,
+    volume number `boot` is a FAT Boot Volume kept as optional data, the
+    description and the root path are left to their defaults, and the
+    confirmation is answered "y"."""
+    normal, high = ATTR_NORMAL, ATTR_HIGHLIGHT
+    runs = [(ATTR_BANNER, BANNER + "\n"), (normal, "Found "), (high, f"{len(listed):X}"),
+            (normal, VOLUME_COUNT + "\n")]
+    for number, text in enumerate(listed):
+        runs += [(normal, "["), (high, f"{number:X}"), (normal, f"]:{text}\n")]
+    runs += [(normal, HOME_PROMPT), (high, f"{home:X}"),
+             (normal, f'\n== {BVSRD_QUESTION}\nType "Y/y" for "yes": y\n'
+                      f'==== {PLACEMENT_QUESTION}\n"y" for storing as "FilePathList[1]": n\n'
+                      f'==== {FAT_QUESTION} "y" for "yes": y\n{FAT_BOOT_PROMPT}'), (high, f"{boot:X}"),
+             (normal, f"\n{DESCRIPTION_PROMPT}\n\n{LOADER_PROMPT}\n"), (high, loader_path),
+             (normal, "\nChecking "), (high, loader_path),
+             (normal, f" for presence...\n{FOUND}\n{ROOT_PROMPT}\n\nThe Load Option size: "), (high, f"{size:X}"),
+             (normal, " bytes (hexadecimal).\n" + ("Need to create BootOrder.\n" if creates_boot_order else "")
+                      + ANNOUNCE), (high, name), (normal, '" UEFI Load Option variable...\n'),
+             (high, f'{CONFIRM_QUESTION}\ninto UEFI persistent storage?\nType "y" for "yes"\n{CREATED}\n'),
+             (normal, CLOSING_PROMPT)]
+    return joined(runs)
 
 
 def start(m):

@@ -51,22 +51,65 @@ ENTRY_STARTS = {"edk2": 'BdsDxe: starting Boot{number:04X} "{description}"',
 _EFI_ANSI = [0, 4, 2, 6, 1, 5, 3, 7]
 
 
+def _after_sgr(state, params):
+    """(bold, ANSI foreground, ANSI background) after one SGR sequence."""
+    bold, fg, bg = state
+    for p in [int(x or 0) for x in params.split(b";")]:
+        if p == 0:
+            bold, fg, bg = 0, 7, 0
+        elif p == 1:
+            bold = 1
+        elif 30 <= p <= 37:
+            fg = p - 30
+        elif 40 <= p <= 47:
+            bg = p - 40
+    return bold, fg, bg
+
+
+def _efi_attribute(state):
+    bold, fg, bg = state
+    return _EFI_ANSI[fg] | bold << 3 | _EFI_ANSI[bg] << 4
+
+
+_SGR = re.compile(rb"\x1b\[([0-9;]*)m")
+_DEFAULT_COLOURS = (0, 7, 0)
+
+
 def colour_at(console, index):
     """The EFI attribute in force at console[index], replayed from every SGR
     sequence before it. EDK2 sends three sequences per SetAttribute, U-Boot
     one combined sequence; EDK2 sends nothing when the colour does not change."""
-    bold, fg, bg = 0, 7, 0
-    for params in re.findall(rb"\x1b\[([0-9;]*)m", console[:index]):
-        for p in [int(x or 0) for x in params.split(b";")]:
-            if p == 0:
-                bold, fg, bg = 0, 7, 0
-            elif p == 1:
-                bold = 1
-            elif 30 <= p <= 37:
-                fg = p - 30
-            elif 40 <= p <= 47:
-                bg = p - 40
-    return _EFI_ANSI[fg] | bold << 3 | _EFI_ANSI[bg] << 4
+    state = _DEFAULT_COLOURS
+    for params in _SGR.findall(console[:index]):
+        state = _after_sgr(state, params)
+    return _efi_attribute(state)
+
+
+def coloured_text(console, start=0):
+    """What the console shows from console[start] on, as [(EFI attribute, text)]:
+    runs of one colour joined, empty ones dropped, every line end (the pty and
+    U-Boot each add a CR) as one "\\n", control sequences other than colours
+    dropped."""
+    runs, state, at = [], _DEFAULT_COLOURS, 0
+    for number, piece in enumerate(_SGR.split(console)):
+        if number % 2:
+            state = _after_sgr(state, piece)
+            at += len(b"\x1b[m") + len(piece)
+            continue
+        shown, at = piece[max(0, start - at):], at + len(piece)
+        runs.append((_efi_attribute(state), re.sub(r"\r+\n", "\n", plain(shown))))
+    return joined(runs)
+
+
+def joined(runs):
+    """[(attribute, text)] with empty runs dropped and neighbours of one colour joined."""
+    result = []
+    for attribute, text in runs:
+        if result and result[-1][0] == attribute:
+            result[-1] = (attribute, result[-1][1] + text)
+        elif text:
+            result.append((attribute, text))
+    return result
 
 
 class Machine:

@@ -5,7 +5,7 @@ BootOrder must gain its number at the end, nothing else may change, and the
 entry must start the test loader with the LoadOptions it should."""
 import expected
 import harness
-from dialogue import Bvsrd, create_entry, start
+from dialogue import BANNER, Bvsrd, create_entry, fat_bvsrd_transcript, start, volume_text
 from storediff import boot_changes, boot_variables, order
 from testprograms import LOADER_PATH, boot_entry, set_variables
 
@@ -74,11 +74,16 @@ def bvsrd_as_file_path_boots(m):
 
 def bvsrd_as_optional_data_boots(m):
     # Enter alone at the description and at the root path: "Unnamed" and "Ixo".
+    # The whole dialogue is checked, every text in its colour.
     data = expected.partition(m.geometry, 2)
     root = expected.short_path(data, "Ixo")
     loader = expected.short_path(esp(m), LOADER_PATH)
     record = expected.bvsrd_option("Unnamed", loader, root, "FAT", False)
     number = first_entry(m, record, "", LOADER_PATH, Bvsrd(expected.hd_text(data), "FAT", False))
+    shown = harness.coloured_text(m.console, m.console.rindex(BANNER.encode()))
+    whole = fat_bvsrd_transcript([volume_text(m, esp(m)), volume_text(m, data)], 0, 1, LOADER_PATH,
+                                 len(record), f"Boot{number:04X}", not FIRMWARE_ORDER[m.family])
+    assert shown == whole, "\n".join(f"{a:#04x} {t!r}" for a, t in shown)
     assert boot_entry(m, number, "Unnamed") == root + bytes(2)
 
 

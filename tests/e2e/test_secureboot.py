@@ -5,7 +5,8 @@ application must make its entry as anywhere else, the entry must start the
 signed test loader, which must see Secure Boot on, and the same application
 unsigned must be refused, so that a pass proves the firmware really checks.
 
-EDK2 boots a store that ships with the key enrolled. U-Boot keeps its
+EDK2 (AArch64 and x86-64) boots a store that ships with the key enrolled;
+x86-64's OVMF needs its Secure Boot build for that. U-Boot keeps its
 variables in a file on the ESP and, since anyone can write that file, never
 reads PK, KEK or db back from it: keys enrolled in one boot are gone in the
 next. So on U-Boot each scenario enrols the key from its shell (efitools'
@@ -19,11 +20,11 @@ import harness
 import mkdisk
 from dialogue import ATTR_BANNER, BANNER, create_entry, start
 from storediff import boot_variables, order
-from testprograms import APP, LOADER_PATH, REMOVABLE_BOOT, boot_entry, loader_load_options
+from testprograms import LOADER_PATH, boot_entry, loader_load_options
 
-SNAKEOIL_VARS = "/usr/share/AAVMF/AAVMF_VARS.snakeoil.fd"
-SNAKEOIL_KEY = "/usr/share/qemu-efi-aarch64/PkKek-1-snakeoil.key"
-SNAKEOIL_CERT = "/usr/share/qemu-efi-aarch64/PkKek-1-snakeoil.pem"
+# The test key pair, beside each architecture's EDK2 (the AArch64 one serves
+# U-Boot too).
+SNAKEOIL = {"aa64": "/usr/share/qemu-efi-aarch64/PkKek-1-snakeoil", "x64": "/usr/share/ovmf/PkKek-1-snakeoil"}
 SIGN = os.path.join(harness.TOOLS, "sign-efi.sh")
 IMAGE_SECURITY_DATABASE = "d719b2cb-3d3a-4596-a3bc-dad00e67656f"
 KEY_OWNER = "c0de5ec0-0b00-4d1e-8d1a-0123456789ab"  # any GUID: whose entry it is in a list
@@ -47,21 +48,21 @@ def secure_machine(m):
     the unsigned application is at UNSIGNED too."""
     work = os.path.dirname(m.vars)
     # The shipped key has a password, which sign-efi.sh would ask for.
-    key = os.path.join(work, "snakeoil.key")
-    run_tool("openssl", "pkey", "-passin", "pass:snakeoil", "-in", SNAKEOIL_KEY, "-out", key)
-    files = {UNSIGNED: m.program(APP)}
-    for dest, name in mkdisk.ESP_PROGRAMS.items():
+    key, cert = os.path.join(work, "snakeoil.key"), SNAKEOIL[m.arch] + ".pem"
+    run_tool("openssl", "pkey", "-passin", "pass:snakeoil", "-in", SNAKEOIL[m.arch] + ".key", "-out", key)
+    files = {UNSIGNED: m.program(m.app)}
+    for dest, name in mkdisk.esp_program_names(m.arch).items():
         files[dest] = os.path.join(work, "signed", name)
-        run_tool(SIGN, key, SNAKEOIL_CERT, m.program(name), files[dest])
+        run_tool(SIGN, key, cert, m.program(name), files[dest])
     m.efi_dir = os.path.join(work, "signed")
-    if m.firmware == "edk2":
-        shutil.copyfile(SNAKEOIL_VARS, m.vars)
+    if m.family == "edk2":
+        m.target = harness.run_qemu.SECURE_BOOT[m.arch]
+        shutil.copyfile(m.target.store, m.vars)
     else:
-        run_tool("cert-to-efi-sig-list", "-g", KEY_OWNER, SNAKEOIL_CERT,
-                 os.path.join(work, "cert.esl"))
+        run_tool("cert-to-efi-sig-list", "-g", KEY_OWNER, cert, os.path.join(work, "cert.esl"))
         for variable in ("db", "KEK", "PK"):
             files[f"EFI/keys/{variable}.auth"] = os.path.join(work, f"{variable}.auth")
-            run_tool("sign-efi-sig-list", "-k", key, "-c", SNAKEOIL_CERT, variable,
+            run_tool("sign-efi-sig-list", "-k", key, "-c", cert, variable,
                      os.path.join(work, "cert.esl"), files[f"EFI/keys/{variable}.auth"])
     m.put_esp_files(files)
 
@@ -90,15 +91,15 @@ def signed_application_makes_an_entry_that_boots(m):
     secure_machine(m)
     esp = expected.partition(m.geometry, 1)
     record = expected.load_option("Signed loader", [expected.short_path(esp, LOADER_PATH)])
-    number = len(FIRMWARE_ORDER[m.firmware])
-    if m.firmware == "edk2":
+    number = len(FIRMWARE_ORDER[m.family])
+    if m.family == "edk2":
         start(m)
     else:
-        uboot_start_with_keys(m, REMOVABLE_BOOT)
+        uboot_start_with_keys(m, m.removable_boot)
         m.expect(BANNER, ATTR_BANNER, timeout=harness.BOOT_TIMEOUT)
     size, name = create_entry(m, expected.hd_text(esp), "Signed loader", LOADER_PATH)
     assert (size, name) == (len(record), f"Boot{number:04X}"), (size, name)
-    if m.firmware == "edk2":
+    if m.family == "edk2":
         m.send("s")
         m.expect_exit(0)
         options = boot_entry(m, number, "Signed loader")
@@ -113,18 +114,18 @@ def signed_application_makes_an_entry_that_boots(m):
     assert b"TESTLOADER: SecureBoot 01\r" in m.console, harness.plain(m.console)[-800:]
     store = boot_variables(m.variables())
     assert store[name] == (7, record), store[name][1].hex()
-    assert store["BootOrder"] == (7, order(FIRMWARE_ORDER[m.firmware] + [number])), store["BootOrder"]
+    assert store["BootOrder"] == (7, order(FIRMWARE_ORDER[m.family] + [number])), store["BootOrder"]
 
 
 def unsigned_application_is_refused(m):
-    unsigned = m.program(APP)
+    unsigned = m.program(m.app)
     secure_machine(m)
-    if m.firmware == "edk2":
-        m.put_esp_files({REMOVABLE_BOOT: unsigned})
+    if m.family == "edk2":
+        m.put_esp_files({m.removable_boot: unsigned})
         m.boot()
     else:
         uboot_start_with_keys(m, UNSIGNED)
-    m.expect_re(REFUSED[m.firmware], timeout=harness.BOOT_TIMEOUT)
+    m.expect_re(REFUSED[m.family], timeout=harness.BOOT_TIMEOUT)
 
 
 if __name__ == "__main__":
