@@ -55,7 +55,7 @@ def changelog_version():
     return found.group(1) if found else None
 
 
-def _add(root, path, data, epoch):
+def _add(root, path, data):
     dest = os.path.join(root, path)
     os.makedirs(os.path.dirname(dest), mode=0o755, exist_ok=True)
     with open(dest, "wb") as f:
@@ -82,15 +82,17 @@ def build(out_dir, suffix, arch, version, image):
     with tempfile.TemporaryDirectory() as root:
         os.chmod(root, 0o755)
         for path, data in files.items():
-            _add(root, path, data, epoch)
+            _add(root, path, data)
         kib = sum((len(data) + 1023) // 1024 for data in files.values())
         kib += sum(len(dirs) for _, dirs, _ in os.walk(root)) + 1
         sums = "".join(f"{hashlib.md5(data).hexdigest()}  {path}\n" for path, data in sorted(files.items()))
-        _add(root, "DEBIAN/md5sums", sums.encode(), epoch)
+        _add(root, "DEBIAN/md5sums", sums.encode())
         _add(root, "DEBIAN/control", CONTROL.format(
             package=PACKAGE, version=version, arch=arch, maintainer=MAINTAINER, size=kib,
-            suffix=suffix).encode(), epoch)
+            suffix=suffix).encode())
         for folder, dirs, names in os.walk(root):
+            for name in dirs:  # whatever the umask
+                os.chmod(os.path.join(folder, name), 0o755)
             for name in dirs + names:
                 os.utime(os.path.join(folder, name), (epoch, epoch))
         os.utime(root, (epoch, epoch))

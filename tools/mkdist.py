@@ -81,9 +81,9 @@ def build(out, images, version, key=None, cert=None):
             mkdeb.build(out, suffix, DEBIAN_ARCHITECTURES[suffix], version, image)
         mkmedia.stick(os.path.join(out, STICK), boot_files)
         mkmedia.iso(os.path.join(out, ISO), boot_files)
-        for name in os.listdir(out):
-            os.chmod(os.path.join(out, name), 0o644)
         write_sums(out)
+        for name in os.listdir(out):  # whatever the umask
+            os.chmod(os.path.join(out, name), 0o644)
     finally:
         shutil.rmtree(work)
 
@@ -121,8 +121,10 @@ def main():
         os.makedirs(partial)
         build(partial, images, args.version, args.key, args.cert)
         os.rename(partial, out)
-    except (DistError, RuntimeError) as e:
+    except BaseException as e:  # an interrupted build leaves nothing either
         shutil.rmtree(partial, ignore_errors=True)
+        if not isinstance(e, (DistError, RuntimeError)):
+            raise
         sys.exit(f"dist: {e}\ndist: nothing written to {out}")
     print(f"dist: {out} (SOURCE_DATE_EPOCH {os.environ['SOURCE_DATE_EPOCH']})")
 
