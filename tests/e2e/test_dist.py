@@ -173,10 +173,14 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         sums = check_folder(dist, images, version, "--key" in args, work)
         print("release folder: ok", flush=True)
+        # Into a folder that holds a file of an earlier build, which must go.
+        os.makedirs(os.path.join(work, "again"))
+        open(os.path.join(work, "again", "addbootentryold.efi"), "w").close()
         again = mkdist(os.path.join(work, "again"), args)
         assert again.returncode == 0, again.stderr
+        assert set(os.listdir(os.path.join(work, "again"))) == set(os.listdir(dist)), "a stale file stayed"
         assert read(os.path.join(work, "again", "SHA256SUMS")).decode() == sums, "a second build differs"
-        print("second build, same SHA256SUMS: ok", flush=True)
+        print("second build over an old one, same SHA256SUMS: ok", flush=True)
         check_packages(dist, images, version)
         print("packages: ok", flush=True)
         check_signing(sums, args, work)
