@@ -14,7 +14,7 @@ removable-media file all the same.
 Reproducible: fixed GUIDs and volume serials, and every time stamp taken
 from SOURCE_DATE_EPOCH, which the caller sets.
 
-Usage: mkmedia.py stick|iso OUTPUT ESP-PATH=FILE...
+Usage: SOURCE_DATE_EPOCH=SECONDS mkmedia.py stick|iso OUTPUT ESP-PATH=FILE...
 """
 import math
 import os
