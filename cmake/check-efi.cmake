@@ -9,31 +9,37 @@
 # absolute addresses (IA32, and 32-bit Arm's literal pools) the image must
 # carry its base relocations.
 #   cmake -DEFI_FILE=<image> -DEFI_ARCH=<suffix> -P check-efi.cmake
-# suffix: machine type, optional header magic, whether the code holds absolute addresses
-set(aa64 0xAA64 0x20B NO)
-set(x64 0x8664 0x20B NO)
-set(ia32 0x14C 0x10B YES)
-set(arm 0x1C2 0x10B YES)
+# suffix: machine type, format, whether the code holds absolute addresses
+set(aa64 0xAA64 PE32+ NO)
+set(x64 0x8664 PE32+ NO)
+set(ia32 0x14C PE32 YES)
+set(arm 0x1C2 PE32 YES)
+set(riscv64 0x5064 PE32+ NO)
 if(NOT DEFINED ${EFI_ARCH})
   message(FATAL_ERROR "EFI_ARCH='${EFI_ARCH}': not an architecture this check knows")
 endif()
 list(GET ${EFI_ARCH} 0 machine)
-list(GET ${EFI_ARCH} 1 magic)
+list(GET ${EFI_ARCH} 1 format)
 list(GET ${EFI_ARCH} 2 absolute_addresses)
+set(magic_PE32 0x10B)
+set(magic_PE32+ 0x20B)
 
 execute_process(COMMAND llvm-readobj --file-headers ${EFI_FILE}
                 OUTPUT_VARIABLE headers RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "llvm-readobj failed on ${EFI_FILE}")
 endif()
-foreach(expected "Machine: [A-Z0-9_]+ \\(${machine}\\)" "Magic: ${magic}"
-                 "IMAGE_SUBSYSTEM_EFI_APPLICATION \\(0xA\\)"
-                 "IMAGE_DLL_CHARACTERISTICS_DYNAMIC_BASE" "IMAGE_DLL_CHARACTERISTICS_NX_COMPAT")
-  if(NOT headers MATCHES "${expected}")
-    string(REPLACE "\\" "" expected "${expected}")
-    message(FATAL_ERROR "${EFI_FILE}: expected '${expected}' in its headers")
+function(require pattern what)
+  if(NOT headers MATCHES "${pattern}")
+    message(FATAL_ERROR "${EFI_FILE}: expected ${what}")
   endif()
-endforeach()
+endfunction()
+# llvm-readobj 14 names no RISC-V machine: "Machine: 0x5064".
+require("Machine: ([A-Z0-9_]+ \\()?${machine}\\)?\n" "machine type ${machine} (${EFI_ARCH})")
+require("Magic: ${magic_${format}}\n" "a ${format} image")
+require("IMAGE_SUBSYSTEM_EFI_APPLICATION \\(0xA\\)" "subsystem 10, EFI application")
+require("IMAGE_DLL_CHARACTERISTICS_DYNAMIC_BASE" "DYNAMIC_BASE")
+require("IMAGE_DLL_CHARACTERISTICS_NX_COMPAT" "NX_COMPAT")
 if(headers MATCHES "IMAGE_FILE_RELOCS_STRIPPED")
   message(FATAL_ERROR "${EFI_FILE}: its relocations are stripped, it cannot be loaded elsewhere")
 endif()

@@ -27,6 +27,11 @@ set(EFI_ARCH_arm_MACHINE arm)
 set(EFI_ARCH_arm_FLAGS -mno-movt -mfpu=none)
 # lld-link writes 0x01C4 (ARMNT) for Thumb-2; EDK2 loads only 0x01C2 (THUMB).
 set(EFI_ARCH_arm_SET_MACHINE 0x01C4 0x01C2)
+# lld-link has no RISC-V: no /machine, the image is linked as an ELF below.
+# Hidden symbols keep the code free of GOT loads; lld 14 cannot relax.
+set(EFI_ARCH_riscv64_TARGET riscv64-unknown-elf)
+set(EFI_ARCH_riscv64_FLAGS -march=rv64imac -mabi=lp64 -mcmodel=medany -mno-relax -fpie
+    -fvisibility=hidden)
 
 if(NOT DEFINED EFI_ARCH_${EFI_ARCH}_TARGET)
   message(FATAL_ERROR "EFI_ARCH='${EFI_ARCH}': not an architecture this build knows")
@@ -47,11 +52,22 @@ string(JOIN " " EFI_COMPILE_FLAGS --target=${EFI_ARCH_${EFI_ARCH}_TARGET} ${EFI_
 set(CMAKE_C_FLAGS_INIT "${EFI_COMPILE_FLAGS}")
 set(CMAKE_CXX_FLAGS_INIT "${EFI_COMPILE_FLAGS}")
 
-# /Brepro: the PE TimeDateStamp becomes a hash of the image instead of the
-# link time, so that two builds of the same sources give the same bytes.
-string(JOIN " " CMAKE_CXX_LINK_EXECUTABLE <CMAKE_LINKER> /nologo /subsystem:efi_application
-     /entry:EfiMain /nodefaultlib /machine:${EFI_ARCH_${EFI_ARCH}_MACHINE} /dynamicbase /Brepro
-     <OBJECTS> /out:<TARGET> <LINK_LIBRARIES>)
+if(EFI_ARCH_${EFI_ARCH}_MACHINE)
+  # /Brepro: the PE TimeDateStamp becomes a hash of the image instead of the
+  # link time, so that two builds of the same sources give the same bytes.
+  string(JOIN " " CMAKE_CXX_LINK_EXECUTABLE <CMAKE_LINKER> /nologo /subsystem:efi_application
+       /entry:EfiMain /nodefaultlib /machine:${EFI_ARCH_${EFI_ARCH}_MACHINE} /dynamicbase /Brepro
+       <OBJECTS> /out:<TARGET> <LINK_LIBRARIES>)
+else()
+  # A position-independent ELF whose segments are the image's sections, then
+  # the PE32+ image made from it (time stamp 0: the same bytes every build).
+  string(JOIN " " link ld.lld -pie --no-dynamic-linker -Bsymbolic -z norelro --build-id=none
+       -T ${CMAKE_CURRENT_LIST_DIR}/riscv64-efi.lds -e EfiMain
+       <OBJECTS> -o <TARGET_BASE>.elf <LINK_LIBRARIES>)
+  string(JOIN " " convert /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/../tools/elf-to-pe.py
+       <TARGET_BASE>.elf <TARGET>)
+  set(CMAKE_CXX_LINK_EXECUTABLE "${link}" "${convert}")
+endif()
 set(CMAKE_C_LINK_EXECUTABLE "${CMAKE_CXX_LINK_EXECUTABLE}")
 
 set(EFI_SET_MACHINE ${EFI_ARCH_${EFI_ARCH}_SET_MACHINE})

@@ -1,8 +1,10 @@
 #!/usr/bin/python3
-"""The image's fitness for strict and Secure Boot firmware, without QEMU: the
-build check must refuse an image that strict firmware refuses, and
-tools/sign-efi.sh must sign with a matching key and certificate and refuse,
-naming the fault, anything else."""
+"""The images' fitness for strict and Secure Boot firmware, without QEMU: the
+build check must refuse an image that strict firmware refuses, on every
+architecture; tools/elf-to-pe.py must turn the RISC-V ELF into the very image
+of the build and refuse, naming the fault and writing nothing, a broken
+ELF; tools/sign-efi.sh must sign with a matching key and certificate and
+refuse, naming the fault, anything else."""
 import argparse
 import base64
 import os
@@ -14,6 +16,7 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.join(HERE, "..", "..")
 SIGN = os.path.join(REPO, "tools", "sign-efi.sh")
+ELF_TO_PE = os.path.join(REPO, "tools", "elf-to-pe.py")
 
 
 def doctored(image, field, set_bits, clear_bits):
@@ -21,37 +24,105 @@ def doctored(image, field, set_bits, clear_bits):
     data = bytearray(image)
     pe = struct.unpack_from("<I", data, 0x3C)[0]
     optional_size = struct.unpack_from("<H", data, pe + 20)[0]
-    offset, width = {"characteristics": (pe + 22, "<H"),       # file header
-                     "dll": (pe + 24 + 70, "<H"),              # PE32+ DllCharacteristics
+    directories = pe + 24 + (112 if struct.unpack_from("<H", data, pe + 24)[0] == 0x20B else 96)
+    offset, width = {"machine": (pe + 4, "<H"),
+                     "characteristics": (pe + 22, "<H"),       # file header
+                     "dll": (pe + 24 + 70, "<H"),              # DllCharacteristics, PE32(+)
+                     "relocations": (directories + 5 * 8 + 4, "<I"),  # base relocations' size
                      "first_section": (pe + 24 + optional_size + 36, "<I")}[field]
     value = struct.unpack_from(width, data, offset)[0]
     struct.pack_into(width, data, offset, (value | set_bits) & ~clear_bits)
     return bytes(data)
 
 
-CHECK_CASES = [  # (header field, bits set, bits cleared, error of the check; None: it passes)
+# (header field, bits set, bits cleared, error of the check; None: it passes)
+CHECK_CASES = [
     ("dll", 0, 0, None),
     ("dll", 0, 0x100, "NX_COMPAT"),
     ("dll", 0, 0x40, "DYNAMIC_BASE"),
     ("first_section", 0x80000000, 0, ".text is both writable and executable"),
     ("characteristics", 0x0001, 0, "relocations are stripped"),
 ]
+# What each architecture adds: the machine type its firmware loads (32-bit
+# Arm as lld-link writes it, 0x01C4, is refused by EDK2), and where the code
+# holds absolute addresses, base relocations.
+ARCH_CASES = {
+    "aa64": [("machine", 0x8664, 0, "machine type 0xAA64 (aa64)")],
+    "x64": [("machine", 0xAA64, 0x8664, "machine type 0x8664 (x64)")],
+    "ia32": [("machine", 0x8664, 0, "machine type 0x14C (ia32)"),
+             ("relocations", 0, 0xFFFFFFFF, "absolute addresses but it has no base relocations")],
+    "arm": [("machine", 0x0006, 0, "machine type 0x1C2 (arm)"),
+            ("relocations", 0, 0xFFFFFFFF, "absolute addresses but it has no base relocations")],
+    "riscv64": [("machine", 0, 0x5064, "machine type 0x5064 (riscv64)")],
+}
 
 
-def check_refuses_unfit_images(efi_dir, work):
-    image = open(os.path.join(efi_dir, "addbootentryaa64.efi"), "rb").read()
-    for field, set_bits, clear_bits, error in CHECK_CASES:
-        path = os.path.join(work, "checked.efi")
-        with open(path, "wb") as f:
-            f.write(doctored(image, field, set_bits, clear_bits))
-        result = subprocess.run(["cmake", f"-DEFI_FILE={path}", "-DEFI_ARCH=aa64", "-P",
-                                 os.path.join(REPO, "cmake", "check-efi.cmake")],
+def image_of(efi_dir, arch):
+    return os.path.join(efi_dir, arch, f"addbootentry{arch}.efi")
+
+
+def check_refuses_unfit_images(efi_dir, architectures, work):
+    for arch in architectures:
+        image = open(image_of(efi_dir, arch), "rb").read()
+        for field, set_bits, clear_bits, error in CHECK_CASES + ARCH_CASES[arch]:
+            path = os.path.join(work, "checked.efi")
+            with open(path, "wb") as f:
+                f.write(doctored(image, field, set_bits, clear_bits))
+            result = subprocess.run(["cmake", f"-DEFI_FILE={path}", f"-DEFI_ARCH={arch}", "-P",
+                                     os.path.join(REPO, "cmake", "check-efi.cmake")],
+                                    capture_output=True, text=True)
+            message = " ".join(result.stderr.split())
+            if error is None:
+                assert result.returncode == 0, (arch, message)
+            else:
+                assert result.returncode != 0 and error in message, (arch, field, error, message)
+
+
+def elf_section_offset(elf, name):
+    """File offset of a section, found by its name in the section headers."""
+    shoff, = struct.unpack_from("<Q", elf, 0x28)
+    entry_size, count, names = struct.unpack_from("<HHH", elf, 0x3A)
+    headers = [struct.unpack_from("<IIQQQ", elf, shoff + i * entry_size) for i in range(count)]
+    strings = headers[names][4]
+    return next(offset for name_at, _, _, _, offset in headers
+                if elf[strings + name_at:].split(b"\0", 1)[0] == name.encode())
+
+
+def elf_doctored(elf, offset, value, width="<H"):
+    data = bytearray(elf)
+    struct.pack_into(width, data, offset, value)
+    return bytes(data)
+
+
+def elf_to_pe_converts_and_refuses(efi_dir, architectures, work):
+    if "riscv64" not in architectures:
+        return
+    elf = open(os.path.join(efi_dir, "riscv64", "addbootentryriscv64.elf"), "rb").read()
+    image = open(image_of(efi_dir, "riscv64"), "rb").read()
+    first_relocation = elf_section_offset(elf, ".rela.dyn")
+    cases = [  # (input, error; None: it must give the build's image)
+        (elf, None),
+        (image, "not an ELF file"),
+        (elf[:0x30], "truncated: the ELF header"),
+        (elf[:0x1100], "truncated: segment 0"),
+        (elf_doctored(elf, 0x12, 62), "not a position-independent RISC-V ELF"),
+        (elf_doctored(elf, first_relocation + 8, 2, "<Q"),
+         "has type 2: only R_RISCV_RELATIVE"),
+    ]
+    source, target = os.path.join(work, "in.elf"), os.path.join(work, "out.efi")
+    for data, error in cases:
+        with open(source, "wb") as f:
+            f.write(data)
+        with open(target, "wb") as f:
+            f.write(b"left from an earlier build")
+        result = subprocess.run(["/usr/bin/python3", ELF_TO_PE, source, target],
                                 capture_output=True, text=True)
-        message = " ".join(result.stderr.split())
         if error is None:
-            assert result.returncode == 0, message
+            assert result.returncode == 0, result.stderr
+            assert open(target, "rb").read() == image, "the conversion differs from the build's"
         else:
-            assert result.returncode != 0 and error in message, (field, error, message)
+            assert result.returncode != 0 and error in result.stderr, (error, result.stderr)
+            assert not os.path.exists(target), f"an image was left behind: {error}"
 
 
 def key_pair(work, name):
@@ -74,8 +145,8 @@ def fake_sbsign(work):
     return folder
 
 
-def sign_efi_signs_and_refuses(efi_dir, work):
-    image = os.path.join(efi_dir, "addbootentryaa64.efi")
+def sign_efi_signs_and_refuses(efi_dir, architectures, work):
+    image = image_of(efi_dir, "aa64")
     key, cert = key_pair(work, "db")
     other_key, _ = key_pair(work, "other")
     unsigning = dict(os.environ, PATH=fake_sbsign(work) + os.pathsep + os.environ["PATH"])
@@ -105,9 +176,12 @@ def sign_efi_signs_and_refuses(efi_dir, work):
 
 if __name__ == "__main__":
     ap = argparse.ArgumentParser()
-    ap.add_argument("--efi-dir", required=True)
-    efi_dir = ap.parse_args().efi_dir
-    for test in (check_refuses_unfit_images, sign_efi_signs_and_refuses):
+    ap.add_argument("--efi-dir", required=True, help="the build's efi folder: one per architecture")
+    ap.add_argument("--architectures", nargs="+", required=True)
+    args = ap.parse_args()
+    for test in (check_refuses_unfit_images, elf_to_pe_converts_and_refuses,
+                 sign_efi_signs_and_refuses):
         with tempfile.TemporaryDirectory() as work:
-            test(efi_dir, work)  # an assertion ends the run with its traceback
+            # an assertion ends the run with its traceback
+            test(args.efi_dir, args.architectures, work)
         print(f"{test.__name__}: ok", flush=True)
