@@ -95,6 +95,11 @@ def put_files(image, number, files):
             _run("mcopy", "-o", "-i", vol, src, "::/" + dest)
 
 
+def remove_file(image, number, path):
+    """Delete a file from a FAT partition."""
+    _run("mdel", "-i", _volume(image, number), "::/" + path)
+
+
 def get_file(image, number, path):
     """Bytes of a file on a FAT partition, or None when it is not there."""
     r = subprocess.run(["mcopy", "-i", _volume(image, number), "::/" + path, "-"],

@@ -153,6 +153,25 @@ def command(chosen, disk, store):
 GRAPHICS = ["-device", "ramfb", "-device", "qemu-xhci", "-device", "usb-kbd"]
 VNC = "127.0.0.1:0"
 
+# Debian's U-Boot has no working driver for QEMU's XHCI controller; EHCI works.
+USB_CONTROLLER = {"uboot": "usb-ehci"}
+
+
+def removable(chosen, stick=None, cd=None):
+    """A USB stick and a CD drive beside the machine's disk, as the release's
+    stick image and ISO are used: the stick on a USB controller the firmware
+    drives, the CD on virtio-scsi."""
+    args = []
+    if stick:
+        args += ["-device", f"{USB_CONTROLLER.get(chosen.family, 'qemu-xhci')},id=usb",
+                 "-drive", f"if=none,id=stick,format=raw,file={stick}",
+                 "-device", "usb-storage,bus=usb.0,drive=stick"]
+    if cd:
+        args += ["-device", "virtio-scsi-pci,id=scsi",
+                 "-drive", f"if=none,id=cd,format=raw,media=cdrom,readonly=on,file={cd}",
+                 "-device", "scsi-cd,bus=scsi.0,drive=cd"]
+    return args
+
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
@@ -163,6 +182,8 @@ def main():
     ap.add_argument("--work-dir", help="keeps the disk and the variable stores (default build/qemu/ARCH)")
     ap.add_argument("--fresh", action="store_true",
                     help="new disk image and new variable store (forgets all boot entries)")
+    ap.add_argument("--stick", metavar="IMAGE", help="a USB stick with this image (build/dist/addbootentry.img)")
+    ap.add_argument("--cd", metavar="ISO", help="a CD with this image (build/dist/addbootentry.iso)")
     ap.add_argument("--graphics", action="store_true",
                     help=f"aa64 EDK2 only: a display and a USB keyboard as well, on VNC {VNC} (port 5900)")
     args = ap.parse_args()
@@ -174,6 +195,7 @@ def main():
     if not os.path.exists(os.path.join(efi_dir, mkdisk.app_name(args.arch))):
         sys.exit(f"no {mkdisk.app_name(args.arch)} in {efi_dir}: build first (cmake --build build)")
     cmd = command(chosen, *prepare(work_dir, efi_dir, args.arch, chosen, args.fresh))
+    cmd += removable(chosen, args.stick, args.cd)
     if args.graphics:
         cmd += GRAPHICS + ["-vnc", VNC]
     os.execvp(cmd[0], cmd)

@@ -1,0 +1,25 @@
+# The release folder: cmake --build build --target dist writes build/dist/
+# (tools/mkdist.py) from the images of every architecture in
+# EFI_ARCHITECTURES. With SIGNING_KEY and SIGNING_CERT it also signs them.
+set(SIGNING_KEY "" CACHE FILEPATH "PEM private key: dist also writes every image signed with it")
+set(SIGNING_CERT "" CACHE FILEPATH "PEM certificate of SIGNING_KEY")
+if((SIGNING_KEY AND NOT SIGNING_CERT) OR (SIGNING_CERT AND NOT SIGNING_KEY))
+  message(FATAL_ERROR "signing needs both SIGNING_KEY and SIGNING_CERT")
+endif()
+
+set(DIST_DIR ${CMAKE_BINARY_DIR}/dist)
+# Everything but the output folder, so that a test can build the same release
+# once more elsewhere.
+set(DIST_ARGS --source ${CMAKE_SOURCE_DIR} --version ${PROJECT_VERSION})
+if(SIGNING_KEY)
+  list(APPEND DIST_ARGS --key ${SIGNING_KEY} --cert ${SIGNING_CERT})
+endif()
+foreach(suffix IN LISTS EFI_ARCHITECTURES)
+  list(APPEND DIST_ARGS ${suffix}=${EFI_BINARY_DIR}/${suffix}/addbootentry${suffix}.efi)
+endforeach()
+
+add_custom_target(dist
+  COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tools/mkdist.py ${DIST_DIR} ${DIST_ARGS}
+  COMMENT "Release folder ${DIST_DIR}"
+  VERBATIM)
+add_dependencies(dist efi)

@@ -1,0 +1,191 @@
+#!/usr/bin/python3
+"""The release folder, without QEMU: exactly the files it promises, checksums
+that `sha256sum -c` accepts, the same bytes from a second build, packages
+whose fields, files and modes are right and that lintian passes, images whose
+PE machine is the one their package's architecture runs, boot media that
+carry each image under its removable-media name, and signing that signs the
+images on the media or, with a wrong key, leaves no folder at all.
+
+Usage: test_dist.py DIST -- MKDIST-ARGUMENTS   (the build's own, from CMake)
+"""
+import os
+import re
+import struct
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TOOLS = os.path.join(HERE, "..", "..", "tools")
+sys.path.insert(0, TOOLS)
+import mkdisk  # noqa: E402
+
+MKDIST = os.path.join(TOOLS, "mkdist.py")
+PACKAGE = "addbootentry-efi"
+# The PE machine that each Debian architecture's firmware runs.
+PE_MACHINE = {"arm64": 0xAA64, "amd64": 0x8664, "i386": 0x014C, "armhf": 0x01C2, "riscv64": 0x5064}
+SUFFIX = {"arm64": "aa64", "amd64": "x64", "i386": "ia32", "armhf": "arm", "riscv64": "riscv64"}
+BASIC_DATA = "ebd0a0a2-b9e5-4433-87c0-68b6b72699c7"
+MTOOLS_ENV = dict(os.environ, MTOOLS_SKIP_CHECK="1")
+
+
+def run(*cmd, **kwargs):
+    r = subprocess.run(cmd, capture_output=True, **kwargs)
+    assert r.returncode == 0, f"{' '.join(cmd)}: {r.stderr}"
+    return r.stdout
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def images_of(mkdist_args):
+    """{suffix: image} from mkdist's SUFFIX=IMAGE arguments."""
+    return dict(a.split("=", 1) for a in mkdist_args if "=" in a and not a.startswith("-"))
+
+
+def version_of(mkdist_args):
+    return mkdist_args[mkdist_args.index("--version") + 1]
+
+
+def expected_names(suffixes, version, signed):
+    names = {"addbootentry.img", "addbootentry.iso", "SHA256SUMS"}
+    for suffix in suffixes:
+        debarch = next(arch for arch, s in SUFFIX.items() if s == suffix)
+        names |= {f"addbootentry{suffix}.efi", f"{PACKAGE}_{version}_{debarch}.deb"}
+        if signed:
+            names.add(f"addbootentry{suffix}.efi.signed")
+    return names
+
+
+def pe_machine(data):
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    assert data[pe:pe + 4] == b"PE\0\0", "not a PE image"
+    return struct.unpack_from("<H", data, pe + 4)[0]
+
+
+def fat_files(volume):
+    """{path: bytes} of every file on a FAT volume as mtools names it."""
+    listing = run("mdir", "-/", "-b", "-i", volume, "::/", env=MTOOLS_ENV, text=True).split()
+    return {path[3:]: run("mcopy", "-n", "-i", volume, path, "-", env=MTOOLS_ENV)
+            for path in listing if not path.endswith("/")}
+
+
+def media_files(dist, work):
+    """The files on the stick's one partition and on the ISO's El Torito boot image."""
+    stick = os.path.join(dist, "addbootentry.img")
+    table = mkdisk.geometry(stick)
+    assert table["table"] == "gpt" and len(table["partitions"]) == 1, table
+    partition = table["partitions"][0]
+    # A basic-data partition, not an ESP: U-Boot's variables stay on the machine.
+    assert partition["type"] == BASIC_DATA, partition
+    report = run("xorriso", "-indev", os.path.join(dist, "addbootentry.iso"),
+                 "-report_el_torito", "plain", text=True)
+    boot_image = re.search(r"El Torito boot img :\s+1\s+UEFI\s+y\s+none\b", report)
+    assert boot_image, report
+    path = re.search(r"El Torito img path :\s+1\s+(\S+)", report).group(1)
+    fat = os.path.join(work, "efiboot.img")
+    run("xorriso", "-osirrox", "on", "-indev", os.path.join(dist, "addbootentry.iso"),
+        "-extract", path, fat)
+    return {"stick": fat_files(f"{stick}@@{partition['start'] * 512}"), "iso": fat_files(fat)}
+
+
+def check_folder(dist, suffixes, version, signed, work):
+    """Names, checksums, and the media's files; returns SHA256SUMS."""
+    assert set(os.listdir(dist)) == expected_names(suffixes, version, signed), sorted(os.listdir(dist))
+    sums = read(os.path.join(dist, "SHA256SUMS")).decode()
+    assert sorted(line.split("  ")[1] for line in sums.splitlines()) == \
+        sorted(expected_names(suffixes, version, signed) - {"SHA256SUMS"}), sums
+    run("sha256sum", "--strict", "-c", "SHA256SUMS", cwd=dist)
+    boot = {f"EFI/BOOT/BOOT{s.upper()}.EFI": read(os.path.join(dist, f"addbootentry{s}.efi"
+                                                          + (".signed" if signed else "")))
+            for s in suffixes}
+    media = media_files(dist, work)
+    assert media == {"stick": boot, "iso": boot}, {k: sorted(v) for k, v in media.items()}
+    return sums
+
+
+def check_packages(dist, images, version):
+    debs = []
+    for suffix, image in images.items():
+        debarch = next(arch for arch, s in SUFFIX.items() if s == suffix)
+        deb = os.path.join(dist, f"{PACKAGE}_{version}_{debarch}.deb")
+        debs.append(deb)
+        fields = run("dpkg-deb", "-f", deb, "Package", "Version", "Architecture", "Section",
+                     "Suggests", "Depends", "Pre-Depends", text=True)
+        assert fields.splitlines() == [f"Package: {PACKAGE}", f"Version: {version}",
+                                       f"Architecture: {debarch}", "Section: admin",
+                                       "Suggests: sbsigntool"], fields
+        members = run("dpkg-deb", "--ctrl-tarfile", deb)
+        control = run("tar", "-t", input=members, text=False).decode().split()
+        assert sorted(control) == ["./", "./control", "./md5sums"], f"maintainer scripts? {control}"
+        contents = [line.split() for line in run("dpkg-deb", "-c", deb, text=True).splitlines()]
+        modes = {c[5].lstrip("."): (c[0], c[1]) for c in contents}
+        doc = f"/usr/share/doc/{PACKAGE}"
+        files = {f"/usr/lib/addbootentry/addbootentry{suffix}.efi", f"{doc}/copyright", f"{doc}/changelog.gz"}
+        folders = {"/", "/usr/", "/usr/lib/", "/usr/lib/addbootentry/", "/usr/share/", "/usr/share/doc/", doc + "/"}
+        assert modes == {**{f: ("-rw-r--r--", "root/root") for f in files},
+                         **{d: ("drwxr-xr-x", "root/root") for d in folders}}, modes
+        packaged = run("dpkg-deb", "--fsys-tarfile", deb)
+        image_bytes = run("tar", "-xO", f"./usr/lib/addbootentry/addbootentry{suffix}.efi", input=packaged)
+        assert image_bytes == read(image) == read(os.path.join(dist, f"addbootentry{suffix}.efi"))
+        assert pe_machine(image_bytes) == PE_MACHINE[debarch], f"{suffix}: machine {pe_machine(image_bytes):#x}"
+    # stdout only: lintian warns on stderr when it runs as root.
+    tags = run("lintian", "--display-info", "--pedantic", *debs, text=True)
+    assert tags.strip() == "", tags
+
+
+def mkdist(out, args):
+    return subprocess.run([sys.executable, MKDIST, out] + args, capture_output=True, text=True)
+
+
+def check_signing(dist_sums, args, work):
+    """A key pair of our own; then the same key with another certificate."""
+    pairs = []
+    for name in ("db", "other"):
+        key, cert = os.path.join(work, name + ".key"), os.path.join(work, name + ".crt")
+        run("openssl", "req", "-new", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
+            "-subj", f"/CN={name}/", "-keyout", key, "-out", cert)
+        pairs.append((key, cert))
+    unsigned = [a for i, a in enumerate(args) if a not in ("--key", "--cert")
+                and (i == 0 or args[i - 1] not in ("--key", "--cert"))]
+    out = os.path.join(work, "signed")
+    made = mkdist(out, unsigned + ["--key", pairs[0][0], "--cert", pairs[0][1]])
+    assert made.returncode == 0, made.stderr
+    sums = check_folder(out, images_of(args), version_of(args), True, work)
+    for suffix in images_of(args):
+        run("sbverify", "--cert", pairs[0][1], os.path.join(out, f"addbootentry{suffix}.efi.signed"))
+    # Signing changes the media and adds files; the rest is the unsigned release's.
+    same = {line for line in dist_sums.splitlines() if not re.search(r"\.(img|iso|signed)$", line)}
+    assert same <= set(sums.splitlines()), (dist_sums, sums)
+    refused = mkdist(out, unsigned + ["--key", pairs[0][0], "--cert", pairs[1][1]])
+    assert refused.returncode != 0 and f"{pairs[0][0]} is not the private key of {pairs[1][1]}" in refused.stderr, \
+        refused.stderr
+    assert not os.path.exists(out) and not os.path.exists(out + ".partial"), os.listdir(work)
+
+
+def main():
+    dist, separator, args = sys.argv[1], sys.argv[2], sys.argv[3:]
+    assert separator == "--", __doc__
+    assert os.path.isdir(dist), f"no {dist}: cmake --build build --target dist"
+    images, version = images_of(args), version_of(args)
+    with tempfile.TemporaryDirectory() as work:
+        sums = check_folder(dist, images, version, "--key" in args, work)
+        print("release folder: ok", flush=True)
+        # Into a folder that holds a file of an earlier build, which must go.
+        os.makedirs(os.path.join(work, "again"))
+        open(os.path.join(work, "again", "addbootentryold.efi"), "w").close()
+        again = mkdist(os.path.join(work, "again"), args)
+        assert again.returncode == 0, again.stderr
+        assert set(os.listdir(os.path.join(work, "again"))) == set(os.listdir(dist)), "a stale file stayed"
+        assert read(os.path.join(work, "again", "SHA256SUMS")).decode() == sums, "a second build differs"
+        print("second build over an old one, same SHA256SUMS: ok", flush=True)
+        check_packages(dist, images, version)
+        print("packages: ok", flush=True)
+        check_signing(sums, args, work)
+        print("signing: ok", flush=True)
+
+
+if __name__ == "__main__":
+    main()

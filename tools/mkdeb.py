@@ -1,0 +1,116 @@
+#!/usr/bin/python3
+"""Build the Debian package of one architecture's image with dpkg-deb.
+
+The package installs the image as /usr/lib/addbootentry/addbootentry<suffix>.efi
+(data, not a program the system runs: mode 0644) with its copyright file and
+changelog; it has no maintainer scripts. Its Architecture is the one whose
+firmware runs the image. Every file and folder gets SOURCE_DATE_EPOCH as its
+date and root as its owner, and gzip writes no name or time, so the package
+is the same on every build.
+
+Usage: mkdeb.py OUT-DIR SUFFIX DEBIAN-ARCHITECTURE VERSION IMAGE
+"""
+import gzip
+import hashlib
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+PACKAGE = "addbootentry-efi"
+HERE = os.path.dirname(os.path.abspath(__file__))
+CHANGELOG = os.path.join(HERE, "deb", "changelog")
+COPYRIGHT = os.path.join(HERE, "deb", "copyright")
+MAINTAINER = "addbootentry maintainers <maintainers@users.noreply.c-seed-ea02e28b.example>"
+
+CONTROL = """\
+Package: {package}
+Version: {version}
+Architecture: {arch}
+Maintainer: {maintainer}
+Installed-Size: {size}
+Section: admin
+Priority: optional
+Suggests: sbsigntool
+Description: create a UEFI boot entry from the firmware's console
+ addbootentry{suffix}.efi is a UEFI application for firmware of this
+ architecture (EDK2- and U-Boot-based). Started from the firmware's boot menu
+ or the UEFI Shell, it lists the volumes the firmware reads, asks for the
+ volume and path of a boot loader, proves the file exists, and after one
+ confirmation key writes a new Boot#### variable and appends it to BootOrder,
+ never overwriting an existing entry.
+ .
+ The package installs the image under /usr/lib/addbootentry/; copy it to
+ the EFI System Partition to start it from there. On a machine with Secure
+ Boot, sign it first (sbsigntool) with a key that the firmware trusts.
+"""
+
+
+def changelog_version():
+    """The version of the changelog's newest entry."""
+    with open(CHANGELOG) as f:
+        found = re.match(rf"{PACKAGE} \(([^)]+)\)", f.readline())
+    return found.group(1) if found else None
+
+
+def _add(root, path, data):
+    dest = os.path.join(root, path)
+    os.makedirs(os.path.dirname(dest), mode=0o755, exist_ok=True)
+    with open(dest, "wb") as f:
+        f.write(data)
+    os.chmod(dest, 0o644)
+    return dest
+
+
+def build(out_dir, suffix, arch, version, image):
+    """Writes OUT-DIR/addbootentry-efi_VERSION_ARCH.deb; returns its path."""
+    if changelog_version() != version:
+        raise RuntimeError(f"{CHANGELOG} starts with version {changelog_version()}, not {version}: "
+                           "add an entry for the new version")
+    epoch = int(os.environ["SOURCE_DATE_EPOCH"])
+    with open(image, "rb") as f:
+        image_bytes = f.read()
+    with open(CHANGELOG, "rb") as f:
+        changelog = gzip.compress(f.read(), compresslevel=9, mtime=0)
+    with open(COPYRIGHT, "rb") as f:
+        copyright_text = f.read()
+    files = {f"usr/lib/addbootentry/addbootentry{suffix}.efi": image_bytes,
+             f"usr/share/doc/{PACKAGE}/changelog.gz": changelog,
+             f"usr/share/doc/{PACKAGE}/copyright": copyright_text}
+    with tempfile.TemporaryDirectory() as root:
+        os.chmod(root, 0o755)
+        for path, data in files.items():
+            _add(root, path, data)
+        kib = sum((len(data) + 1023) // 1024 for data in files.values())
+        kib += sum(len(dirs) for _, dirs, _ in os.walk(root)) + 1
+        sums = "".join(f"{hashlib.md5(data).hexdigest()}  {path}\n" for path, data in sorted(files.items()))
+        _add(root, "DEBIAN/md5sums", sums.encode())
+        _add(root, "DEBIAN/control", CONTROL.format(
+            package=PACKAGE, version=version, arch=arch, maintainer=MAINTAINER, size=kib,
+            suffix=suffix).encode())
+        for folder, dirs, names in os.walk(root):
+            for name in dirs:  # whatever the umask
+                os.chmod(os.path.join(folder, name), 0o755)
+            for name in dirs + names:
+                os.utime(os.path.join(folder, name), (epoch, epoch))
+        os.utime(root, (epoch, epoch))
+        deb = os.path.join(out_dir, f"{PACKAGE}_{version}_{arch}.deb")
+        r = subprocess.run(["dpkg-deb", "--root-owner-group", "-Zxz", "--build", root, deb],
+                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        if r.returncode != 0:
+            raise RuntimeError(f"dpkg-deb: {r.stdout.decode(errors='replace').strip()}")
+    return deb
+
+
+def main():
+    if len(sys.argv) != 6:
+        sys.exit(__doc__.strip().splitlines()[-1])
+    if not shutil.which("dpkg-deb"):
+        sys.exit("mkdeb: dpkg-deb not found")
+    print(build(*sys.argv[1:]))
+
+
+if __name__ == "__main__":
+    main()

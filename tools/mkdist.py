@@ -1,0 +1,133 @@
+#!/usr/bin/python3
+"""Build the release folder from the built images: each image, the stick
+image, the CD image, one Debian package per architecture and SHA256SUMS;
+with a signing key and certificate also each image signed, and the stick and
+CD then carry the signed images.
+
+The folder is made anew under a temporary name and takes its real name only
+when everything in it is built, so it never holds a file of an earlier build
+and a failed build leaves no folder at all. Every date in it is
+SOURCE_DATE_EPOCH: from the environment when set, else the time of the
+source tree's last commit.
+
+Usage: mkdist.py OUT --source DIR --version V [--key KEY --cert CERT] SUFFIX=IMAGE...
+(cmake --build build --target dist runs it with the build's images)
+"""
+import argparse
+import hashlib
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+import mkdeb
+import mkmedia
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SIGN = os.path.join(HERE, "sign-efi.sh")
+# The Debian architecture whose firmware runs each image, by UEFI's suffix.
+DEBIAN_ARCHITECTURES = {"aa64": "arm64", "x64": "amd64", "ia32": "i386", "arm": "armhf",
+                        "riscv64": "riscv64"}
+STICK = "addbootentry.img"
+ISO = "addbootentry.iso"
+SUMS = "SHA256SUMS"
+
+
+class DistError(Exception):
+    pass
+
+
+def source_date_epoch(source):
+    if os.environ.get("SOURCE_DATE_EPOCH"):
+        return os.environ["SOURCE_DATE_EPOCH"]
+    r = subprocess.run(["git", "-C", source, "log", "-1", "--format=%ct"],
+                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    if r.returncode != 0 or not r.stdout.strip():
+        raise DistError(f"{source} is not a git checkout: set SOURCE_DATE_EPOCH to the release's time")
+    return r.stdout.strip()
+
+
+def sign(key, cert, image, signed):
+    r = subprocess.run([SIGN, key, cert, image, signed], stdout=subprocess.PIPE,
+                       stderr=subprocess.STDOUT, text=True)
+    if r.returncode != 0:
+        raise DistError(r.stdout.strip())
+
+
+def write_sums(folder):
+    lines = []
+    for name in sorted(os.listdir(folder)):
+        with open(os.path.join(folder, name), "rb") as f:
+            lines.append(f"{hashlib.sha256(f.read()).hexdigest()}  {name}\n")
+    with open(os.path.join(folder, SUMS), "w") as f:
+        f.writelines(lines)
+
+
+def build(out, images, version, key=None, cert=None):
+    """images: {suffix: path}. Fills the folder `out` (which must not exist)."""
+    work = tempfile.mkdtemp(prefix="work-", dir=os.path.dirname(out))
+    try:
+        boot_files = {}
+        for suffix, image in sorted(images.items()):
+            name = f"addbootentry{suffix}.efi"
+            shutil.copyfile(image, os.path.join(out, name))
+            boot_files[mkmedia.boot_name(suffix)] = image
+            if key:
+                signed = os.path.join(out, name + ".signed")
+                sign(key, cert, image, os.path.join(work, name))
+                shutil.copyfile(os.path.join(work, name), signed)
+                boot_files[mkmedia.boot_name(suffix)] = signed
+            mkdeb.build(out, suffix, DEBIAN_ARCHITECTURES[suffix], version, image)
+        mkmedia.stick(os.path.join(out, STICK), boot_files)
+        mkmedia.iso(os.path.join(out, ISO), boot_files)
+        write_sums(out)
+        for name in os.listdir(out):  # whatever the umask
+            os.chmod(os.path.join(out, name), 0o644)
+    finally:
+        shutil.rmtree(work)
+
+
+def check(args, images):
+    missing = [tool for tool in mkmedia.TOOLS + ("dpkg-deb",) if not shutil.which(tool)]
+    if missing:
+        raise DistError(f"{', '.join(missing)} not found (tools/setup.sh installs them)")
+    if bool(args.key) != bool(args.cert):
+        raise DistError("signing needs both a key and its certificate")
+    for suffix, image in images.items():
+        if suffix not in DEBIAN_ARCHITECTURES:
+            raise DistError(f"no Debian architecture known for {suffix!r}")
+        if not os.path.isfile(image):
+            raise DistError(f"no image {image} (build first: cmake --build build)")
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("out")
+    ap.add_argument("--source", required=True, help="the source tree, for its last commit's time")
+    ap.add_argument("--version", required=True)
+    ap.add_argument("--key", help="PEM private key for signing the images")
+    ap.add_argument("--cert", help="PEM certificate of that key")
+    ap.add_argument("images", nargs="+", metavar="SUFFIX=IMAGE")
+    args = ap.parse_args()
+    images = dict(arg.split("=", 1) for arg in args.images)
+    out = os.path.abspath(args.out)
+    partial = out + ".partial"
+    shutil.rmtree(out, ignore_errors=True)
+    shutil.rmtree(partial, ignore_errors=True)
+    try:
+        check(args, images)
+        os.environ["SOURCE_DATE_EPOCH"] = source_date_epoch(args.source)
+        os.makedirs(partial)
+        build(partial, images, args.version, args.key, args.cert)
+        os.rename(partial, out)
+    except BaseException as e:  # an interrupted build leaves nothing either
+        shutil.rmtree(partial, ignore_errors=True)
+        if not isinstance(e, (DistError, RuntimeError)):
+            raise
+        sys.exit(f"dist: {e}\ndist: nothing written to {out}")
+    print(f"dist: {out} (SOURCE_DATE_EPOCH {os.environ['SOURCE_DATE_EPOCH']})")
+
+
+if __name__ == "__main__":
+    main()
