@@ -9,6 +9,7 @@
 // Boot#### that existed.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include "loadoption/device_path_walk.h"
@@ -41,21 +42,35 @@ static SimPath NodeFrom(Input &In) {
   return Node;
 }
 
-// Empty: no Device Path protocol. Malformed bytes are followed by zeros up to
-// the bound that the partition filter walks within, so a read past that
-// bound, and only such a read, leaves the buffer.
-static SimPath PathFrom(Input &In, bool MayBeMalformed) {
-  UINT8 Form = In.Byte();
+// Empty: no Device Path protocol.
+static SimPath PathFrom(Input &In, UINT8 Form) {
   if (Form % 8 == 0) return {};
   SimPath Path;
-  if (MayBeMalformed && Form % 8 == 1) {
-    for (UINT8 Count = In.Byte() % 48; Count > 0; Count--) Path.push_back(In.Byte());
-    static_assert(FIRMWARE_DEVICE_PATH_MAX_BYTES >= SimPathMaxBytes, "sim reads within");
-    Path.resize(FIRMWARE_DEVICE_PATH_MAX_BYTES, 0);
-    return Path;
+  Path.reserve(256);  // four hard-drive nodes and the end: no regrowth
+  for (int Nodes = (Form >> 3) % 5; Nodes > 0; Nodes--) {
+    SimPath Node = NodeFrom(In);
+    Path.insert(Path.end(), Node.begin(), Node.end());
   }
-  for (int Nodes = (Form >> 3) % 5; Nodes > 0; Nodes--) Path = Path + NodeFrom(In);
-  return Path + EndNode();
+  SimPath End = EndNode();
+  Path.insert(Path.end(), End.begin(), End.end());
+  return Path;
+}
+
+#define BLOCK_DEVICES_MAX 4
+
+// Malformed bytes are followed by zeros up to the bound that the partition
+// filter walks within, so that a read past that bound, and only such a read,
+// leaves the buffer. Each block device has its buffer, made once and cleared
+// for every run: a fresh one per path cost more than the dialogue.
+static const UINT8 *MalformedPathFrom(Input &In, int Device) {
+  static_assert(FIRMWARE_DEVICE_PATH_MAX_BYTES >= SimPathMaxBytes, "sim reads within");
+  static UINT8 *Buffers[BLOCK_DEVICES_MAX];
+  UINT8 *&Path = Buffers[Device];
+  if (Path == nullptr) Path = new UINT8[FIRMWARE_DEVICE_PATH_MAX_BYTES];
+  std::memset(Path, 0, FIRMWARE_DEVICE_PATH_MAX_BYTES);
+  UINT8 Count = In.Byte() % 48;
+  for (UINT8 I = 0; I < Count; I++) Path[I] = In.Byte();
+  return Path;
 }
 
 static std::u16string Text(char Kind, int Number) {
@@ -65,13 +80,20 @@ static std::u16string Text(char Kind, int Number) {
 static void BuildFirmware(SimFirmware &Fw, Input &In) {
   int Volumes = In.Byte() % 5;
   for (int I = 0; I < Volumes; I++) {
-    SimPath Path = PathFrom(In, false);
+    SimPath Path = PathFrom(In, In.Byte());
     std::set<std::u16string> Files;
     if (In.Byte() & 1) Files.insert(u"a");
     AddVolume(Fw, std::move(Path), Text('V', I), Files);
   }
-  int BlockDevices = In.Byte() % 5;
-  for (int I = 0; I < BlockDevices; I++) AddBlockDevice(Fw, PathFrom(In, true), Text('B', I));
+  int BlockDevices = In.Byte() % (BLOCK_DEVICES_MAX + 1);
+  for (int I = 0; I < BlockDevices; I++) {
+    UINT8 Form = In.Byte();
+    if (Form % 8 == 1) {
+      AddBlockDevice(Fw, MalformedPathFrom(In, I), Text('B', I));
+    } else {
+      AddBlockDevice(Fw, PathFrom(In, Form), Text('B', I));
+    }
+  }
   UINT8 NullTexts = In.Byte();
   for (unsigned Nth = 1; Nth <= 8; Nth++) {
     if (NullTexts & (1 << (Nth - 1))) Fw.FailCall(SimCall::ConvertDevicePathToText, Nth, 0);
@@ -89,6 +111,7 @@ static void BuildFirmware(SimFirmware &Fw, Input &In) {
     UINT16 First = In.Byte();
     UINT16 Step = In.Byte() % 4;
     std::vector<UINT16> Numbers;
+    Numbers.reserve((Size + 1) / 2);
     for (size_t I = 0; I < (Size + 1) / 2; I++) Numbers.push_back((UINT16)(First + I * Step));
     std::vector<UINT8> Bytes = OptionNumberBytes(Numbers);
     Bytes.resize(Size);
@@ -186,6 +209,7 @@ extern "C" int LLVMFuzzerTestOneInput(const UINT8 *Data, size_t Size) {
   Input In = {Data, Size, 0};
   SimFirmware Fw;
   BuildFirmware(Fw, In);
+  Fw.Keys.reserve(Size - In.At + ENTER_KEYS);
   for (size_t I = In.At; I < Size; I++) Fw.Keys.push_back({0, Data[I]});
   for (int I = 0; I < ENTER_KEYS; I++) Fw.Keys.push_back({0, u'\r'});
   First = FirstWrite();

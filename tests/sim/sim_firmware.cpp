@@ -108,6 +108,11 @@ static VOID EFIAPI SimResetSystem(EFI_RESET_TYPE Type, EFI_STATUS Status, UINTN 
 
 SimFirmware::SimFirmware(UINT32 StartAttribute) {
   Current = this;
+  // Room for what a whole dialogue records, so that a fuzzer's run, a new
+  // firmware each, does not regrow them call after call.
+  CallLog.reserve(512);
+  Transcript.reserve(64);
+  Handles.reserve(16);
   ImageHandle = NewHandle();
   Mode.MaxMode = 1;
   Mode.Attribute = (INT32)StartAttribute;
@@ -190,6 +195,7 @@ void SimFirmware::Release(void *Buffer) {
 
 EFI_HANDLE SimFirmware::NewHandle() {
   Handles.push_back(new SimHandle);
+  Handles.back()->Protocols.reserve(4);  // a volume's, the most any handle carries
   return Handles.back();
 }
 

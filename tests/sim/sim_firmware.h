@@ -241,5 +241,8 @@ EFI_HANDLE AddVolume(SimFirmware &Fw, SimPath Path, const std::u16string &Text,
 void MarkSystemPartition(SimFirmware &Fw, EFI_HANDLE Handle);
 // A block device that carries no file system the firmware reads.
 EFI_HANDLE AddBlockDevice(SimFirmware &Fw, SimPath Path, const std::u16string &Text);
+// The same, with Device Path bytes that the caller keeps for as long as the
+// firmware lives: a fuzzer hands every run the same large buffers.
+EFI_HANDLE AddBlockDevice(SimFirmware &Fw, const UINT8 *KeptPath, const std::u16string &Text);
 // Root directories and files the application opened and has not closed.
 size_t OpenFileCount(SimFirmware &Fw);

@@ -29,6 +29,7 @@ const SimVariable *SimVariableStore::Find(const std::u16string &Name,
 
 std::vector<UINT8> OptionNumberBytes(const std::vector<UINT16> &Numbers) {
   std::vector<UINT8> Bytes;
+  Bytes.reserve(2 * Numbers.size());
   for (UINT16 N : Numbers) {
     Bytes.push_back((UINT8)(N & 0xFF));
     Bytes.push_back((UINT8)(N >> 8));
