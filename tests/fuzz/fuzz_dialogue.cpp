@@ -146,6 +146,7 @@ struct FirstWrite {
   bool Made = false;
   bool AfterQuestion = false;
   CHAR16 Key = 0;
+  SimVariableMap Before;
 };
 static FirstWrite First;
 static EFI_SET_VARIABLE StoreSetVariable;
@@ -160,6 +161,7 @@ static EFI_STATUS EFIAPI WatchSetVariable(const CHAR16 *Name, const EFI_GUID *Ve
     First.AfterQuestion = Last.size() >= Question.size() &&
                           Last.compare(Last.size() - Question.size(), Question.size(), Question) == 0;
     First.Key = Fw.NextKey > 0 ? Fw.Keys[Fw.NextKey - 1].UnicodeChar : 0;
+    First.Before = VariablesOf(Fw).Entries;
   }
   return StoreSetVariable(Name, Vendor, Attributes, DataSize, Data);
 }
@@ -180,11 +182,11 @@ static bool IsOptionName(const std::u16string &Name) {
 // Only Y or y at the confirmation may change the store, and then only by a
 // new Boot#### and the BootOrder write: every variable that existed stays
 // byte for byte, except BootOrder, which can only grow by one number.
-static void CheckStore(const SimVariableMap &Before, const SimVariableMap &After) {
-  if (!First.Made) {
-    Check(After == Before);
-    return;
-  }
+// A run that never called SetVariable, the only way into the store, left it
+// as it was.
+static void CheckStore(const SimVariableMap &After) {
+  if (!First.Made) return;
+  const SimVariableMap &Before = First.Before;
   Check(First.AfterQuestion && (First.Key == u'Y' || First.Key == u'y'));
   size_t New = 0;
   for (const auto &[Key, Variable] : After) {
@@ -208,6 +210,7 @@ static void CheckStore(const SimVariableMap &Before, const SimVariableMap &After
 extern "C" int LLVMFuzzerTestOneInput(const UINT8 *Data, size_t Size) {
   Input In = {Data, Size, 0};
   SimFirmware Fw;
+  Fw.KeepsCells = false;  // nothing here looks at the screen's cells
   BuildFirmware(Fw, In);
   Fw.Keys.reserve(Size - In.At + ENTER_KEYS);
   for (size_t I = In.At; I < Size; I++) Fw.Keys.push_back({0, Data[I]});
@@ -215,16 +218,16 @@ extern "C" int LLVMFuzzerTestOneInput(const UINT8 *Data, size_t Size) {
   First = FirstWrite();
   StoreSetVariable = Fw.RuntimeServices.SetVariable;
   Fw.RuntimeServices.SetVariable = WatchSetVariable;
-  SimVariableMap Before = VariablesOf(Fw).Entries;
 
   SimEnding Ending = Fw.Run();
   // To see the session of an input: FUZZ_SHOW_SCREEN=1 fuzz_dialogue <file>
-  if (std::getenv("FUZZ_SHOW_SCREEN")) std::fprintf(stderr, "%s\n", Fw.Screen().c_str());
+  static const bool ShowScreen = std::getenv("FUZZ_SHOW_SCREEN") != nullptr;
+  if (ShowScreen) std::fprintf(stderr, "%s\n", Fw.Screen().c_str());
   Check(Ending == SimEnding::Exit ||
         (Ending == SimEnding::Shutdown && Fw.ResetType == EfiResetShutdown));
   Check(Fw.ExitStatus == EFI_SUCCESS);
   Check(Fw.LiveBuffers() == 0 && Fw.PoolErrors.empty());
   Check(OpenFileCount(Fw) == 0);
-  CheckStore(Before, VariablesOf(Fw).Entries);
+  CheckStore(VariablesOf(Fw).Entries);
   return 0;
 }

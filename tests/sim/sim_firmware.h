@@ -91,6 +91,9 @@ class SimFirmware {
   std::string ShownLine(UINTN Row) const;
   SimCell CellAt(UINTN Column, UINTN Row) const;
   std::vector<SimCell> Cells;  // sized at the first output; row TopRow first
+  // Off, no cell is kept and Cells stays empty; the cursor moves all the same.
+  // For a fuzzer, which looks at no cell and runs thousands of screens a second.
+  bool KeepsCells = true;
   UINTN TopRow = 0;
   unsigned WaitsWithCursorHidden = 0;
 
