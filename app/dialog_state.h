@@ -8,6 +8,8 @@
 #define DESCRIPTION_CAPACITY 32
 #define LOADER_PATH_CAPACITY 64
 #define ROOT_PATH_CAPACITY 32
+// "Boot", four digits and a NUL.
+#define OPTION_NAME_LENGTH 9
 
 // A File Path media node with room for the typed path and its NUL.
 struct LoaderPathNode {
@@ -20,6 +22,14 @@ struct RootPathNode {
 };
 static_assert(sizeof(LoaderPathNode) == 4 + 2 * LOADER_PATH_CAPACITY, "no padding in node");
 static_assert(sizeof(RootPathNode) == 4 + 2 * ROOT_PATH_CAPACITY, "no padding in node");
+
+// A volume's device path with a File Path node appended, and its short form:
+// the tail from the first hard-drive node through the end node.
+struct FileDevicePath {
+  EFI_DEVICE_PATH_PROTOCOL *Full;   // pool
+  EFI_DEVICE_PATH_PROTOCOL *Short;  // points into Full
+  UINTN ShortSize;
+};
 
 struct DialogState {
   UINTN SfsHandleCount;
@@ -45,12 +55,8 @@ struct DialogState {
   // Located once for the loader's path and serves the system root's too.
   EFI_DEVICE_PATH_UTILITIES_PROTOCOL *DevicePathUtilities;
 
-  EFI_DEVICE_PATH_PROTOCOL *homevoldpfull;  // pool
-  EFI_DEVICE_PATH_PROTOCOL *homevoldpshort;  // points into homevoldpfull
-  UINTN HomeShortSize;
-  EFI_DEVICE_PATH_PROTOCOL *bootvoldpfull;  // pool
-  EFI_DEVICE_PATH_PROTOCOL *bootvoldpshort;  // points into bootvoldpfull
-  UINTN BootShortSize;
+  FileDevicePath HomePath;  // homevoldpfull and homevoldpshort of the messages
+  FileDevicePath BootPath;  // bootvoldpfull and bootvoldpshort
 
   UINT8 *LoadOption;  // pool
   UINTN LoadOptionSize;
@@ -60,5 +66,5 @@ struct DialogState {
   UINT32 BootOrderAttributes;
 
   UINT16 OptionNumber;
-  CHAR16 VariableName[9];
+  CHAR16 VariableName[OPTION_NAME_LENGTH];
 };

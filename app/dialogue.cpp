@@ -9,25 +9,28 @@
 #include "volumes/home_volume.h"
 #include "volumes/system_partition.h"
 
-// Steps in the order the user meets them. A step that is not built yet is not
-// in the list: the run then goes from the last built step to the clean-up.
+// The last step opens with what the user should weigh before the one key
+// that writes; a warning never stops the dialogue.
+static BOOLEAN WarnThenConfirmAndWrite(DialogState *State) {
+  WarnWithoutSystemPartition(State);
+  WarnOfDuplicateEntry(State);
+  return ConfirmAndWrite(State);
+}
+
+// The steps in the order the user meets them.
 static const DialogStep Steps[] = {
-    ChooseHomeVolume,
-    ChooseBootVolume,
-    AskDescription,
-    BuildLoaderPath,
-    BuildRootPath,
-    BuildLoadOption,
-    ChooseOptionNumber,
-    WarnWithoutSystemPartition,
-    ConfirmAndWrite,
-    nullptr,
+    ChooseHomeVolume, ChooseBootVolume,  AskDescription,     BuildLoaderPath,
+    BuildRootPath,    BuildLoadOption,   ChooseOptionNumber, WarnThenConfirmAndWrite,
 };
 
-void RunDialogue(DialogState *State) {
-  for (const DialogStep *Step = Steps; *Step != nullptr; Step++) {
-    if (!(*Step)(State)) {
+void RunDialogueFrom(DialogState *State, DialogStep First) {
+  BOOLEAN Reached = FALSE;
+  for (DialogStep Step : Steps) {
+    Reached = Reached || Step == First;
+    if (Reached && !Step(State)) {
       return;
     }
   }
 }
+
+void RunDialogue(DialogState *State) { RunDialogueFrom(State, Steps[0]); }

@@ -1,5 +1,6 @@
 #include "app/dialogue.h"
 #include "app/firmware_context.h"
+#include "app/pool.h"
 #include "console/colours.h"
 #include "console/input.h"
 #include "console/output.h"
@@ -7,15 +8,17 @@
 
 void FinishRun(DialogState *State) {
   // The six pool buffers the dialogue can hold, in the order they are freed.
-  VOID *Held[] = {State->SfsHandles,    State->BlockIoHandles, State->homevoldpfull,
-                  State->bootvoldpfull, State->LoadOption,     State->BootOrder};
-  for (VOID *Buffer : Held) {
-    if (Buffer != nullptr) {
-      gFirmware.BootServices->FreePool(Buffer);
-    }
+  VOID **Held[] = {(VOID **)&State->SfsHandles,    (VOID **)&State->BlockIoHandles,
+                   (VOID **)&State->HomePath.Full, (VOID **)&State->BootPath.Full,
+                   (VOID **)&State->LoadOption,    (VOID **)&State->BootOrder};
+  for (VOID **Buffer : Held) {
+    FreePoolToNull(Buffer);
   }
 
   SetRole(ATTR_NORMAL);
+  // A key typed ahead (an 's' meant for a question that a failure skipped)
+  // must not power the machine off: only a key pressed after the prompt counts.
+  DiscardWaitingKeys();
   Print(u"Press <s> to shutdown or anything else (exc. <Enter>) to exit this app.\r\n");
   RestoreSavedAttribute();
   RestoreCursorVisibility();

@@ -1,56 +1,16 @@
 // Step 7: BootOrder is read into a buffer that is regrown until the variable
 // fits, the copy is sorted, and the new option's number and the attributes of
 // the later BootOrder write are settled.
-#include "app/firmware_context.h"
 #include "bootvars/boot_vars.h"
+#include "bootvars/variable_read.h"
 #include "console/output.h"
 
 #define BOOT_ORDER_FIRST_CAPACITY 128
 
-static BOOLEAN AllocateBootOrder(DialogState *State) {
-  EFI_STATUS Status = gFirmware.BootServices->AllocatePool(EfiLoaderData, State->BootOrderSize,
-                                                           (VOID **)&State->BootOrder);
-  if (Status != EFI_SUCCESS) {
-    // The pointer is undefined after a failed allocation: nothing to free.
-    State->BootOrder = nullptr;
-    ReportError(u"E: fail on allocating BootOrder array, S: ", Status);
-    return FALSE;
-  }
-  return TRUE;
-}
-
-// TRUE once the variable has been read (*Exists TRUE) or found absent.
-static BOOLEAN ReadBootOrder(DialogState *State, BOOLEAN *Exists) {
-  State->BootOrderSize = BOOT_ORDER_FIRST_CAPACITY;
-  if (!AllocateBootOrder(State)) {
-    return FALSE;
-  }
-  for (;;) {
-    EFI_STATUS Status = gFirmware.RuntimeServices->GetVariable(
-        u"BootOrder", &EFI_GLOBAL_VARIABLE_GUID, &State->BootOrderAttributes,
-        &State->BootOrderSize, State->BootOrder);
-    if (Status == EFI_BUFFER_TOO_SMALL) {
-      // BootOrderSize now holds the size asked for. Should the variable grow
-      // again before the next read, the firmware says so and this repeats.
-      gFirmware.BootServices->FreePool(State->BootOrder);
-      State->BootOrder = nullptr;  // a failed reallocation leaves nothing to free twice
-      if (!AllocateBootOrder(State)) {
-        return FALSE;
-      }
-      continue;
-    }
-    if (Status == EFI_NOT_FOUND) {
-      *Exists = FALSE;
-      return TRUE;
-    }
-    if (Status != EFI_SUCCESS) {
-      ReportError(u"E: fail on getting BootOrder variable, S: ", Status);
-      return FALSE;
-    }
-    *Exists = TRUE;
-    return TRUE;
-  }
-}
+static const VariableReadReports BootOrderReports = {
+    u"E: fail on allocating BootOrder array, S: ",
+    u"E: fail on getting BootOrder variable, S: ",
+};
 
 void SortOptionNumbers(UINT16 *Entries, UINTN Count) {
   for (UINTN I = 1; I < Count; I++) {
@@ -66,7 +26,9 @@ void SortOptionNumbers(UINT16 *Entries, UINTN Count) {
 
 BOOLEAN ChooseOptionNumber(DialogState *State) {
   BOOLEAN Exists;
-  if (!ReadBootOrder(State, &Exists)) {
+  if (!ReadVariableToPool(u"BootOrder", BOOT_ORDER_FIRST_CAPACITY, (VOID **)&State->BootOrder,
+                          &State->BootOrderSize, &State->BootOrderAttributes, &Exists,
+                          &BootOrderReports)) {
     return FALSE;
   }
   UINTN Count = 0;
@@ -77,9 +39,19 @@ BOOLEAN ChooseOptionNumber(DialogState *State) {
     State->BootOrderAttributes |= EFI_VARIABLE_APPEND_WRITE;
   } else {
     Print(u"Need to create BootOrder.\r\n");
+    State->BootOrderSize = 0;  // lists nothing; the buffer's bytes are no entries
     // No append flag: appending to a variable that does not exist fails on
     // some firmware, a plain write creates it holding just the new number.
     State->BootOrderAttributes = BOOT_VARIABLE_ATTRIBUTES;
   }
-  return FindFreeOptionNumber(State->BootOrder, Count, &State->OptionNumber);
+  EFI_STATUS Status = FindFreeOptionNumber(State->BootOrder, Count, &State->OptionNumber);
+  if (Status == EFI_BUFFER_TOO_SMALL) {
+    ReportErrorText(u"E: no free option number, Boot0000 to BootFFFF are all taken.\r\n");
+    return FALSE;
+  }
+  if (Status != EFI_NOT_FOUND) {
+    ReportProbeFailure(Status);
+    return FALSE;
+  }
+  return TRUE;
 }

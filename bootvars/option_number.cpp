@@ -3,7 +3,6 @@
 // not list it and no Boot#### variable of that number exists, listed or not.
 #include "app/firmware_context.h"
 #include "bootvars/boot_vars.h"
-#include "console/input.h"
 #include "console/output.h"
 
 #define LAST_OPTION_NUMBER 0xFFFFU
@@ -17,9 +16,9 @@ void FormatOptionName(UINT16 Number, CHAR16 *Name) {
   Name[8] = 0;
 }
 
-// Asks whether Boot#### exists without reading it: with no room for data an
-// existing variable answers EFI_BUFFER_TOO_SMALL, an absent one EFI_NOT_FOUND.
-static EFI_STATUS ProbeOption(UINT16 Number) {
+// With no room for data an existing variable answers EFI_BUFFER_TOO_SMALL,
+// an absent one EFI_NOT_FOUND.
+EFI_STATUS ProbeOption(UINT16 Number) {
   CHAR16 Name[OPTION_NAME_LENGTH];
   FormatOptionName(Number, Name);
   UINT32 Attributes;
@@ -29,11 +28,11 @@ static EFI_STATUS ProbeOption(UINT16 Number) {
                                                 &DataSize, &NoRoom);
 }
 
-static void ReportProbeFailure(EFI_STATUS Status) {
+void ReportProbeFailure(EFI_STATUS Status) {
   ReportError(u"E: fail on checking for an existing Boot#### variable, S: ", Status);
 }
 
-BOOLEAN FindFreeOptionNumber(const UINT16 *Sorted, UINTN Count, UINT16 *Number) {
+EFI_STATUS FindFreeOptionNumber(const UINT16 *Sorted, UINTN Count, UINT16 *Number) {
   UINTN Next = 0;  // first sorted entry not below the candidate
   // A 32-bit candidate: after FFFF the search ends instead of wrapping to 0.
   for (UINT32 Candidate = 0; Candidate <= LAST_OPTION_NUMBER; Candidate++) {
@@ -47,26 +46,10 @@ BOOLEAN FindFreeOptionNumber(const UINT16 *Sorted, UINTN Count, UINT16 *Number) 
     EFI_STATUS Status = ProbeOption((UINT16)Candidate);
     if (Status == EFI_NOT_FOUND) {
       *Number = (UINT16)Candidate;
-      return TRUE;
     }
     if (Status != EFI_BUFFER_TOO_SMALL) {
-      ReportProbeFailure(Status);
-      return FALSE;
+      return Status;
     }
   }
-  ReportErrorText(u"E: no free option number, Boot0000 to BootFFFF are all taken.\r\n");
-  return FALSE;
-}
-
-BOOLEAN OptionStillFree(UINT16 Number) {
-  EFI_STATUS Status = ProbeOption(Number);
-  if (Status == EFI_NOT_FOUND) {
-    return TRUE;
-  }
-  if (Status == EFI_BUFFER_TOO_SMALL) {
-    ReportErrorText(u"E: our Boot#### variable appeared meanwhile, nothing has been written.\r\n");
-  } else {
-    ReportProbeFailure(Status);
-  }
-  return FALSE;
+  return EFI_BUFFER_TOO_SMALL;  // taken, listed or not
 }

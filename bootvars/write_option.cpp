@@ -8,11 +8,8 @@
 #include "console/output.h"
 
 static BOOLEAN UserConfirms(const DialogState *State) {
-  Print(u"Trying to set \"");
-  SetRole(ATTR_HIGHLIGHT);
-  Print(State->VariableName);
-  SetRole(ATTR_NORMAL);
-  Print(u"\" UEFI Load Option variable...\r\n");
+  PrintHighlightedText(u"Trying to set \"", State->VariableName,
+                       u"\" UEFI Load Option variable...\r\n");
   SetRole(ATTR_HIGHLIGHT);
   // Keys typed ahead (the rest of a line that filled up and ended by itself)
   // must not answer a question the user has not seen: drop them before it
@@ -34,11 +31,17 @@ BOOLEAN ConfirmAndWrite(DialogState *State) {
   }
   // The answer may have taken any time, long enough for another agent to
   // write an option of this number: it is looked for once more.
-  if (!OptionStillFree(State->OptionNumber)) {
+  EFI_STATUS Status = ProbeOption(State->OptionNumber);
+  if (Status == EFI_BUFFER_TOO_SMALL) {
+    ReportErrorText(u"E: our Boot#### variable appeared meanwhile, nothing has been written.\r\n");
+    return FALSE;
+  }
+  if (Status != EFI_NOT_FOUND) {
+    ReportProbeFailure(Status);
     return FALSE;
   }
 
-  EFI_STATUS Status = gFirmware.RuntimeServices->SetVariable(
+  Status = gFirmware.RuntimeServices->SetVariable(
       State->VariableName, &EFI_GLOBAL_VARIABLE_GUID, BOOT_VARIABLE_ATTRIBUTES,
       State->LoadOptionSize, State->LoadOption);
   if (Status != EFI_SUCCESS) {

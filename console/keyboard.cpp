@@ -4,23 +4,37 @@
 // More keys than a person types ahead; a console that never runs dry (a
 // stuck key, a line noise source) stops the discard here instead of hanging.
 #define MAX_DISCARDED_KEYS 256
+// Far more key events in a row without a key than a terminal's escape
+// sequences cause: the console is broken.
+#define MAX_EMPTY_KEY_EVENTS 1024
 
-EFI_INPUT_KEY WaitForKeyStroke() {
+EFI_STATUS WaitForKeyStroke(EFI_INPUT_KEY *Key) {
   EFI_SIMPLE_TEXT_INPUT_PROTOCOL *ConIn = gFirmware.ConIn;
-  for (;;) {
+  for (UINTN EmptyEvents = 1;; EmptyEvents++) {
     EFI_EVENT KeyEvent = ConIn->WaitForKey;
     UINTN Index;
-    gFirmware.BootServices->WaitForEvent(1, &KeyEvent, &Index);
-    EFI_INPUT_KEY Key;
+    EFI_STATUS Waited = gFirmware.BootServices->WaitForEvent(1, &KeyEvent, &Index);
+    EFI_STATUS Read = ConIn->ReadKeyStroke(ConIn, Key);
+    if (Read == EFI_SUCCESS) {
+      return EFI_SUCCESS;
+    }
     // A key event without a readable key (the firmware lost it, or another
-    // reader took it) is not an answer: wait for the next one.
-    if (ConIn->ReadKeyStroke(ConIn, &Key) == EFI_SUCCESS) {
-      return Key;
+    // reader took it) is not an answer: wait for the next one. A wait that
+    // failed, though, fails again at once, and an event that stays signalled
+    // over a key that never reads comes back at once too: waiting on would
+    // spin for ever.
+    if (Waited != EFI_SUCCESS || EmptyEvents == MAX_EMPTY_KEY_EVENTS) {
+      *Key = {0, 0};
+      return Waited != EFI_SUCCESS ? Waited : Read;
     }
   }
 }
 
-CHAR16 WaitForKeyChar() { return WaitForKeyStroke().UnicodeChar; }
+CHAR16 WaitForKeyChar() {
+  EFI_INPUT_KEY Key;
+  WaitForKeyStroke(&Key);  // a console that gave no key gave character 0
+  return Key.UnicodeChar;
+}
 
 void DiscardWaitingKeys() {
   EFI_SIMPLE_TEXT_INPUT_PROTOCOL *ConIn = gFirmware.ConIn;

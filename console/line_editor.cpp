@@ -4,7 +4,6 @@
 #include "console/output.h"
 
 #define KEY_BACKSPACE 0x08
-#define KEY_ENTER 0x0D
 #define KEY_DEL 0x7F
 #define SCAN_DELETE 0x08
 
@@ -41,9 +40,10 @@ UINTN GetStringFromUser(CHAR16 *Buffer, UINTN Capacity) {
   SetRole(ATTR_HIGHLIGHT);
   UINTN Count = 0;
   for (;;) {
-    EFI_INPUT_KEY Key = WaitForKeyStroke();
+    EFI_INPUT_KEY Key;
+    EFI_STATUS Status = WaitForKeyStroke(&Key);
     CHAR16 C = Key.UnicodeChar;
-    if (C == KEY_ENTER) {
+    if (C == KEY_ENTER || Status != EFI_SUCCESS) {
       break;
     }
     if (IsEraseKey(Key)) {
@@ -64,5 +64,18 @@ UINTN GetStringFromUser(CHAR16 *Buffer, UINTN Capacity) {
   Buffer[Count] = 0;
   SetRole(ATTR_NORMAL);
   Print(u"\r\n");
+  return Count;
+}
+
+UINTN GetStringOrDefault(CHAR16 *Buffer, UINTN Capacity, const CHAR16 *Default) {
+  UINTN Count = GetStringFromUser(Buffer, Capacity);
+  if (Count > 0) {
+    return Count;
+  }
+  while (Default[Count] != 0) {
+    Buffer[Count] = Default[Count];
+    Count++;
+  }
+  Buffer[Count] = 0;
   return Count;
 }

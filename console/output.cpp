@@ -2,11 +2,24 @@
 
 #include "app/firmware_context.h"
 #include "console/colours.h"
-#include "console/input.h"
 
 #define STATUS_DIGITS 16
+#define FOREIGN_CHUNK 32
 
 void Print(const CHAR16 *Text) { gFirmware.ConOut->OutputString(gFirmware.ConOut, Text); }
+
+void PrintForeignText(const CHAR16 *Text) {
+  CHAR16 Chunk[FOREIGN_CHUNK + 1];
+  UINTN Count = 0;
+  for (const CHAR16 *C = Text; *C != 0; C++) {
+    Chunk[Count++] = *C < 0x20 || *C == 0x7F ? u'?' : *C;
+    if (Count == FOREIGN_CHUNK || C[1] == 0) {
+      Chunk[Count] = 0;
+      Print(Chunk);
+      Count = 0;
+    }
+  }
+}
 
 void PrintStatus(EFI_STATUS Status) {
   CHAR16 Buffer[STATUS_DIGITS + 3];
@@ -32,6 +45,14 @@ void PrintHighlighted(const CHAR16 *Before, UINT64 Value, const CHAR16 *After) {
   Print(Before);
   SetRole(ATTR_HIGHLIGHT);
   PrintHexValue(Value);
+  SetRole(ATTR_NORMAL);
+  Print(After);
+}
+
+void PrintHighlightedText(const CHAR16 *Before, const CHAR16 *Text, const CHAR16 *After) {
+  Print(Before);
+  SetRole(ATTR_HIGHLIGHT);
+  Print(Text);
   SetRole(ATTR_NORMAL);
   Print(After);
 }

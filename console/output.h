@@ -3,13 +3,21 @@
 #include "efi.h"
 
 void Print(const CHAR16 *Text);
+// Text that another program wrote, in the current colour: a character that
+// would move the cursor or end the line (below 0x20, or DEL) shows as '?'.
+void PrintForeignText(const CHAR16 *Text);
 
 // 16 digits and a line break, one output call, current colour.
 void PrintStatus(EFI_STATUS Status);
 // Hexadecimal without leading zeros (at least one digit), current colour.
 void PrintHexValue(UINT64 Value);
+// Into Buffer, not onto the screen: 2 x ByteCount uppercase digits, most
+// significant first, no terminator.
+void WriteHexDigits(UINT64 Value, CHAR16 *Buffer, UINTN ByteCount);
 // Message and value, the value in ATTR_HIGHLIGHT, then back to ATTR_NORMAL.
 void PrintHighlighted(const CHAR16 *Before, UINT64 Value, const CHAR16 *After);
+// The same with a text (a name, a path) in ATTR_HIGHLIGHT.
+void PrintHighlightedText(const CHAR16 *Before, const CHAR16 *Text, const CHAR16 *After);
 
 // "E: ..." reports: message and status digits both in ATTR_ERROR.
 void ReportError(const CHAR16 *Message, EFI_STATUS Status);

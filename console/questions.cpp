@@ -2,7 +2,6 @@
 #include "console/input.h"
 #include "console/output.h"
 
-#define KEY_ENTER 0x0D
 #define MAX_INDEX_DIGITS 4
 
 // Echo of a one-key answer: the key, or '?' for a control key, and a line break.
@@ -21,14 +20,18 @@ static INT32 HexDigitValue(CHAR16 C) {
   return -1;
 }
 
-// Reads digits up to Enter; only the first four count and are echoed.
-static UINTN ReadHexIndex() {
+// Reads digits up to Enter; only the first four count and are echoed. A
+// console that gives no key ends the line with the wait's status.
+static EFI_STATUS ReadHexIndex(UINTN *Value) {
   SetRole(ATTR_HIGHLIGHT);
   UINTN Digits = 0;
-  UINTN Value = 0;
+  *Value = 0;
+  EFI_STATUS Status;
   for (;;) {
-    CHAR16 C = WaitForKeyChar();
-    if (C == KEY_ENTER) {
+    EFI_INPUT_KEY Key;
+    Status = WaitForKeyStroke(&Key);
+    CHAR16 C = Key.UnicodeChar;
+    if (C == KEY_ENTER || Status != EFI_SUCCESS) {
       break;
     }
     INT32 Digit = HexDigitValue(C);
@@ -39,18 +42,22 @@ static UINTN ReadHexIndex() {
     if (Digits <= MAX_INDEX_DIGITS) {
       CHAR16 Echo[2] = {C, 0};
       Print(Echo);
-      Value = (Value << 4) | (UINTN)Digit;
+      *Value = (*Value << 4) | (UINTN)Digit;
     }
   }
   SetRole(ATTR_NORMAL);
   Print(u"\r\n");
-  return Value;
+  return Status;
 }
 
 EFI_STATUS GetIndexFromUser(const CHAR16 *Prompt, UINTN *Index, UINTN Limit) {
   Print(Prompt);
   for (;;) {
-    UINTN Value = ReadHexIndex();
+    UINTN Value;
+    EFI_STATUS Status = ReadHexIndex(&Value);
+    if (Status != EFI_SUCCESS) {
+      return Status;
+    }
     if (Value < Limit) {
       *Index = Value;
       return EFI_SUCCESS;

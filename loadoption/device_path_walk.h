@@ -19,3 +19,7 @@
 // it; others pass FIRMWARE_DEVICE_PATH_MAX_BYTES.
 EFI_DEVICE_PATH_PROTOCOL *FindHardDriveNode(const EFI_DEVICE_PATH_PROTOCOL *Path, UINTN MaxBytes,
                                             UINTN *Skipped);
+
+// The bytes of Path through its end-of-entire-path node, or 0 when that node
+// does not lie wholly within the first MaxBytes.
+UINTN DevicePathBytes(const EFI_DEVICE_PATH_PROTOCOL *Path, UINTN MaxBytes);

@@ -1,11 +1,10 @@
 #include "loadoption/load_option.h"
 
 #include "app/firmware_context.h"
+#include "app/pool.h"
 #include "console/output.h"
 
 #define LOAD_OPTION_ACTIVE 0x00000001U
-// Attributes (UINT32) and FilePathListLength (UINT16) precede the description.
-#define LOAD_OPTION_HEADER_BYTES 6
 
 // The record packs its fields with no gaps, so multi-byte fields land on any
 // offset: they are stored byte by byte, little-endian.
@@ -25,33 +24,32 @@ static void PutUint32(UINT8 *At, UINT32 Value) {
 static void FillLoadOption(const DialogState *State) {
   EFI_BOOT_SERVICES *BootServices = gFirmware.BootServices;
   UINT8 *Record = State->LoadOption;
-  UINTN FilePathListLength = State->HomeShortSize;
+  UINTN FilePathListLength = State->HomePath.ShortSize;
   if (State->BvsrdAsFilePath) {
-    FilePathListLength += State->BootShortSize;
+    FilePathListLength += State->BootPath.ShortSize;
   }
   PutUint32(Record, LOAD_OPTION_ACTIVE);
   PutUint16(Record + 4, (UINT16)(FilePathListLength & 0xFFFF));
   UINT8 *At = Record + LOAD_OPTION_HEADER_BYTES;
   BootServices->CopyMem(At, State->Description, State->DescriptionSize);
   At += State->DescriptionSize;
-  BootServices->CopyMem(At, State->homevoldpshort, State->HomeShortSize);
-  At += State->HomeShortSize;
+  BootServices->CopyMem(At, State->HomePath.Short, State->HomePath.ShortSize);
+  At += State->HomePath.ShortSize;
   if (State->bootvolh != nullptr) {
-    BootServices->CopyMem(At, State->bootvoldpshort, State->BootShortSize);
-    At += State->BootShortSize;
+    BootServices->CopyMem(At, State->BootPath.Short, State->BootPath.ShortSize);
+    At += State->BootPath.ShortSize;
     PutUint16(At, State->FsTypeCode);
   }
 }
 
 BOOLEAN BuildLoadOption(DialogState *State) {
-  State->LoadOptionSize = LOAD_OPTION_HEADER_BYTES + State->DescriptionSize + State->HomeShortSize;
+  State->LoadOptionSize =
+      LOAD_OPTION_HEADER_BYTES + State->DescriptionSize + State->HomePath.ShortSize;
   if (State->bootvolh != nullptr) {
-    State->LoadOptionSize += State->BootShortSize + sizeof(UINT16);
+    State->LoadOptionSize += State->BootPath.ShortSize + sizeof(UINT16);
   }
-  EFI_STATUS Status = gFirmware.BootServices->AllocatePool(EfiLoaderData, State->LoadOptionSize,
-                                                           (VOID **)&State->LoadOption);
-  if (Status != EFI_SUCCESS) {
-    State->LoadOption = nullptr;  // undefined after a failure: nothing to free
+  EFI_STATUS Status = AllocatePoolOrNull(State->LoadOptionSize, (VOID **)&State->LoadOption);
+  if (Status != EFI_SUCCESS || State->LoadOption == nullptr) {
     ReportError(u"E: allocating for LoadOption, S: ", Status);
     return FALSE;
   }

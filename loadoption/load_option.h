@@ -3,4 +3,7 @@
 #pragma once
 #include "app/dialog_state.h"
 
+// Attributes (UINT32) and FilePathListLength (UINT16) precede the description.
+#define LOAD_OPTION_HEADER_BYTES 6
+
 BOOLEAN BuildLoadOption(DialogState *State);

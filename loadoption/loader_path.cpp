@@ -1,7 +1,6 @@
 #include "loadoption/loader_path.h"
 
 #include "app/firmware_context.h"
-#include "console/colours.h"
 #include "console/input.h"
 #include "console/output.h"
 #include "loadoption/file_path_node.h"
@@ -12,13 +11,7 @@
 // and the name stored in the load option are the same characters.
 static UINTN AskLoaderPath(DialogState *State) {
   Print(u"Now, type Loader File Path:\r\n");
-  UINTN Count = GetStringFromUser(State->LoaderNode.PathName, LOADER_PATH_CAPACITY);
-  Print(u"Checking ");
-  SetRole(ATTR_HIGHLIGHT);
-  Print(State->LoaderNode.PathName);
-  SetRole(ATTR_NORMAL);
-  Print(u" for presence...\r\n");
-  return Count;
+  return GetStringFromUser(State->LoaderNode.PathName, LOADER_PATH_CAPACITY);
 }
 
 static const ShortFormReports HomeReports = {
@@ -30,22 +23,22 @@ static const ShortFormReports HomeReports = {
 BOOLEAN BuildLoaderPath(DialogState *State) {
   EFI_STATUS Status = gFirmware.BootServices->LocateProtocol(
       &EFI_DEVICE_PATH_UTILITIES_PROTOCOL_GUID, nullptr, (VOID **)&State->DevicePathUtilities);
-  if (Status != EFI_SUCCESS) {
+  if (Status != EFI_SUCCESS || State->DevicePathUtilities == nullptr) {
     ReportError(u"E: locating DPUP, S: ", Status);
     return FALSE;
   }
   UINTN Count = AskLoaderPath(State);
+  PrintHighlightedText(u"Checking ", State->LoaderNode.PathName, u" for presence...\r\n");
   if (!CheckLoaderPresence(State->homevolh, State->LoaderNode.PathName)) {
     return FALSE;
   }
   FillFilePathHeader(&State->LoaderNode.Header, 2 * Count + 2);
   if (!CutShortForm(State->DevicePathUtilities, State->homevoldp, &State->LoaderNode.Header,
-                    &State->homevoldpfull, &State->homevoldpshort, &State->HomeShortSize,
-                    &HomeReports)) {
+                    &State->HomePath, &HomeReports)) {
     return FALSE;
   }
   if (State->bootvolh == nullptr) {
-    State->BootShortSize = 0;
+    State->BootPath.ShortSize = 0;
   }
   return TRUE;
 }

@@ -3,20 +3,30 @@
 #include "app/firmware_context.h"
 #include "console/output.h"
 
+// A handle that came with a warning is a handle all the same: left open, it
+// would pin the volume in the firmware's file system driver. After an error
+// the pointer means nothing.
+static void CloseGivenFile(EFI_STATUS Status, EFI_FILE_PROTOCOL *File) {
+  if (!EFI_ERROR(Status) && File != nullptr) {
+    File->Close(File);
+  }
+}
+
 static BOOLEAN OpenLoaderFile(EFI_FILE_PROTOCOL *Root, const CHAR16 *Path) {
   EFI_FILE_PROTOCOL *File = nullptr;
   EFI_STATUS Status = Root->Open(Root, &File, Path, EFI_FILE_MODE_READ, 0);
+  // Nothing is read from the file: its opening is all the proof wanted.
+  CloseGivenFile(Status, File);
   if (Status == EFI_NOT_FOUND) {
     ReportErrorText(
         u"E: The file, you specified is not found. Check File Path again and rerun.\r\n");
     return FALSE;
   }
-  if (Status != EFI_SUCCESS) {
+  if (Status != EFI_SUCCESS || File == nullptr) {
     ReportError(u"E: Open file error, S: ", Status);
     return FALSE;
   }
   Print(u"Success!\r\n");
-  File->Close(File);
   return TRUE;
 }
 
@@ -25,13 +35,14 @@ BOOLEAN CheckLoaderPresence(EFI_HANDLE homevolh, const CHAR16 *Path) {
   EFI_STATUS Status = gFirmware.BootServices->OpenProtocol(
       homevolh, &EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_GUID, (VOID **)&FileSystem, gFirmware.ImageHandle,
       nullptr, EFI_OPEN_PROTOCOL_GET_PROTOCOL);
-  if (Status != EFI_SUCCESS) {
+  if (Status != EFI_SUCCESS || FileSystem == nullptr) {
     ReportError(u"E: Failed to open SFSP on the homevolh, S: ", Status);
     return FALSE;
   }
   EFI_FILE_PROTOCOL *Root = nullptr;
   Status = FileSystem->OpenVolume(FileSystem, &Root);
-  if (Status != EFI_SUCCESS) {
+  if (Status != EFI_SUCCESS || Root == nullptr) {
+    CloseGivenFile(Status, Root);
     ReportError(u"E: Failed to OpenVolume on the Home Volume, S: ", Status);
     return FALSE;
   }

@@ -5,20 +5,12 @@
 #include "loadoption/file_path_node.h"
 #include "loadoption/short_form.h"
 
-static const CHAR16 DefaultRootPath[] = u"Ixo";
-
 // Typed straight into the node; returns the bytes of PathName with its NUL.
 // The root path is not looked for on the volume: it may lie on a file system
 // the firmware cannot read.
 static UINTN AskRootPath(DialogState *State) {
   Print(u"Now, type System Root Path (default is \"Ixo\"):\r\n");
-  UINTN Count = GetStringFromUser(State->RootNode.PathName, ROOT_PATH_CAPACITY);
-  if (Count == 0) {
-    for (UINTN I = 0; I < sizeof(DefaultRootPath) / sizeof(CHAR16); I++) {
-      State->RootNode.PathName[I] = DefaultRootPath[I];
-    }
-    return sizeof(DefaultRootPath);
-  }
+  UINTN Count = GetStringOrDefault(State->RootNode.PathName, ROOT_PATH_CAPACITY, u"Ixo");
   return 2 * Count + 2;
 }
 
@@ -35,6 +27,5 @@ BOOLEAN BuildRootPath(DialogState *State) {
   UINTN PathBytes = AskRootPath(State);
   FillFilePathHeader(&State->RootNode.Header, PathBytes);
   return CutShortForm(State->DevicePathUtilities, State->bootvoldp, &State->RootNode.Header,
-                      &State->bootvoldpfull, &State->bootvoldpshort, &State->BootShortSize,
-                      &BootReports);
+                      &State->BootPath, &BootReports);
 }

@@ -5,25 +5,26 @@
 
 BOOLEAN CutShortForm(EFI_DEVICE_PATH_UTILITIES_PROTOCOL *Utilities,
                      const EFI_DEVICE_PATH_PROTOCOL *VolumePath,
-                     const EFI_DEVICE_PATH_PROTOCOL *FileNode, EFI_DEVICE_PATH_PROTOCOL **Full,
-                     EFI_DEVICE_PATH_PROTOCOL **Short, UINTN *ShortSize,
+                     const EFI_DEVICE_PATH_PROTOCOL *FileNode, FileDevicePath *Path,
                      const ShortFormReports *Reports) {
-  *Full = Utilities->AppendDeviceNode(VolumePath, FileNode);
-  if (*Full == nullptr) {
+  Path->Full = Utilities->AppendDeviceNode(VolumePath, FileNode);
+  if (Path->Full == nullptr) {
     ReportErrorText(Reports->AppendFailed);
     return FALSE;
   }
-  UINTN FullSize = Utilities->GetDevicePathSize(*Full);
-  if (FullSize == 0) {
+  // The record copies the short form by this size: one that is not where
+  // the path ends would cut the path short or carry bytes past its buffer.
+  UINTN FullSize = Utilities->GetDevicePathSize(Path->Full);
+  if (FullSize == 0 || DevicePathBytes(Path->Full, FullSize) != FullSize) {
     ReportErrorText(Reports->SizeFailed);
     return FALSE;
   }
   UINTN Skipped = 0;
-  *Short = FindHardDriveNode(*Full, FullSize, &Skipped);
-  if (*Short == nullptr) {
+  Path->Short = FindHardDriveNode(Path->Full, FullSize, &Skipped);
+  if (Path->Short == nullptr) {
     ReportErrorText(Reports->NoHardDriveNode);
     return FALSE;
   }
-  *ShortSize = FullSize - Skipped;
+  Path->ShortSize = FullSize - Skipped;
   return TRUE;
 }

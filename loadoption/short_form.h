@@ -1,7 +1,7 @@
 // The full device path to a file (a volume's path with a File Path node
 // appended) and its short form, which begins at the first hard-drive node.
 #pragma once
-#include "efi.h"
+#include "app/dialog_state.h"
 
 // The three reports of a failed cut, each with its own line break.
 struct ShortFormReports {
@@ -10,11 +10,10 @@ struct ShortFormReports {
   const CHAR16 *NoHardDriveNode;
 };
 
-// *Full receives the appended path the moment it exists (a pool buffer the
-// caller's clean-up frees on every later path); *Short points into it and
-// *ShortSize counts its bytes, end node included.
+// Path->Full receives the appended path the moment it exists (a pool buffer
+// the caller's clean-up frees on every later path); Path->Short points into
+// it and Path->ShortSize counts its bytes, end node included.
 BOOLEAN CutShortForm(EFI_DEVICE_PATH_UTILITIES_PROTOCOL *Utilities,
                      const EFI_DEVICE_PATH_PROTOCOL *VolumePath,
-                     const EFI_DEVICE_PATH_PROTOCOL *FileNode, EFI_DEVICE_PATH_PROTOCOL **Full,
-                     EFI_DEVICE_PATH_PROTOCOL **Short, UINTN *ShortSize,
+                     const EFI_DEVICE_PATH_PROTOCOL *FileNode, FileDevicePath *Path,
                      const ShortFormReports *Reports);

@@ -3,6 +3,7 @@
 #include "app/firmware_context.h"
 #include "console/input.h"
 #include "console/output.h"
+#include "volumes/listing.h"
 #include "volumes/partition_listing.h"
 
 // Values 0 to 3 are accepted; 0 (FAT) is wrong here but harmless.
@@ -46,8 +47,10 @@ static BOOLEAN PickPartition(DialogState *State) {
   EFI_STATUS Status = gFirmware.BootServices->LocateHandleBuffer(
       ByProtocol, &EFI_BLOCK_IO_PROTOCOL_GUID, nullptr, &State->BlockIoHandleCount,
       &State->BlockIoHandles);
-  if (Status != EFI_SUCCESS) {
-    State->BlockIoHandles = nullptr;  // undefined after a failure: nothing to free
+  if (EFI_ERROR(Status)) {
+    State->BlockIoHandles = nullptr;  // undefined after an error: nothing to free
+  }
+  if (Status != EFI_SUCCESS || !HandlesGiven(State->BlockIoHandleCount, State->BlockIoHandles)) {
     ReportError(u"E: locating handles with BIOP, S: ", Status);
     return FALSE;
   }
@@ -85,7 +88,7 @@ BOOLEAN ChooseBootVolume(DialogState *State) {
   EFI_STATUS Status = gFirmware.BootServices->OpenProtocol(
       State->bootvolh, &EFI_DEVICE_PATH_PROTOCOL_GUID, (VOID **)&State->bootvoldp,
       gFirmware.ImageHandle, nullptr, EFI_OPEN_PROTOCOL_GET_PROTOCOL);
-  if (Status != EFI_SUCCESS) {
+  if (Status != EFI_SUCCESS || State->bootvoldp == nullptr) {
     ReportError(u"E: on opening Device Path on bootvolh, S: ", Status);
     return FALSE;
   }

@@ -21,8 +21,10 @@ BOOLEAN ChooseHomeVolume(DialogState *State) {
   EFI_STATUS Status =
       BootServices->LocateHandleBuffer(ByProtocol, &EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_GUID, nullptr,
                                        &State->SfsHandleCount, &State->SfsHandles);
-  if (Status != EFI_SUCCESS) {
-    State->SfsHandles = nullptr;  // undefined after a failure: nothing to free
+  if (EFI_ERROR(Status)) {
+    State->SfsHandles = nullptr;  // undefined after an error: nothing to free
+  }
+  if (Status != EFI_SUCCESS || !HandlesGiven(State->SfsHandleCount, State->SfsHandles)) {
     ReportError(u"E: locating handles with SFSP, S: ", Status);
     return FALSE;
   }
@@ -30,7 +32,7 @@ BOOLEAN ChooseHomeVolume(DialogState *State) {
 
   Status = BootServices->LocateProtocol(&EFI_DEVICE_PATH_TO_TEXT_PROTOCOL_GUID, nullptr,
                                         (VOID **)&State->DevicePathToText);
-  if (Status != EFI_SUCCESS) {
+  if (Status != EFI_SUCCESS || State->DevicePathToText == nullptr) {
     ReportError(u"E: locating DPTTP, S: ", Status);
     return FALSE;
   }
@@ -47,7 +49,7 @@ BOOLEAN ChooseHomeVolume(DialogState *State) {
   Status = BootServices->OpenProtocol(State->homevolh, &EFI_DEVICE_PATH_PROTOCOL_GUID,
                                       (VOID **)&State->homevoldp, gFirmware.ImageHandle, nullptr,
                                       EFI_OPEN_PROTOCOL_GET_PROTOCOL);
-  if (Status != EFI_SUCCESS) {
+  if (Status != EFI_SUCCESS || State->homevoldp == nullptr) {
     ReportError(u"E: on opening Device Path on homevolh, S: ", Status);
     return FALSE;
   }

@@ -9,11 +9,15 @@ EFI_DEVICE_PATH_PROTOCOL *OpenListedDevicePath(EFI_HANDLE Handle) {
   EFI_STATUS Status = gFirmware.BootServices->OpenProtocol(Handle, &EFI_DEVICE_PATH_PROTOCOL_GUID,
                                                            (VOID **)&Path, gFirmware.ImageHandle,
                                                            nullptr, EFI_OPEN_PROTOCOL_GET_PROTOCOL);
-  if (Status != EFI_SUCCESS) {
+  if (Status != EFI_SUCCESS || Path == nullptr) {
     ReportListError(u"E: Failed to open Device Path protocol on a handle, S: ", Status);
     return nullptr;
   }
   return Path;
+}
+
+BOOLEAN HandlesGiven(UINTN Count, const EFI_HANDLE *Handles) {
+  return Count == 0 || Handles != nullptr;
 }
 
 void PrintListEntry(UINTN Position, const EFI_DEVICE_PATH_PROTOCOL *Path,

@@ -11,3 +11,7 @@ EFI_DEVICE_PATH_PROTOCOL *OpenListedDevicePath(EFI_HANDLE Handle);
 // silently; its number simply does not appear.
 void PrintListEntry(UINTN Position, const EFI_DEVICE_PATH_PROTOCOL *Path,
                     EFI_DEVICE_PATH_TO_TEXT_PROTOCOL *DevicePathToText);
+
+// FALSE for a handle list that LocateHandleBuffer answered with a count but
+// no buffer: a firmware fault, reported as the failed call it is.
+BOOLEAN HandlesGiven(UINTN Count, const EFI_HANDLE *Handles);

@@ -14,15 +14,14 @@ static BOOLEAN IsSystemPartition(EFI_HANDLE Handle) {
   return Status == EFI_SUCCESS;
 }
 
-BOOLEAN WarnWithoutSystemPartition(DialogState *State) {
+void WarnWithoutSystemPartition(const DialogState *State) {
   for (UINTN Position = 0; Position < State->SfsHandleCount; Position++) {
     if (IsSystemPartition(State->SfsHandles[Position])) {
-      return TRUE;
+      return;
     }
   }
   SetRole(ATTR_ERROR);
   Print(u"Warning: no listed volume is an EFI System Partition; firmware that keeps\r\n"
         u"its variables on one (U-Boot) may lose this entry at the next start.\r\n");
   SetRole(ATTR_NORMAL);
-  return TRUE;
 }

@@ -4,5 +4,5 @@
 #pragma once
 #include "app/dialog_state.h"
 
-// Never stops the dialogue; writes nothing.
-BOOLEAN WarnWithoutSystemPartition(DialogState *State);
+// Prints the warning when no listed volume carries the ESP mark; writes nothing.
+void WarnWithoutSystemPartition(const DialogState *State);

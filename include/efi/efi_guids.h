@@ -12,22 +12,9 @@ inline constexpr EFI_GUID EFI_DEVICE_PATH_TO_TEXT_PROTOCOL_GUID = {
     0x8b843e20, 0x8132, 0x4852, {0x90, 0xcc, 0x55, 0x1a, 0x4e, 0x4a, 0x7f, 0x1c}};
 inline constexpr EFI_GUID EFI_DEVICE_PATH_UTILITIES_PROTOCOL_GUID = {
     0x0379be4e, 0xd706, 0x437d, {0xb0, 0x37, 0xed, 0xb8, 0x2f, 0xb7, 0x72, 0xa4}};
-inline constexpr EFI_GUID EFI_LOADED_IMAGE_PROTOCOL_GUID = {
-    0x5b1b31a1, 0x9562, 0x11d2, {0x8e, 0x3f, 0x00, 0xa0, 0xc9, 0x69, 0x72, 0x3b}};
 // The ESP's partition type; firmware also installs it as a protocol (with no
 // interface) on the handle of every EFI System Partition it finds.
 inline constexpr EFI_GUID EFI_PART_TYPE_EFI_SYSTEM_PART_GUID = {
     0xc12a7328, 0xf81f, 0x11d2, {0xba, 0x4b, 0x00, 0xa0, 0xc9, 0x3e, 0xc9, 0x3b}};
 inline constexpr EFI_GUID EFI_GLOBAL_VARIABLE_GUID = {
     0x8be4df61, 0x93ca, 0x11d2, {0xaa, 0x0d, 0x00, 0xe0, 0x98, 0x03, 0x2b, 0x8c}};
-
-inline bool GuidEquals(const EFI_GUID *A, const EFI_GUID *B) {
-  const UINT8 *X = reinterpret_cast<const UINT8 *>(A);
-  const UINT8 *Y = reinterpret_cast<const UINT8 *>(B);
-  for (UINTN I = 0; I < sizeof(EFI_GUID); I++) {
-    if (X[I] != Y[I]) {
-      return false;
-    }
-  }
-  return true;
-}

@@ -47,6 +47,8 @@ static_assert(sizeof(EFI_GUID) == 16, "EFI_GUID layout");
 static_assert(sizeof(EFI_TABLE_HEADER) == 24, "EFI_TABLE_HEADER layout");
 
 #define EFI_ERROR_BIT 0x8000000000000000ULL
+// An error, as opposed to success or a warning: after a warning the call's
+// results are what the firmware handed out, after an error they are undefined.
 #define EFI_ERROR(Status) (((EFI_STATUS)(Status) & EFI_ERROR_BIT) != 0)
 
 #define EFI_SUCCESS ((EFI_STATUS)0)

@@ -31,6 +31,7 @@ LOADER_PROMPT = "Now, type Loader File Path:"
 FOUND = "Success!"
 ANNOUNCE = 'Trying to set "'
 ESP_WARNING = "Warning: no listed volume is an EFI System Partition"
+DUPLICATE_END = " already has the same paths and data."
 CONFIRM_QUESTION = "Are you sure you want to write the created Load Option"
 # The question's last line; the pty turns each line feed into CR LF.
 QUESTION_END = rb'Type "y" for "yes"\r+\n'
@@ -109,12 +110,15 @@ def to_confirmation(m):
     return name
 
 
-def create_entry(m, home_hd_text, description, loader_path, bvsrd=None, confirm="y", esp_listed=True):
+def create_entry(m, home_hd_text, description, loader_path, bvsrd=None, confirm="y", esp_listed=True,
+                 duplicate=None):
     """The road of a run that makes a boot entry, up to the closing prompt: the
     volume with that HD() node as Home Volume, an optional BVSRD, description
     and loader path, then the confirmation answered with `confirm`. Without
     an ESP among the volumes the warning must come before the confirmation;
-    with one it must not come at all.
+    with one it must not come at all. So must the warning about a listed
+    entry with the same paths and data, naming `duplicate` (the variable and
+    its description in quotes), and only then.
     Returns the record size and the variable name that the run shows."""
     sfs_listing = volumes(m)
     m.send(f"{number_of(sfs_listing, home_hd_text):X}\r")
@@ -131,8 +135,11 @@ def create_entry(m, home_hd_text, description, loader_path, bvsrd=None, confirm=
     size = m.expect_re(rb"([0-9A-F]+)(\x1b\[[0-9;]*m)* bytes \(hexadecimal\)\.", ATTR_HIGHLIGHT)
     if not esp_listed:
         m.expect(ESP_WARNING, ATTR_ERROR)
+    if duplicate:
+        m.expect(f"Warning: {duplicate}{DUPLICATE_END}", ATTR_ERROR)
     name = to_confirmation(m)
     assert esp_listed != (ESP_WARNING in plain(m.console)), f"ESP listed: {esp_listed}"
+    assert bool(duplicate) == (DUPLICATE_END in plain(m.console)), f"duplicate: {duplicate}"
     m.send(confirm)
     if confirm in ("y", "Y"):
         m.expect(CREATED, ATTR_HIGHLIGHT)

@@ -18,11 +18,12 @@ def esp(m):
     return expected.partition(m.geometry, 1)
 
 
-def run(m, record, description, loader_path, bvsrd=None, confirm="y", esp_listed=True):
+def run(m, record, description, loader_path, bvsrd=None, confirm="y", esp_listed=True,
+        duplicate=None):
     """One run of the application that powers off at the end; returns the name it announced."""
     start(m)
     size, name = create_entry(m, expected.hd_text(esp(m)), description, loader_path, bvsrd, confirm,
-                              esp_listed)
+                              esp_listed, duplicate)
     assert size == len(record), f"record of {size:#x} bytes, expected {len(record):#x}"
     m.send("s")
     m.expect_exit(0)
@@ -44,12 +45,14 @@ def declined_then_second_entry(m):
     # The entry starts the application itself, so that U-Boot, whose boot
     # manager starts it before the removable-media path, runs the application
     # again.
+    # The same entry again: the first one is named before each question.
     record = expected.load_option("Again", [expected.short_path(esp(m), APP_PATH)])
     number = first_entry(m, record, "Again", APP_PATH)
     before = m.variables()
-    assert run(m, record, "Again", APP_PATH, confirm="n") == f"Boot{number + 1:04X}"
+    first = f'Boot{number:04X} "Again"'
+    assert run(m, record, "Again", APP_PATH, confirm="n", duplicate=first) == f"Boot{number + 1:04X}"
     assert boot_changes(before, m.variables()) == {}, "a declined run changed variables"
-    assert run(m, record, "Again", APP_PATH) == f"Boot{number + 1:04X}"
+    assert run(m, record, "Again", APP_PATH, duplicate=first) == f"Boot{number + 1:04X}"
     assert boot_changes(before, m.variables()) == {
         f"Boot{number + 1:04X}": (None, (7, record)),
         "BootOrder": (before["BootOrder"][1:], (7, order(FIRMWARE_ORDER[m.firmware] + [number, number + 1])))}

@@ -14,6 +14,10 @@ struct ChoiceCase {
   UINT16 Expected;
   UINT32 OrderWriteAttributes;
   std::vector<UINT8> BootOrderAfter;
+  // Boot#### in the store, listed or not, and the duplicate warning they
+  // call for, if any.
+  std::map<UINT16, std::vector<UINT8>> Options = {};
+  std::string Warning = "";
 };
 
 static std::vector<UINT8> Bytes(const std::vector<UINT16> &Numbers) {
@@ -26,7 +30,26 @@ static std::vector<UINT8> Appended(std::vector<UINT8> Before, UINT16 Number) {
   return Before;
 }
 
+// TestRecord's device paths and optional data under another description and
+// attributes, or with other optional data.
+static std::vector<UINT8> SameEntry(const std::u16string &Description, UINT8 Attributes = 1,
+                                    const std::vector<UINT8> &Data = {0xAA, 0x55}) {
+  std::vector<UINT8> Paths(TestPathsAndData.begin(), TestPathsAndData.end() - 2);
+  std::vector<UINT8> Record = RecordBytes(8, Description, Paths);
+  Record.insert(Record.end(), Data.begin(), Data.end());
+  Record[0] = Attributes;
+  return Record;
+}
+
+static std::vector<UINT8> CutAt(std::vector<UINT8> Record, size_t Size) {
+  Record.resize(Size);
+  return Record;
+}
+
 static std::vector<ChoiceCase> ChoiceCases() {
+  std::u16string Long(300, u'L');  // beyond the first read's 512 bytes
+  std::vector<UINT8> PathsCutShort = SameEntry(u"D");
+  PathsCutShort.resize(PathsCutShort.size() - 6);
   std::vector<UINT8> UpToAA = Bytes(NumbersFrom(0, 0xAA));
   std::vector<UINT8> OddSize = {0x00, 0x00, 0x01, 0x00, 0x02};
   std::vector<UINT8> AllButLast = Bytes(NumbersFrom(0, 0xFFFE));
@@ -49,6 +72,33 @@ static std::vector<ChoiceCase> ChoiceCases() {
       {"UnlistedOptionInTheGap", Bytes({0, 2}), 7, {1}, 3, 0x47, Bytes({0, 2, 3})},
       {"UnlistedOptionsWithoutBootOrder", std::nullopt, 0, {0, 1}, 2, 7, Bytes({2})},
       {"LastNumberIsTheLastFree", AllButLast, 7, {}, 0xFFFF, 0x47, Appended(AllButLast, 0xFFFF)},
+      // A listed entry with the same device paths and optional data is named
+      // before the question, whatever its description and attributes (control
+      // characters show as '?'); the new entry is written all the same.
+      {"DuplicateUnderAnotherDescriptionIsNamed", Bytes({0, 1}), 7, {}, 2, 0x47, Bytes({0, 1, 2}),
+       {{0, SameEntry(u"D", 1, {0xAA})}, {1, SameEntry(u"Deb\r\nian", 0)}},
+       DuplicateWarning("Boot0001", "Deb??ian")},
+      {"OtherOptionalDataIsNoDuplicate", Bytes({0}), 7, {}, 1, 0x47, Bytes({0, 1}),
+       {{0, SameEntry(u"D", 1, {0xAA, 0x56})}}},
+      // A listed entry that does not exist is passed over; of two duplicates
+      // only the first is named.
+      {"ListedButMissingOptionIsPassedOver", Bytes({2, 0, 1}), 7, {}, 3, 0x47, Bytes({2, 0, 1, 3}),
+       {{1, SameEntry(u"First")}, {2, SameEntry(u"Second")}},
+       DuplicateWarning("Boot0001", "First")},
+      {"LongDuplicateIsReadAtItsOwnSize", Bytes({0}), 7, {}, 1, 0x47, Bytes({0, 1}),
+       {{0, SameEntry(Long)}}, DuplicateWarning("Boot0000", std::string(300, 'L'))},
+      // Malformed entries are no duplicates: empty, shorter than the header,
+      // a description without its NUL (ending on an odd byte), device paths
+      // that run past the end.
+      {"MalformedListedOptionsAreNoDuplicates", Bytes({0, 1, 2, 3}), 7, {}, 4, 0x47,
+       Bytes({0, 1, 2, 3, 4}),
+       {{0, {}}, {1, {0x01, 0x00, 0x00}}, {2, CutAt(SameEntry(u"DD"), 9)}, {3, PathsCutShort}}},
+      // Only listed entries are compared: the sorted copy of a BootOrder that
+      // does not exist lists nothing, whatever its buffer holds.
+      {"UnlistedDuplicateIsNotNamed", Bytes({0}), 7, {}, 2, 0x47, Bytes({0, 2}),
+       {{0, {0xB0}}, {1, SameEntry(u"Old")}}},
+      {"NoBootOrderNamesNothing", std::nullopt, 0, {}, 0, 7, Bytes({0}),
+       {{0xAFAF, SameEntry(u"Stale")}}},
   };
 }
 
@@ -63,13 +113,15 @@ static void ExpectChoice(const ChoiceCase &Case, UINT8 Fill) {
   SimVariableStore &Vars = VariablesOf(Fw);
   if (Case.BootOrder) Vars.Put(u"BootOrder", Case.BootOrderAttributes, *Case.BootOrder);
   for (UINT16 N : Case.UnlistedOptions) Vars.Put(OptionName(N), 7, {0xEE, (UINT8)N});
+  for (const auto &[N, Data] : Case.Options) Vars.Put(OptionName(N), 7, Data);
   SimVariableMap Expected = Vars.Entries;
   RunLastSteps(Fw, "yx");
 
   std::u16string Name = OptionName(Case.Expected);
   std::string Name8(Name.begin(), Name.end());
-  EXPECT_EQ(Fw.Screen(), "{NORMAL}" + std::string(Case.BootOrder ? "" : NeedToCreate) +
-                             Announcement(Name8) + SuccessLine + ClosingPrompt);
+  std::string Before = (Case.BootOrder ? "" : "{NORMAL}" + NeedToCreate) + Case.Warning;
+  if (Before.empty()) Before = "{NORMAL}";
+  EXPECT_EQ(Fw.Screen(), Before + Announcement(Name8) + SuccessLine + ClosingPrompt);
   ASSERT_EQ(Vars.Writes.size(), 2u);
   EXPECT_EQ(Vars.Writes[0].Name, Name);
   EXPECT_EQ(Vars.Writes[0].Attributes, 7u);
@@ -94,6 +146,8 @@ TEST_P(OptionNumberChoice, WritesTheRecordUnderTheFreeNumberAndAppendsIt) {
 
 INSTANTIATE_TEST_SUITE_P(BootOrder, OptionNumberChoice, testing::ValuesIn(ChoiceCases()),
                          [](const auto &Info) { return std::string(Info.param.Name); });
+
+static const std::string ReadReport = "{ERROR}E: fail on getting BootOrder variable, S: ";
 
 static std::vector<UINTN> BootOrderReadSizes(SimVariableStore &Vars) {
   std::vector<UINTN> Sizes;
@@ -138,6 +192,19 @@ TEST(BootOrderRead, VariableGrowingBetweenReadsIsReadAgain) {
   EXPECT_NE(Vars.Find(OptionName(0x4B)), nullptr) << "the number comes from the last read";
 }
 
+TEST(BootOrderRead, VariableGrowingAtEveryReadIsGivenUpOn) {
+  SimFirmware Fw;
+  SimVariableStore &Vars = VariablesOf(Fw);
+  Vars.Put(u"BootOrder", 7, Bytes(NumbersFrom(0, 69)));
+  // Two bytes more at every read: the size asked for never fits.
+  Vars.BeforeRead = [&] {
+    Vars.Entries[GlobalKey(u"BootOrder")].Data.resize(2 * Vars.Reads.size() + 140);
+  };
+  RunLastSteps(Fw, "y");
+  EXPECT_EQ(Fw.Screen(), ReadReport + "8000000000000005\r\n" + ClosingPrompt);
+  EXPECT_TRUE(Vars.Writes.empty());
+}
+
 TEST(BootOrderSort, InsertionSortMatchesAnUnsignedSort) {
   for (std::vector<UINT16> Entries : std::vector<std::vector<UINT16>>{
            {}, {5}, {3, 0, 1}, {0x8000, 0, 0x7FFF, 0xFFFF}, {2, 2, 1, 2, 0, 1}, {9, 8, 7, 6, 5}}) {
@@ -157,6 +224,8 @@ struct StepSevenFailure {
   unsigned Nth;
   EFI_STATUS Status;
   std::string Screen;
+  SimLie How = SimLie::Fail;
+  bool Onward = false;  // every read from the Nth on
 };
 
 static const std::string AllocationReport =
@@ -175,8 +244,14 @@ static std::vector<StepSevenFailure> StepSevenFailures() {
       // The old buffer is already gone: the clean-up must not free it again.
       {"Reallocation", NumbersFrom(0, 64), {}, Allocate, 2, EFI_OUT_OF_RESOURCES,
        AllocationReport},
-      {"Read", Order{0}, {}, Read, 1, EFI_DEVICE_ERROR,
-       "{ERROR}E: fail on getting BootOrder variable, S: 8000000000000007\r\n"},
+      {"Read", Order{0}, {}, Read, 1, EFI_DEVICE_ERROR, ReadReport + "8000000000000007\r\n"},
+      // Taken at its word, the size would send the sort past the buffer.
+      {"SizeAboveTheBuffer", Order{0}, {}, Read, 1, 0, ReadReport + "0000000000000000\r\n",
+       SimLie::SizeLarger},
+      // Regrowing to the same size again and again would never end.
+      {"TooSmallWithoutGrowing", Order{0}, {}, Read, 1, 0, ReadReport + "8000000000000005\r\n",
+       SimLie::TooSmallStuck, true},
+
       {"Probe", Order{0}, {}, Read, 2, EFI_DEVICE_ERROR, ProbeReport + "8000000000000007\r\n"},
       // Success for a read with no room cannot tell whether Boot#### exists.
       {"ProbeAnsweringSuccess", Order{0}, {}, Read, 2, EFI_SUCCESS,
@@ -201,7 +276,11 @@ TEST_P(StepSevenFails, ReportsAndWritesNothing) {
   const StepSevenFailure &Case = GetParam();
   if (Case.BootOrder) Vars.Put(u"BootOrder", 7, Bytes(*Case.BootOrder));
   for (UINT16 N : Case.UnlistedOptions) Vars.Put(OptionName(N), 7, {1});
-  if (Case.Call != SimCall::Count) Fw.FailCall(Case.Call, Case.Nth, Case.Status);
+  if (Case.Onward) {
+    Fw.FailFrom(Case.Call, Case.Nth, Case.Status, Case.How);
+  } else if (Case.Call != SimCall::Count) {
+    Fw.FailCall(Case.Call, Case.Nth, Case.Status, Case.How);
+  }
   SimVariableMap Before = Vars.Entries;
   RunLastSteps(Fw, "y");  // taken by the closing prompt: the confirmation is never asked
   EXPECT_EQ(Fw.Screen(), Case.Screen + ClosingPrompt);

@@ -202,6 +202,34 @@ TEST(KeyWait, AFailedReadAfterTheKeyEventMeansWaitAgain) {
   EXPECT_EQ(CallsOf(Fw, SimCall::ReadKeyStroke), 2u);
 }
 
+// A wait that fails comes back at once, every time: a console that cannot
+// wait and has no key ends each question instead of spinning (the line as
+// Enter would, an index with the wait's status, a yes/no question as no),
+// yet a key already waiting is still taken.
+TEST(KeyWait, AConsoleThatCannotWaitEndsEveryQuestionWithoutSpinning) {
+  for (bool KeyWaiting : {false, true}) {
+    SimFirmware Fw;
+    Fw.FailFrom(SimCall::WaitForEvent, 1, EFI_DEVICE_ERROR);
+    if (KeyWaiting) Fw.TypeAhead("ab\r2\ry");
+    else Fw.Type("ab\r2\ry");  // pressed, but no wait ever lets them arrive
+    CHAR16 Line[8] = {};
+    UINTN Index = 9;
+    EFI_STATUS Status = 0;
+    BOOLEAN Yes = 2;
+    EXPECT_EQ(Fw.Call([&] {
+      SetRole(ATTR_NORMAL);
+      GetStringFromUser(Line, 8);
+      Status = GetIndexFromUser(u"I: ", &Index, 4);
+      Yes = AskYesNo(u"Q: ");
+    }), SimEnding::Returned) << KeyWaiting;
+    EXPECT_EQ(std::u16string(Line), KeyWaiting ? u"ab" : u"");
+    EXPECT_EQ(Status, KeyWaiting ? EFI_SUCCESS : EFI_DEVICE_ERROR);
+    EXPECT_EQ(Yes, KeyWaiting);
+    EXPECT_EQ(Fw.Screen(), KeyWaiting ? Typed("ab") + "I: " + Typed("2") + "Q: y\r\n"
+                                       : "{NORMAL}\r\nI: \r\nQ: ?\r\n");
+  }
+}
+
 // A console that never runs dry (a stuck key) must not hang the discard
 // before the confirmation.
 static unsigned StuckReads;
@@ -216,14 +244,4 @@ TEST(KeyWait, DiscardingWaitingKeysEndsOnAQueueThatNeverRunsDry) {
   Fw.ConIn.ReadKeyStroke = StuckKey;
   StuckReads = 0;
   EXPECT_EQ(Fw.Call([] { DiscardWaitingKeys(); }), SimEnding::Returned);
-}
-
-TEST(HexDigits, WritesFixedWidthUppercaseWithoutTerminator) {
-  CHAR16 Buffer[6] = {u'.', u'.', u'.', u'.', u'.', u'.'};
-  WriteHexDigits(0x1A, Buffer, 2);
-  EXPECT_EQ(std::u16string(Buffer, 6), u"001A..");
-  WriteHexDigits(0xABCDEF, Buffer, 0);
-  EXPECT_EQ(std::u16string(Buffer, 6), u"001A..");
-  WriteHexDigits(0xfedcba9876543210ULL, Buffer, 1);
-  EXPECT_EQ(std::u16string(Buffer, 6), u"101A..");
 }

@@ -57,3 +57,13 @@ TEST(ConsoleOutput, RolesKeepTheHighBitsOfTheSavedAttribute) {
   EXPECT_EQ(Fw.Transcript[1].Attribute, 0xB0u);
   EXPECT_EQ(Fw.Mode.Attribute, 0x8F);
 }
+
+TEST(HexDigits, WritesFixedWidthUppercaseWithoutTerminator) {
+  CHAR16 Buffer[6] = {u'.', u'.', u'.', u'.', u'.', u'.'};
+  WriteHexDigits(0x1A, Buffer, 2);
+  EXPECT_EQ(std::u16string(Buffer, 6), u"001A..");
+  WriteHexDigits(0xABCDEF, Buffer, 0);
+  EXPECT_EQ(std::u16string(Buffer, 6), u"001A..");
+  WriteHexDigits(0xfedcba9876543210ULL, Buffer, 1);
+  EXPECT_EQ(std::u16string(Buffer, 6), u"101A..");
+}

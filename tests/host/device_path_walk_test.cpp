@@ -44,6 +44,11 @@ TEST(FindHardDriveNode, FindsTheFirstHardDriveNodeWithinTheGivenBytes) {
       {"a later node reaches past the bytes", PciRootNode(0) + Raw({0x01, 0x01, 0x10, 0x00}),
        false, 0, SimPath(12, 0) + Hd + EndNode()},
       {"half a header at the end", PciRootNode(0) + Raw({0x04, 0x01}), false, 0},
+      // The size the firmware reported ends inside the hard-drive node: a
+      // record holding it would be cut short.
+      {"a hard-drive node cut short by the bytes",
+       PciRootNode(0) + SimPath(Hd.begin(), Hd.begin() + 20), false, 0,
+       SimPath(Hd.begin() + 20, Hd.end()) + EndNode()},
       {"no bytes at all", SimPath(), false, 0},
   };
   for (const WalkCase &Case : Cases) {

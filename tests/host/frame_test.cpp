@@ -39,6 +39,18 @@ TEST(Frame, ClosingCallsThatReturnStillEndInSuccess) {
   }
 }
 
+// Keys typed ahead of the closing prompt (answers for questions that a
+// failure skipped) never answer it.
+TEST(Frame, OnlyAKeyPressedAfterTheClosingPromptAnswersIt) {
+  for (bool ShutdownAhead : {true, false}) {
+    SimFirmware Fw;  // no volume: the first step fails at once
+    Fw.TypeAhead(ShutdownAhead ? "s" : "x");
+    Fw.TypeWhenShown(u"Press <s>", ShutdownAhead ? "x" : "s");
+    EXPECT_EQ(Fw.Run(), ShutdownAhead ? SimEnding::Exit : SimEnding::Shutdown) << ShutdownAhead;
+    EXPECT_EQ(Fw.NextKey, Fw.Keys.size());
+  }
+}
+
 TEST(Frame, ClosingKeyIsNotEchoed) {
   SimFirmware Fw;
   Fw.Type("x");

@@ -69,12 +69,12 @@ TEST(LoadOption, RecordIsLaidOutByteForByte) {
     std::u16string Description = Case.Description;
     std::copy(Description.begin(), Description.end(), State.Description);
     State.DescriptionSize = 2 * (Description.size() + 1);
-    State.homevoldpshort = reinterpret_cast<EFI_DEVICE_PATH_PROTOCOL *>(Home.data());
-    State.HomeShortSize = Case.HomeSize;
+    State.HomePath.Short = reinterpret_cast<EFI_DEVICE_PATH_PROTOCOL *>(Home.data());
+    State.HomePath.ShortSize = Case.HomeSize;
     if (Case.BootVolume) {
       State.bootvolh = Fw.NewHandle();
-      State.bootvoldpshort = reinterpret_cast<EFI_DEVICE_PATH_PROTOCOL *>(Boot.data());
-      State.BootShortSize = Case.BootSize;
+      State.BootPath.Short = reinterpret_cast<EFI_DEVICE_PATH_PROTOCOL *>(Boot.data());
+      State.BootPath.ShortSize = Case.BootSize;
       State.BvsrdAsFilePath = Case.AsFilePath;
       State.FsTypeCode = Case.FsTypeCode;
     }

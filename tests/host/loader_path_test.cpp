@@ -46,7 +46,7 @@ TEST(LoaderPath, PathStartingAtTheHardDriveNodeIsItsOwnShortForm) {
   AddVolume(Fw, HardDriveNode(1, 0x800, 0x800) + EndNode(), u"HD(1)", {u""});
   DialogueRun Run = RunDialogueSteps(Fw, TypicalSession("0", "", "") + "n");
   EXPECT_EQ(Run.HomeShortAt, 0);
-  EXPECT_EQ(Run.State.HomeShortSize, 42u + 6 + 4);
+  EXPECT_EQ(Run.State.HomePath.ShortSize, 42u + 6 + 4);
   EXPECT_EQ(BytesOf(&Run.State.LoaderNode, 6), (SimPath{0x04, 0x04, 0x06, 0x00, 0x00, 0x00}));
 }
 

@@ -33,7 +33,7 @@ TEST(RootPath, DefaultAndTypedPathsGiveTheirNodes) {
     EXPECT_EQ(BytesOf(&Run.State.RootNode, Node.size()), Node);
     SimPath Boot = BootShortForm(DataHardDrive, Case.Stored);
     EXPECT_EQ(Run.BootShort, Boot);
-    EXPECT_EQ(Run.State.BootShortSize, Boot.size());
+    EXPECT_EQ(Run.State.BootPath.ShortSize, Boot.size());
     const SimPath Home = EspShortForm();
     EXPECT_EQ(Run.Record, RecordBytes(Home.size(), u"Unnamed", Home, Boot));
   }

@@ -74,11 +74,12 @@ DialogueRun RunDialogueSteps(SimFirmware &Fw, const std::string &Keys) {
     RunDialogue(&S);
     Run.BlockIoHeld = S.BlockIoHandles != nullptr;
     if (S.LoadOption != nullptr) Run.Record = BytesOf(S.LoadOption, S.LoadOptionSize);
-    if (S.homevoldpshort != nullptr) Run.HomeShort = BytesOf(S.homevoldpshort, S.HomeShortSize);
-    if (S.bootvoldpshort != nullptr) Run.BootShort = BytesOf(S.bootvoldpshort, S.BootShortSize);
-    Run.HomeShortAt = S.homevoldpfull == nullptr || S.homevoldpshort == nullptr
+    const FileDevicePath &Home = S.HomePath, &Boot = S.BootPath;
+    if (Home.Short != nullptr) Run.HomeShort = BytesOf(Home.Short, Home.ShortSize);
+    if (Boot.Short != nullptr) Run.BootShort = BytesOf(Boot.Short, Boot.ShortSize);
+    Run.HomeShortAt = Home.Full == nullptr || Home.Short == nullptr
                           ? -1
-                          : (UINT8 *)S.homevoldpshort - (UINT8 *)S.homevoldpfull;
+                          : (UINT8 *)Home.Short - (UINT8 *)Home.Full;
     FinishRun(&S);
   });
   ExpectCleanEnd(Fw, Ending);
@@ -86,19 +87,25 @@ DialogueRun RunDialogueSteps(SimFirmware &Fw, const std::string &Keys) {
   return Run;
 }
 
-const std::vector<UINT8> TestRecord = {0x01, 0x00, 0x00, 0x00, 0x1C, 0x00, 0x44,
-                                       0x00, 0x00, 0x00, 0x04, 0x01, 0x2A, 0x00,
-                                       0x7F, 0xFF, 0x04, 0x00, 0xAA, 0x55};
+const std::vector<UINT8> TestPathsAndData = {0x04, 0x01, 0x2A, 0x00, 0x7F,
+                                             0xFF, 0x04, 0x00, 0xAA, 0x55};
+const std::vector<UINT8> TestRecord = RecordBytes(8, u"D", TestPathsAndData);
 
 void RunLastSteps(SimFirmware &Fw, const std::string &Keys) {
   DialogState State = {};
+  // One listed volume, an ESP: no warning about a missing one.
+  EFI_HANDLE Esp = Fw.NewHandle();
+  MarkSystemPartition(Fw, Esp);
   Fw.Type(Keys);
   SimEnding Ending = Fw.Call([&] {
     SetRole(ATTR_NORMAL);  // as the record step leaves the console
+    State.SfsHandleCount = 1;
+    State.SfsHandles = static_cast<EFI_HANDLE *>(Fw.Allocate(sizeof Esp));
+    State.SfsHandles[0] = Esp;
     State.LoadOption = static_cast<UINT8 *>(Fw.Allocate(TestRecord.size()));
     std::memcpy(State.LoadOption, TestRecord.data(), TestRecord.size());
     State.LoadOptionSize = TestRecord.size();
-    if (ChooseOptionNumber(&State)) ConfirmAndWrite(&State);
+    RunDialogueFrom(&State, ChooseOptionNumber);
     FinishRun(&State);
   });
   ExpectCleanEnd(Fw, Ending);
@@ -160,6 +167,11 @@ std::string Announcement(const std::string &Name) {
 }
 
 std::string Typed(const std::string &Text) { return "{HIGHLIGHT}" + Text + "{NORMAL}\r\n"; }
+
+std::string DuplicateWarning(const std::string &Name, const std::string &Description) {
+  return "{ERROR}Warning: " + Name + " \"" + Description +
+         "\" already has the same paths and data.\r\n{NORMAL}";
+}
 
 std::string StatusDigits(EFI_STATUS Status) {
   char Text[20];

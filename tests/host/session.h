@@ -51,11 +51,15 @@ struct DialogueRun {
 // the entry point does (without the banner), and checks the run's end.
 DialogueRun RunDialogueSteps(SimFirmware &Fw, const std::string &Keys);
 
-// Runs steps 7 and 8 on TestRecord, as the dialogue does after the load
-// option step, then the common clean-up, and checks the run's end.
+// Runs the dialogue's steps from the option number on, with TestRecord as the
+// record and one listed volume that is an ESP, then the common clean-up, and
+// checks the run's end.
 void RunLastSteps(SimFirmware &Fw, const std::string &Keys);
-// Any bytes serve: the two steps store the record without looking into it.
+// Description "D", then TestPathsAndData: device paths of 8 bytes (the
+// record's FilePathListLength) and 2 bytes of optional data. The last steps
+// store it as it is and look into it only to compare it with listed entries.
 extern const std::vector<UINT8> TestRecord;
+extern const std::vector<UINT8> TestPathsAndData;
 
 // Records and device paths
 SimPath BytesOf(const void *From, size_t Size);
@@ -79,6 +83,9 @@ extern const std::string NeedToCreate, SuccessLine, AbortReport;
 // light cyan, so a following success line continues its run.
 std::string Announcement(const std::string &Name);
 std::string Typed(const std::string &Text);  // echoed input and its line break
+// The warning before the announcement about an entry that starts the same
+// thing, with the description as shown; it leaves the console in ATTR_NORMAL.
+std::string DuplicateWarning(const std::string &Name, const std::string &Description);
 std::string StatusDigits(EFI_STATUS Status);
 
 size_t CallsOf(const SimFirmware &Fw, SimCall Call);

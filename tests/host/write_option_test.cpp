@@ -1,5 +1,6 @@
 // Step 8: the announcement, the one-key confirmation, and the two writes in
 // their fixed order.
+#include "console/colours.h"
 #include "session.h"
 
 #define SCAN_ESC 0x17
@@ -44,6 +45,10 @@ TEST(Confirmation, OnlyYAndLowercaseYPressedAfterTheQuestionWriteAndNoKeyIsEchoe
       Fw.Type(Case.Key);
     }
     RunLastSteps(Fw, "x");
+    // The key is awaited in the plain colour: a console that shows its
+    // cursor in the colour in force shows a cyan one, not a highlighted one.
+    ASSERT_FALSE(Fw.AttributeAtWaits.empty());
+    EXPECT_EQ(Fw.AttributeAtWaits.front() & 0x7F, (UINT32)ATTR_NORMAL) << Case.Label;
     std::string Outcome = Case.Writes ? SuccessLine : AbortReport;
     EXPECT_EQ(Fw.Screen(), "{NORMAL}" + Announcement("Boot0002") + Outcome + ClosingPrompt)
         << Case.Label;

@@ -13,6 +13,7 @@ static EFI_STATUS EFIAPI SimWaitForEvent(UINTN Count, EFI_EVENT *Events, UINTN *
   EFI_STATUS Status;
   if (S.ShouldFail(SimCall::WaitForEvent, &Status)) return Status;
   if (!S.Mode.CursorVisible) S.WaitsWithCursorHidden++;
+  S.AttributeAtWaits.push_back((UINT32)S.Mode.Attribute);
   if (S.KeysArrived <= S.NextKey) S.KeysArrived = S.NextKey + 1;  // the user presses one
   *Index = 0;
   return EFI_SUCCESS;
@@ -97,7 +98,7 @@ static EFI_STATUS EFIAPI SimClearScreen(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *) {
   PrepareGrid(S);
   S.Mode.CursorColumn = 0;
   S.Mode.CursorRow = 0;
-  return EFI_SUCCESS;
+  return S.Success();
 }
 
 static EFI_STATUS EFIAPI SimEnableCursor(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, BOOLEAN Visible) {
@@ -105,7 +106,7 @@ static EFI_STATUS EFIAPI SimEnableCursor(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, BOOL
   EFI_STATUS Status;
   if (S.Fails(SimCall::EnableCursor, CALLER, &Status)) return Status;
   S.Mode.CursorVisible = Visible;
-  return EFI_SUCCESS;
+  return S.Success();
 }
 
 static EFI_STATUS EFIAPI SimQueryMode(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, UINTN ModeNumber,
@@ -116,7 +117,7 @@ static EFI_STATUS EFIAPI SimQueryMode(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, UINTN M
   if (ModeNumber >= (UINTN)S.Mode.MaxMode) return EFI_UNSUPPORTED;
   *Columns = S.Columns;
   *Rows = S.Rows;
-  return EFI_SUCCESS;
+  return S.Success();
 }
 
 static EFI_STATUS EFIAPI SimSetAttribute(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, UINTN Attribute) {

@@ -15,11 +15,11 @@ static UINT8 StaleBuffer[16];
 static EFI_STATUS EFIAPI SimAllocatePool(EFI_MEMORY_TYPE, UINTN Size, VOID **Buffer) {
   EFI_STATUS Status;
   if (Sim().Fails(SimCall::AllocatePool, CALLER, &Status)) {
-    if (Sim().StaleOnFailure) *Buffer = StaleBuffer;
+    if (Sim().StaleOnFailure && EFI_ERROR(Status)) *Buffer = StaleBuffer;
     return Status;
   }
-  *Buffer = Sim().Allocate(Size);
-  return EFI_SUCCESS;
+  *Buffer = Sim().Lie == SimLie::NullResult ? nullptr : Sim().Allocate(Size);
+  return Sim().Success();
 }
 
 static EFI_STATUS EFIAPI SimFreePool(VOID *Buffer) {
@@ -28,11 +28,15 @@ static EFI_STATUS EFIAPI SimFreePool(VOID *Buffer) {
   return EFI_SUCCESS;
 }
 
+static bool SameGuid(const EFI_GUID &A, const EFI_GUID &B) {
+  return std::memcmp(&A, &B, sizeof(EFI_GUID)) == 0;
+}
+
 static void *FindProtocol(EFI_HANDLE Handle, const EFI_GUID *Guid) {
   for (SimHandle *H : Sim().Handles) {
     if (H != Handle) continue;
     for (auto &[G, Interface] : H->Protocols) {
-      if (GuidEquals(&G, Guid)) return Interface;
+      if (SameGuid(G, *Guid)) return Interface;
     }
   }
   return nullptr;
@@ -47,8 +51,8 @@ static EFI_STATUS EFIAPI SimOpenProtocol(EFI_HANDLE Handle, const EFI_GUID *Guid
   }
   void *Found = FindProtocol(Handle, Guid);
   if (Found == nullptr) return EFI_UNSUPPORTED;
-  *Interface = Found;
-  return EFI_SUCCESS;
+  *Interface = Sim().Lie == SimLie::NullResult ? nullptr : Found;
+  return Sim().Success();
 }
 
 static EFI_STATUS EFIAPI SimLocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE SearchType,
@@ -56,7 +60,7 @@ static EFI_STATUS EFIAPI SimLocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE SearchType
                                                EFI_HANDLE **Buffer) {
   EFI_STATUS Status;
   if (Sim().Fails(SimCall::LocateHandleBuffer, CALLER, &Status)) {
-    if (Sim().StaleOnFailure) {
+    if (Sim().StaleOnFailure && EFI_ERROR(Status)) {
       *Count = sizeof StaleBuffer / sizeof(EFI_HANDLE);
       *Buffer = reinterpret_cast<EFI_HANDLE *>(StaleBuffer);
     }
@@ -68,20 +72,22 @@ static EFI_STATUS EFIAPI SimLocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE SearchType
     if (FindProtocol(H, Guid) != nullptr) Found.push_back(H);
   }
   if (Found.empty()) return EFI_NOT_FOUND;
+  *Count = Found.size();
+  *Buffer = nullptr;
+  if (Sim().Lie == SimLie::NullResult) return EFI_SUCCESS;
   auto *Out = static_cast<EFI_HANDLE *>(Sim().Allocate(Found.size() * sizeof(EFI_HANDLE)));
   for (size_t I = 0; I < Found.size(); I++) Out[I] = Found[I];
-  *Count = Found.size();
   *Buffer = Out;
-  return EFI_SUCCESS;
+  return Sim().Success();
 }
 
 static EFI_STATUS EFIAPI SimLocateProtocol(const EFI_GUID *Guid, VOID *, VOID **Interface) {
   EFI_STATUS Status;
   if (Sim().Fails(SimCall::LocateProtocol, CALLER, &Status)) return Status;
   for (auto &[G, Found] : Sim().GlobalProtocols) {
-    if (GuidEquals(&G, Guid)) {
-      *Interface = Found;
-      return EFI_SUCCESS;
+    if (SameGuid(G, *Guid)) {
+      *Interface = Sim().Lie == SimLie::NullResult ? nullptr : Found;
+      return Sim().Success();
     }
   }
   return EFI_NOT_FOUND;
@@ -163,10 +169,21 @@ void SimFirmware::End(SimEnding How) {
 
 bool SimFirmware::ShouldFail(SimCall Call, EFI_STATUS *Status) {
   unsigned Nth = ++CallCounts[(size_t)Call];
+  Lie = SimLie::Fail;
   if (Faults.empty()) return false;
-  auto Fault = Faults.find({Call, Nth});
-  if (Fault == Faults.end()) return false;
-  *Status = Fault->second;
+  // The fault at the Nth call itself, or the latest onward one before it.
+  auto Found = Faults.upper_bound({Call, Nth});
+  if (Found == Faults.begin()) return false;
+  --Found;
+  if (Found->first.first != Call || (Found->first.second != Nth && !Found->second.Onward)) {
+    return false;
+  }
+  if (Found->second.How != SimLie::Fail) {
+    Lie = Found->second.How;
+    LieStatus = Found->second.Status;
+    return false;
+  }
+  *Status = Found->second.Status;
   return true;
 }
 

@@ -34,7 +34,19 @@ enum class SimCall {
   Count
 };
 
-enum class SimEnding { StillRunning, Exit, Shutdown, Returned, KeysRanOut };
+// How a faulted call misbehaves. All but Fail do the call's work first.
+enum class SimLie {
+  Fail,           // answers the fault's status, and does nothing
+  SizeLarger,     // success, with a size above the one written (and above the buffer's)
+  SizeSmaller,    // success, with a size below the one written
+  TooSmallStuck,  // EFI_BUFFER_TOO_SMALL, asking for no more than the buffer holds
+  NullResult,     // success, with a NULL result (a count with no buffer)
+  Warning,        // answers the fault's status, a warning
+};
+
+// Stuck: the run made more firmware calls than any dialogue needs, the sign
+// of a loop that would never end on a real machine.
+enum class SimEnding { StillRunning, Exit, Shutdown, Returned, KeysRanOut, Stuck };
 
 struct SimCell {
   CHAR16 Char;
@@ -96,12 +108,29 @@ class SimFirmware {
   bool KeepsCells = true;
   UINTN TopRow = 0;
   unsigned WaitsWithCursorHidden = 0;
+  std::vector<UINT32> AttributeAtWaits;  // the console attribute at each key wait
 
-  // Faults: the Nth call (1-based) of Call answers Status (for services that
-  // fail by returning NULL or 0, any Status makes them do so).
-  void FailCall(SimCall Call, unsigned Nth, EFI_STATUS Status) { Faults[{Call, Nth}] = Status; }
+  // Faults: the Nth call (1-based) of Call, or with FailFrom every call from
+  // the Nth on, misbehaves as How says; Fail answers Status (services that
+  // fail by returning NULL or 0 do so for any Status).
+  void FailCall(SimCall Call, unsigned Nth, EFI_STATUS Status, SimLie How = SimLie::Fail) {
+    Faults[{Call, Nth}] = {Status, How, false};
+  }
+  void FailFrom(SimCall Call, unsigned Nth, EFI_STATUS Status, SimLie How = SimLie::Fail) {
+    Faults[{Call, Nth}] = {Status, How, true};
+  }
+  // TRUE when the call fails outright; a lie is left in Lie for the service.
   bool ShouldFail(SimCall Call, EFI_STATUS *Status);
-  void Record(SimCall Call, void *CallSite) { CallLog.push_back({Call, CallSite}); }
+  SimLie Lie = SimLie::Fail;  // of the call being answered; Fail: no lie
+  EFI_STATUS LieStatus = EFI_SUCCESS;
+  // EFI_SUCCESS, or the warning the call is to answer after doing its work.
+  EFI_STATUS Success() const { return Lie == SimLie::Warning ? LieStatus : EFI_SUCCESS; }
+  void Record(SimCall Call, void *CallSite) {
+    CallLog.push_back({Call, CallSite});
+    if (CallLog.size() > MaxCalls) End(SimEnding::Stuck);
+  }
+  // Far above the longest road (a probe of every one of 65,536 numbers).
+  static constexpr size_t MaxCalls = 1u << 18;
   // A service's first words: logs the call, then answers whether it fails.
   bool Fails(SimCall Call, void *CallSite, EFI_STATUS *Status) {
     Record(Call, CallSite);
@@ -109,7 +138,8 @@ class SimFirmware {
   }
   std::vector<SimCallRecord> CallLog;
   // UEFI does not say what a failed AllocatePool or LocateHandleBuffer leaves
-  // in its output: set, they leave an address that is no pool buffer.
+  // in its output: set, they leave an address that is no pool buffer. Not
+  // after a warning: the output then is what the call handed out.
   bool StaleOnFailure = false;
 
   // Pool
@@ -151,7 +181,12 @@ class SimFirmware {
   std::jmp_buf EndOfRun;
   std::set<void *> Pool;
   std::set<void *> Freed;
-  std::map<std::pair<SimCall, unsigned>, EFI_STATUS> Faults;
+  struct Fault {
+    EFI_STATUS Status;
+    SimLie How;
+    bool Onward;  // every call from the Nth on
+  };
+  std::map<std::pair<SimCall, unsigned>, Fault> Faults;
   unsigned CallCounts[(size_t)SimCall::Count] = {};
 };
 

@@ -2,6 +2,7 @@
 // firmware does it, the append flag as U-Boot implements it (no
 // append to a variable that does not exist), and no change of attributes
 // on an existing variable, as EDK2 enforces.
+#include <algorithm>
 #include <cstring>
 
 #include "sim_firmware.h"
@@ -37,6 +38,24 @@ std::vector<UINT8> OptionNumberBytes(const std::vector<UINT16> &Numbers) {
   return Bytes;
 }
 
+// The store's answer, with the size lies told.
+static EFI_STATUS ReadFromStore(SimFirmware &S, const SimVariable *Found, UINT32 *Attributes,
+                                UINTN *DataSize, VOID *Data) {
+  if (Found == nullptr) return EFI_NOT_FOUND;
+  if (*DataSize < Found->Data.size() || S.Lie == SimLie::TooSmallStuck) {
+    if (S.Lie != SimLie::TooSmallStuck) *DataSize = Found->Data.size();
+    return EFI_BUFFER_TOO_SMALL;
+  }
+  if (Data == nullptr) return EFI_INVALID_PARAMETER;
+  if (!Found->Data.empty()) std::memcpy(Data, Found->Data.data(), Found->Data.size());
+  UINTN Given = *DataSize;
+  *DataSize = Found->Data.size();
+  if (S.Lie == SimLie::SizeLarger) *DataSize = Given + 2;
+  if (S.Lie == SimLie::SizeSmaller) *DataSize -= std::min<UINTN>(*DataSize, 2);
+  if (Attributes != nullptr) *Attributes = Found->Attributes;
+  return EFI_SUCCESS;
+}
+
 static EFI_STATUS EFIAPI SimGetVariable(const CHAR16 *Name, const EFI_GUID *Vendor,
                                         UINT32 *Attributes, UINTN *DataSize, VOID *Data) {
   SimFirmware &S = Sim();
@@ -47,17 +66,9 @@ static EFI_STATUS EFIAPI SimGetVariable(const CHAR16 *Name, const EFI_GUID *Vend
   if (Vars.BeforeRead) Vars.BeforeRead();
   EFI_STATUS Status;
   if (S.ShouldFail(SimCall::GetVariable, &Status)) return Status;
-  const SimVariable *Found = Vars.Find(Name, *Vendor);
-  if (Found == nullptr) return EFI_NOT_FOUND;
-  if (*DataSize < Found->Data.size()) {
-    *DataSize = Found->Data.size();
-    return EFI_BUFFER_TOO_SMALL;
-  }
-  if (Data == nullptr) return EFI_INVALID_PARAMETER;
-  if (!Found->Data.empty()) std::memcpy(Data, Found->Data.data(), Found->Data.size());
-  *DataSize = Found->Data.size();
-  if (Attributes != nullptr) *Attributes = Found->Attributes;
-  return EFI_SUCCESS;
+  Status = ReadFromStore(S, Vars.Find(Name, *Vendor), Attributes, DataSize, Data);
+  // A warning stands in for whatever the read answered, "not found" too.
+  return S.Lie == SimLie::Warning ? S.LieStatus : Status;
 }
 
 static EFI_STATUS EFIAPI SimSetVariable(const CHAR16 *Name, const EFI_GUID *Vendor,
@@ -81,16 +92,16 @@ static EFI_STATUS EFIAPI SimSetVariable(const CHAR16 *Name, const EFI_GUID *Vend
   if (!Append && (DataSize == 0 || Kept == 0)) {  // a plain write of nothing deletes
     if (!Exists) return EFI_NOT_FOUND;
     Vars.Entries.erase(It);
-    return EFI_SUCCESS;
+    return S.Success();
   }
   if (Exists && It->second.Attributes != Kept) return EFI_INVALID_PARAMETER;
   if (Append) {
     if (!Exists) return EFI_NOT_FOUND;
     It->second.Data.insert(It->second.Data.end(), NewData.begin(), NewData.end());
-    return EFI_SUCCESS;
+    return S.Success();
   }
   Vars.Put(Name, Kept, NewData, *Vendor);
-  return EFI_SUCCESS;
+  return S.Success();
 }
 
 void InstallSimVariables(SimFirmware &Sim) {

@@ -165,8 +165,9 @@ static EFI_STATUS EFIAPI SimOpenVolume(EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *This,
                                        EFI_FILE_PROTOCOL **Root) {
   EFI_STATUS Status;
   if (Sim().Fails(SimCall::OpenVolume, CALLER, &Status)) return Status;
-  *Root = NewOpenFile(reinterpret_cast<SimVolume *>(This));
-  return EFI_SUCCESS;
+  *Root = Sim().Lie == SimLie::NullResult ? nullptr
+                                          : NewOpenFile(reinterpret_cast<SimVolume *>(This));
+  return Sim().Success();
 }
 
 static EFI_STATUS EFIAPI SimFileOpen(EFI_FILE_PROTOCOL *This, EFI_FILE_PROTOCOL **NewHandle,
@@ -176,8 +177,8 @@ static EFI_STATUS EFIAPI SimFileOpen(EFI_FILE_PROTOCOL *This, EFI_FILE_PROTOCOL 
   if (OpenMode != EFI_FILE_MODE_READ || Attributes != 0) return EFI_INVALID_PARAMETER;
   SimVolume *Volume = reinterpret_cast<SimFile *>(This)->Volume;
   if (Volume->Files.count(FileName) == 0) return EFI_NOT_FOUND;
-  *NewHandle = NewOpenFile(Volume);
-  return EFI_SUCCESS;
+  *NewHandle = Sim().Lie == SimLie::NullResult ? nullptr : NewOpenFile(Volume);
+  return Sim().Success();
 }
 
 static EFI_STATUS EFIAPI SimFileClose(EFI_FILE_PROTOCOL *This) {
@@ -219,7 +220,10 @@ static UINTN PathSize(const EFI_DEVICE_PATH_PROTOCOL *Path) {
 static UINTN EFIAPI SimGetDevicePathSize(const EFI_DEVICE_PATH_PROTOCOL *Path) {
   EFI_STATUS Status;
   if (Sim().Fails(SimCall::GetDevicePathSize, CALLER, &Status)) return 0;
-  return Path == nullptr ? 0 : PathSize(Path);
+  UINTN Size = Path == nullptr ? 0 : PathSize(Path);
+  if (Sim().Lie == SimLie::SizeLarger) return Size + 2;
+  if (Sim().Lie == SimLie::SizeSmaller) return Size - std::min<UINTN>(Size, 2);
+  return Size;
 }
 
 static EFI_DEVICE_PATH_PROTOCOL *EFIAPI SimAppendDeviceNode(const EFI_DEVICE_PATH_PROTOCOL *Path,

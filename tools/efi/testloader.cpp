@@ -3,7 +3,7 @@
 // entry handed over as LoadOptions and whether Secure Boot is on, then powers
 // the machine off so that QEMU exits and the test sees the end of the run.
 #include "efi.h"
-#include "efi/efi_loaded_image.h"
+#include "tools/efi/efi_loaded_image.h"
 #include "tools/efi/print.h"
 
 // Long hex lines would be wrapped by the firmware's console at column 80.

@@ -1,7 +1,10 @@
-// Loaded Image protocol: how a started image finds its load options.
+// Loaded Image protocol: how a started image finds its load options. Only
+// the test programs ask for it; the application never does.
 #pragma once
-#include "efi_device_path.h"
-#include "efi_types.h"
+#include "efi.h"
+
+inline constexpr EFI_GUID EFI_LOADED_IMAGE_PROTOCOL_GUID = {
+    0x5b1b31a1, 0x9562, 0x11d2, {0x8e, 0x3f, 0x00, 0xa0, 0xc9, 0x69, 0x72, 0x3b}};
 
 struct EFI_SYSTEM_TABLE;
 

@@ -1,0 +1,54 @@
+// Before the confirmation: whether an entry that the firmware already starts
+// is the one about to be written. Its description and attributes do not
+// count; the boot manager starts what the device paths name and hands the
+// optional data to it, so two entries alike in those start the same thing.
+#include "app/pool.h"
+#include "bootvars/boot_vars.h"
+#include "bootvars/variable_read.h"
+#include "console/colours.h"
+#include "console/output.h"
+#include "loadoption/load_option_reader.h"
+
+// Most entries fit at once; a longer one is read again at its own size.
+#define OPTION_FIRST_CAPACITY 512
+
+// TRUE after the warning, when Boot#### of Number holds the same paths and
+// data. An entry that cannot be read, or is no well-formed load option, is
+// no duplicate: it is passed over without a report.
+static BOOLEAN WarnIfSameEntry(UINT16 Number, const LoadOptionParts *New) {
+  CHAR16 Name[OPTION_NAME_LENGTH];
+  FormatOptionName(Number, Name);
+  UINT8 *Option = nullptr;
+  UINTN Size = 0;
+  UINT32 Attributes = 0;
+  BOOLEAN Exists = FALSE;
+  LoadOptionParts Listed;
+  BOOLEAN Same = ReadVariableToPool(Name, OPTION_FIRST_CAPACITY, (VOID **)&Option, &Size,
+                                    &Attributes, &Exists, nullptr) &&
+                 Exists && SplitLoadOption(Option, Size, &Listed) &&
+                 SamePathsAndData(&Listed, New);
+  if (Same) {
+    SetRole(ATTR_ERROR);
+    Print(u"Warning: ");
+    Print(Name);
+    Print(u" \"");
+    PrintForeignText(Listed.Description);
+    Print(u"\" already has the same paths and data.\r\n");
+    SetRole(ATTR_NORMAL);
+  }
+  FreePoolToNull((VOID **)&Option);
+  return Same;
+}
+
+void WarnOfDuplicateEntry(const DialogState *State) {
+  LoadOptionParts New;
+  if (!SplitLoadOption(State->LoadOption, State->LoadOptionSize, &New)) {
+    return;
+  }
+  UINTN Count = State->BootOrderSize / sizeof(UINT16);
+  for (UINTN I = 0; I < Count; I++) {
+    if (WarnIfSameEntry(State->BootOrder[I], &New)) {
+      return;  // one line is warning enough
+    }
+  }
+}
