@@ -36,7 +36,7 @@ static void BlankRow(SimFirmware &S, UINTN Row) {
 // The whole screen is touched only when it is first written, or cleared; a
 // scroll turns the ring of rows by one and blanks the new bottom row.
 static void PrepareGrid(SimFirmware &S) {
-  if (S.Cells.size() == S.Columns * S.Rows) return;
+  if (!S.KeepsCells || S.Cells.size() == S.Columns * S.Rows) return;
   S.Cells.assign(S.Columns * S.Rows, {u' ', (UINT32)S.Mode.Attribute});
   S.TopRow = 0;
 }
@@ -47,7 +47,7 @@ static void NextRow(SimFirmware &S) {
     return;
   }
   S.TopRow = (S.TopRow + 1) % S.Rows;
-  BlankRow(S, S.Rows - 1);
+  if (S.KeepsCells) BlankRow(S, S.Rows - 1);
 }
 
 static void Show(SimFirmware &S, CHAR16 C) {
@@ -59,8 +59,10 @@ static void Show(SimFirmware &S, CHAR16 C) {
   } else if (C == u'\b') {
     if (Column > 0) Column--;
   } else {
-    UINTN Row = (S.TopRow + (UINTN)S.Mode.CursorRow) % S.Rows;
-    S.Cells[Row * S.Columns + (UINTN)Column] = {C, (UINT32)S.Mode.Attribute};
+    if (S.KeepsCells) {
+      UINTN Row = (S.TopRow + (UINTN)S.Mode.CursorRow) % S.Rows;
+      S.Cells[Row * S.Columns + (UINTN)Column] = {C, (UINT32)S.Mode.Attribute};
+    }
     if (++Column == (INT32)S.Columns) {
       Column = 0;
       NextRow(S);

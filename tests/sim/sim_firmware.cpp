@@ -1,5 +1,6 @@
 #include "sim_firmware.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -114,6 +115,11 @@ static VOID EFIAPI SimResetSystem(EFI_RESET_TYPE Type, EFI_STATUS Status, UINTN 
 
 SimFirmware::SimFirmware(UINT32 StartAttribute) {
   Current = this;
+  // Room for what a whole dialogue records, so that a fuzzer's run, a new
+  // firmware each, does not regrow them call after call.
+  CallLog.reserve(512);
+  Transcript.reserve(64);
+  Handles.reserve(16);
   ImageHandle = NewHandle();
   Mode.MaxMode = 1;
   Mode.Attribute = (INT32)StartAttribute;
@@ -187,26 +193,33 @@ void *SimFirmware::Allocate(UINTN Size) {
   // what it has not written: the fill is whatever the test chose.
   void *Buffer = std::malloc(Size == 0 ? 1 : Size);
   std::memset(Buffer, PoolFill, Size);
-  Pool.insert(Buffer);
-  Freed.erase(Buffer);
+  Pool.push_back(Buffer);
   return Buffer;
 }
 
+// Plain lists, not sets: a run may hand out and take back hundreds of
+// buffers, and a tree node for each cost more than the buffer. Few are live
+// at once. An address stays in Freed when malloc hands it out again, which
+// changes no verdict: while it is live again, Pool holds it.
 void SimFirmware::Release(void *Buffer) {
-  if (Pool.erase(Buffer) == 0) {
+  auto Live = std::find(Pool.begin(), Pool.end(), Buffer);
+  if (Live == Pool.end()) {
+    bool Twice = std::find(Freed.begin(), Freed.end(), Buffer) != Freed.end();
     char Line[96];
     std::snprintf(Line, sizeof Line, "%s of %p",
-                  Freed.count(Buffer) ? "double free" : "free of a buffer not from the pool",
-                  Buffer);
+                  Twice ? "double free" : "free of a buffer not from the pool", Buffer);
     PoolErrors.push_back(Line);
     return;
   }
-  Freed.insert(Buffer);
+  *Live = Pool.back();
+  Pool.pop_back();
+  Freed.push_back(Buffer);
   std::free(Buffer);
 }
 
 EFI_HANDLE SimFirmware::NewHandle() {
   Handles.push_back(new SimHandle);
+  Handles.back()->Protocols.reserve(4);  // a volume's, the most any handle carries
   return Handles.back();
 }
 

@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "efi.h"
@@ -103,6 +104,9 @@ class SimFirmware {
   std::string ShownLine(UINTN Row) const;
   SimCell CellAt(UINTN Column, UINTN Row) const;
   std::vector<SimCell> Cells;  // sized at the first output; row TopRow first
+  // Off, no cell is kept and Cells stays empty; the cursor moves all the same.
+  // For a fuzzer, which looks at no cell and runs thousands of screens a second.
+  bool KeepsCells = true;
   UINTN TopRow = 0;
   unsigned WaitsWithCursorHidden = 0;
   std::vector<UINT32> AttributeAtWaits;  // the console attribute at each key wait
@@ -176,8 +180,8 @@ class SimFirmware {
  private:
   void PrepareRun();
   std::jmp_buf EndOfRun;
-  std::set<void *> Pool;
-  std::set<void *> Freed;
+  std::vector<void *> Pool;   // live buffers
+  std::vector<void *> Freed;  // every buffer freed so far
   struct Fault {
     EFI_STATUS Status;
     SimLie How;
@@ -220,8 +224,22 @@ struct SimVariable {
     return Attributes == Other.Attributes && Data == Other.Data;
   }
 };
-// Keyed by name and the 16 bytes of the vendor GUID.
-typedef std::map<std::pair<std::u16string, std::string>, SimVariable> SimVariableMap;
+// Keyed by name and the 16 bytes of the vendor GUID, in that order; looked
+// up through views, without copying either (a run may read hundreds).
+struct SimVariableKeyOrder {
+  using is_transparent = void;
+  typedef std::pair<std::u16string_view, std::string_view> View;
+  static View Of(const std::pair<std::u16string, std::string> &Key) {
+    return {Key.first, Key.second};
+  }
+  static View Of(const View &Key) { return Key; }
+  template <typename Left, typename Right>
+  bool operator()(const Left &L, const Right &R) const {
+    return Of(L) < Of(R);
+  }
+};
+typedef std::map<std::pair<std::u16string, std::string>, SimVariable, SimVariableKeyOrder>
+    SimVariableMap;
 
 struct SimVariableRead {
   std::u16string Name;
@@ -243,7 +261,7 @@ struct SimVariableStore {
 
   void Put(const std::u16string &Name, UINT32 Attributes, const std::vector<UINT8> &Data,
            const EFI_GUID &Vendor = EFI_GLOBAL_VARIABLE_GUID);
-  const SimVariable *Find(const std::u16string &Name,
+  const SimVariable *Find(std::u16string_view Name,
                           const EFI_GUID &Vendor = EFI_GLOBAL_VARIABLE_GUID) const;
 };
 
@@ -276,5 +294,8 @@ EFI_HANDLE AddVolume(SimFirmware &Fw, SimPath Path, const std::u16string &Text,
 void MarkSystemPartition(SimFirmware &Fw, EFI_HANDLE Handle);
 // A block device that carries no file system the firmware reads.
 EFI_HANDLE AddBlockDevice(SimFirmware &Fw, SimPath Path, const std::u16string &Text);
+// The same, with Device Path bytes that the caller keeps for as long as the
+// firmware lives: a fuzzer hands every run the same large buffers.
+EFI_HANDLE AddBlockDevice(SimFirmware &Fw, const UINT8 *KeptPath, const std::u16string &Text);
 // Root directories and files the application opened and has not closed.
 size_t OpenFileCount(SimFirmware &Fw);

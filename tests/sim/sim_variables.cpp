@@ -22,14 +22,19 @@ void SimVariableStore::Put(const std::u16string &Name, UINT32 Attributes,
   Entries[KeyOf(Name, Vendor)] = {Attributes, Data};
 }
 
-const SimVariable *SimVariableStore::Find(const std::u16string &Name,
+static SimVariableKeyOrder::View ViewOf(std::u16string_view Name, const EFI_GUID &Vendor) {
+  return {Name, std::string_view(reinterpret_cast<const char *>(&Vendor), sizeof Vendor)};
+}
+
+const SimVariable *SimVariableStore::Find(std::u16string_view Name,
                                           const EFI_GUID &Vendor) const {
-  auto It = Entries.find(KeyOf(Name, Vendor));
+  auto It = Entries.find(ViewOf(Name, Vendor));
   return It == Entries.end() ? nullptr : &It->second;
 }
 
 std::vector<UINT8> OptionNumberBytes(const std::vector<UINT16> &Numbers) {
   std::vector<UINT8> Bytes;
+  Bytes.reserve(2 * Numbers.size());
   for (UINT16 N : Numbers) {
     Bytes.push_back((UINT8)(N & 0xFF));
     Bytes.push_back((UINT8)(N >> 8));
@@ -84,7 +89,7 @@ static EFI_STATUS EFIAPI SimSetVariable(const CHAR16 *Name, const EFI_GUID *Vend
   EFI_STATUS Status;
   if (S.ShouldFail(SimCall::SetVariable, &Status)) return Status;
 
-  auto It = Vars.Entries.find(KeyOf(Name, *Vendor));
+  auto It = Vars.Entries.find(ViewOf(Name, *Vendor));
   bool Exists = It != Vars.Entries.end();
   UINT32 Kept = Attributes & ~EFI_VARIABLE_APPEND_WRITE;
   bool Append = (Attributes & EFI_VARIABLE_APPEND_WRITE) != 0;

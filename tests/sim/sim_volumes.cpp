@@ -35,9 +35,13 @@ static SimVolumeStore &Store() { return Stores[SimFirmware::Current]; }
 
 // ---- Device path nodes
 
+// Every path and node is sized before it is filled: a fuzzer builds
+// thousands a second, and each regrowth is one more allocation.
 static SimPath Node(UINT8 Type, UINT8 SubType, const SimPath &Data) {
   UINTN Length = 4 + Data.size();
-  SimPath Bytes = {Type, SubType, (UINT8)(Length & 0xFF), (UINT8)(Length >> 8)};
+  SimPath Bytes;
+  Bytes.reserve(Length);
+  Bytes.insert(Bytes.end(), {Type, SubType, (UINT8)(Length & 0xFF), (UINT8)(Length >> 8)});
   Bytes.insert(Bytes.end(), Data.begin(), Data.end());
   return Bytes;
 }
@@ -48,6 +52,7 @@ static void PutLittleEndian(SimPath &Bytes, UINT64 Value, int Count) {
 
 SimPath PciRootNode(UINT32 Uid) {
   SimPath Data;
+  Data.reserve(8);
   PutLittleEndian(Data, 0x0A0341D0, 4);  // EISA id of PNP0A03
   PutLittleEndian(Data, Uid, 4);
   return Node(0x02, 0x01, Data);
@@ -57,6 +62,7 @@ SimPath PciNode(UINT8 Device, UINT8 Function) { return Node(0x01, 0x01, {Functio
 
 SimPath HardDriveNode(UINT32 Partition, UINT64 StartLba, UINT64 SizeLba) {
   SimPath Data;
+  Data.reserve(38);
   PutLittleEndian(Data, Partition, 4);
   PutLittleEndian(Data, StartLba, 8);
   PutLittleEndian(Data, SizeLba, 8);
@@ -68,6 +74,7 @@ SimPath HardDriveNode(UINT32 Partition, UINT64 StartLba, UINT64 SizeLba) {
 
 SimPath FilePathNode(const std::u16string &Name) {
   SimPath Data;
+  Data.reserve(2 * (Name.size() + 1));
   for (CHAR16 C : Name) PutLittleEndian(Data, C, 2);
   PutLittleEndian(Data, 0, 2);
   return Node(MEDIA_DEVICE_PATH, MEDIA_FILEPATH_DP, Data);
@@ -85,14 +92,18 @@ SimPath operator+(SimPath Left, const SimPath &Right) {
 
 // ---- Handles
 
-// Paths are moved, not copied: a fuzzer's malformed path is 64 KiB.
+static void InstallPathBytes(SimFirmware &Fw, EFI_HANDLE Handle, const UINT8 *Bytes,
+                             const std::u16string &Text) {
+  Stores[&Fw].Texts[Bytes] = Text;
+  Fw.Install(Handle, EFI_DEVICE_PATH_PROTOCOL_GUID, const_cast<UINT8 *>(Bytes));
+}
+
 static void InstallDevicePath(SimFirmware &Fw, EFI_HANDLE Handle, SimPath Path,
                               const std::u16string &Text) {
   if (Path.empty()) return;  // a handle without a Device Path protocol
   SimVolumeStore &S = Stores[&Fw];
   S.Paths.push_back(std::make_unique<SimPath>(std::move(Path)));
-  S.Texts[S.Paths.back()->data()] = Text;
-  Fw.Install(Handle, EFI_DEVICE_PATH_PROTOCOL_GUID, S.Paths.back()->data());
+  InstallPathBytes(Fw, Handle, S.Paths.back()->data(), Text);
 }
 
 static EFI_STATUS EFIAPI SimOpenVolume(EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *, EFI_FILE_PROTOCOL **);
@@ -114,10 +125,21 @@ void MarkSystemPartition(SimFirmware &Fw, EFI_HANDLE Handle) {
   Fw.Install(Handle, EFI_PART_TYPE_EFI_SYSTEM_PART_GUID, &Stores[&Fw].SystemPartition);
 }
 
-EFI_HANDLE AddBlockDevice(SimFirmware &Fw, SimPath Path, const std::u16string &Text) {
+static EFI_HANDLE NewBlockDevice(SimFirmware &Fw) {
   EFI_HANDLE Handle = Fw.NewHandle();
   Fw.Install(Handle, EFI_BLOCK_IO_PROTOCOL_GUID, &Stores[&Fw].BlockIo);
+  return Handle;
+}
+
+EFI_HANDLE AddBlockDevice(SimFirmware &Fw, SimPath Path, const std::u16string &Text) {
+  EFI_HANDLE Handle = NewBlockDevice(Fw);
   InstallDevicePath(Fw, Handle, std::move(Path), Text);
+  return Handle;
+}
+
+EFI_HANDLE AddBlockDevice(SimFirmware &Fw, const UINT8 *KeptPath, const std::u16string &Text) {
+  EFI_HANDLE Handle = NewBlockDevice(Fw);
+  InstallPathBytes(Fw, Handle, KeptPath, Text);
   return Handle;
 }
 
