@@ -61,12 +61,16 @@ def esp_program_names(arch):
 
 DATA_FILES = {"Ixo/readme.txt": b"Ixo: a system root on the second FAT volume.\r\n"}
 
-# The FAT volumes sit at partition offsets that mtools would call odd geometry.
-MTOOLS_ENV = dict(os.environ, MTOOLS_SKIP_CHECK="1")
+
+def _mtools_env():
+    """The environment as it is now (a release build sets SOURCE_DATE_EPOCH,
+    which mtools dates files by, after this module is loaded); the FAT volumes
+    sit at partition offsets that mtools would call odd geometry."""
+    return dict(os.environ, MTOOLS_SKIP_CHECK="1")
 
 
 def _run(*cmd):
-    r = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=MTOOLS_ENV)
+    r = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=_mtools_env())
     if r.returncode != 0:
         raise RuntimeError(f"{' '.join(cmd)}: {r.stderr.decode(errors='replace')}")
     return r.stdout
@@ -80,13 +84,18 @@ def _volume(image, number):
 
 def put_files(image, number, files):
     """Copy {path on volume: bytes or host file name} onto a FAT partition."""
-    vol = _volume(image, number)
+    fill_volume(_volume(image, number), files)
+
+
+def fill_volume(vol, files):
+    """Copy {path on volume: bytes or host file name}, in the order given, onto
+    the FAT volume that mtools names `vol` ("image" or "image@@offset")."""
     with tempfile.TemporaryDirectory() as tmp:
         for dest, src in files.items():
             parts = dest.split("/")
             for depth in range(1, len(parts)):  # "-D s": a folder already there is fine
                 subprocess.run(["mmd", "-D", "s", "-i", vol, "::/" + "/".join(parts[:depth])],
-                               env=MTOOLS_ENV, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                               env=_mtools_env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             if isinstance(src, bytes):
                 path = os.path.join(tmp, parts[-1])
                 with open(path, "wb") as f:
@@ -103,7 +112,7 @@ def remove_file(image, number, path):
 def get_file(image, number, path):
     """Bytes of a file on a FAT partition, or None when it is not there."""
     r = subprocess.run(["mcopy", "-i", _volume(image, number), "::/" + path, "-"],
-                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=MTOOLS_ENV)
+                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=_mtools_env())
     return r.stdout if r.returncode == 0 else None
 
 

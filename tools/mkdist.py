@@ -22,6 +22,7 @@ import sys
 import tempfile
 
 import mkdeb
+import mkdisk
 import mkmedia
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -70,14 +71,14 @@ def build(out, images, version, key=None, cert=None):
     try:
         boot_files = {}
         for suffix, image in sorted(images.items()):
-            name = f"addbootentry{suffix}.efi"
+            name = mkdisk.app_name(suffix)
             shutil.copyfile(image, os.path.join(out, name))
-            boot_files[mkmedia.boot_name(suffix)] = image
+            boot_files[mkdisk.removable_boot(suffix)] = image
             if key:
                 signed = os.path.join(out, name + ".signed")
                 sign(key, cert, image, os.path.join(work, name))
                 shutil.copyfile(os.path.join(work, name), signed)
-                boot_files[mkmedia.boot_name(suffix)] = signed
+                boot_files[mkdisk.removable_boot(suffix)] = signed
             mkdeb.build(out, suffix, DEBIAN_ARCHITECTURES[suffix], version, image)
         mkmedia.stick(os.path.join(out, STICK), boot_files)
         mkmedia.iso(os.path.join(out, ISO), boot_files)

@@ -23,6 +23,8 @@ import subprocess
 import sys
 import tempfile
 
+import mkdisk
+
 SECTOR = 512
 KIB = 1024
 MIB = 1024 * KIB
@@ -40,33 +42,21 @@ EFI_BOOT_IMAGE = "efiboot.img"
 TOOLS = ("sgdisk", "mkfs.fat", "mmd", "mcopy", "xorriso")
 
 
-def boot_name(suffix):
-    """UEFI's removable-media file for an architecture: BOOTAA64.EFI, BOOTX64.EFI, ..."""
-    return f"EFI/BOOT/BOOT{suffix.upper()}.EFI"
-
-
 def _run(*cmd):
-    """Run a tool; mtools, mkfs.fat and xorriso take their dates from
-    SOURCE_DATE_EPOCH. The FAT volume sits at a partition offset that mtools
-    would call odd geometry."""
+    """Run a tool; mkfs.fat and xorriso take their dates from
+    SOURCE_DATE_EPOCH, as mtools does when mkdisk fills the volume."""
     if "SOURCE_DATE_EPOCH" not in os.environ:
         raise RuntimeError("SOURCE_DATE_EPOCH is not set: the media would not be reproducible")
-    r = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                       env=dict(os.environ, MTOOLS_SKIP_CHECK="1"))
+    r = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     if r.returncode != 0:
         raise RuntimeError(f"{' '.join(cmd)}: {r.stderr.decode(errors='replace').strip()}")
     return r.stdout
 
 
 def fill_fat(volume, files):
-    """Copy {path on the volume: host file} onto the FAT volume that mtools
-    names `volume` ("image" or "image@@offset"), folders first, in a fixed order."""
-    folders = sorted({"/".join(dest.split("/")[:depth]) for dest in files
-                      for depth in range(1, dest.count("/") + 1)})
-    for folder in folders:
-        _run("mmd", "-i", volume, "::/" + folder)
-    for dest in sorted(files):
-        _run("mcopy", "-i", volume, files[dest], "::/" + dest)
+    """The files onto a FAT volume made just now, in a fixed order: the
+    order decides the bytes of the directories."""
+    mkdisk.fill_volume(volume, dict(sorted(files.items())))
 
 
 def _format(image, offset_sectors, size_bytes):
