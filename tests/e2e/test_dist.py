@@ -19,12 +19,13 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 TOOLS = os.path.join(HERE, "..", "..", "tools")
 sys.path.insert(0, TOOLS)
 import mkdisk  # noqa: E402
+from test_image import key_pair  # noqa: E402
 
 MKDIST = os.path.join(TOOLS, "mkdist.py")
 PACKAGE = "addbootentry-efi"
 # The PE machine that each Debian architecture's firmware runs.
 PE_MACHINE = {"arm64": 0xAA64, "amd64": 0x8664, "i386": 0x014C, "armhf": 0x01C2, "riscv64": 0x5064}
-SUFFIX = {"arm64": "aa64", "amd64": "x64", "i386": "ia32", "armhf": "arm", "riscv64": "riscv64"}
+DEBIAN_ARCHITECTURE = {"aa64": "arm64", "x64": "amd64", "ia32": "i386", "arm": "armhf", "riscv64": "riscv64"}
 BASIC_DATA = "ebd0a0a2-b9e5-4433-87c0-68b6b72699c7"
 MTOOLS_ENV = dict(os.environ, MTOOLS_SKIP_CHECK="1")
 
@@ -52,7 +53,7 @@ def version_of(mkdist_args):
 def expected_names(suffixes, version, signed):
     names = {"addbootentry.img", "addbootentry.iso", "SHA256SUMS"}
     for suffix in suffixes:
-        debarch = next(arch for arch, s in SUFFIX.items() if s == suffix)
+        debarch = DEBIAN_ARCHITECTURE[suffix]
         names |= {f"addbootentry{suffix}.efi", f"{PACKAGE}_{version}_{debarch}.deb"}
         if signed:
             names.add(f"addbootentry{suffix}.efi.signed")
@@ -109,7 +110,7 @@ def check_folder(dist, suffixes, version, signed, work):
 def check_packages(dist, images, version):
     debs = []
     for suffix, image in images.items():
-        debarch = next(arch for arch, s in SUFFIX.items() if s == suffix)
+        debarch = DEBIAN_ARCHITECTURE[suffix]
         deb = os.path.join(dist, f"{PACKAGE}_{version}_{debarch}.deb")
         debs.append(deb)
         fields = run("dpkg-deb", "-f", deb, "Package", "Version", "Architecture", "Section",
@@ -142,12 +143,7 @@ def mkdist(out, args):
 
 def check_signing(dist_sums, args, work):
     """A key pair of our own; then the same key with another certificate."""
-    pairs = []
-    for name in ("db", "other"):
-        key, cert = os.path.join(work, name + ".key"), os.path.join(work, name + ".crt")
-        run("openssl", "req", "-new", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
-            "-subj", f"/CN={name}/", "-keyout", key, "-out", cert)
-        pairs.append((key, cert))
+    pairs = [key_pair(work, name) for name in ("db", "other")]
     unsigned = [a for i, a in enumerate(args) if a not in ("--key", "--cert")
                 and (i == 0 or args[i - 1] not in ("--key", "--cert"))]
     out = os.path.join(work, "signed")
