@@ -82,7 +82,7 @@ def segments(elf):
     return entry, loads, dynamic
 
 
-def relocations(elf, loads, dynamic):
+def relocations(loads, dynamic):
     """Addresses and addends of the relative relocations named by the dynamic segment."""
     def read(address, size, what):
         for vaddr, data, _, _ in loads:
@@ -136,7 +136,7 @@ def base_relocation_blocks(addresses):
 def convert(elf):
     entry, loads, dynamic = segments(elf)
     contents = [bytearray(data) for _, data, _, _ in loads]
-    fixups = relocations(elf, loads, dynamic)
+    fixups = relocations(loads, dynamic)
     for offset, addend in fixups:
         for (vaddr, data, _, _), content in zip(loads, contents):
             if vaddr <= offset and offset + 8 <= vaddr + len(data):
