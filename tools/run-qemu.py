@@ -25,7 +25,6 @@ import mkdisk  # noqa: E402
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 RPI_FIRMWARE_DIR = os.path.join(REPO, "build", "firmware", "rpi")
 RPI_UBOOT = os.path.join(RPI_FIRMWARE_DIR, "root", "usr", "lib", "u-boot", "rpi_3", "u-boot.bin")
-FIRMWARES = ("edk2", "uboot", "rpi")
 
 
 class Target(NamedTuple):
@@ -87,7 +86,8 @@ TARGETS = {
                                                 "-kernel", "/usr/lib/u-boot/qemu-riscv64_smode/u-boot.bin"),
                                  "uboot"),
 }
-ARCHITECTURES = ("aa64", "x64", "ia32", "arm", "riscv64")
+ARCHITECTURES = tuple(dict.fromkeys(arch for arch, _ in TARGETS))  # aa64 first: the default
+FIRMWARES = tuple(dict.fromkeys(firmware for _, firmware in TARGETS))
 
 # EDK2 with Secure Boot on: a store that ships with the package's test key
 # (PkKek-1-snakeoil) in PK, KEK and db.
