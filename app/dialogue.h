@@ -1,6 +1,6 @@
 // The dialogue: its steps in their fixed order, and the one way every run ends.
 #pragma once
-#include "app/dialog_state.h"
+#include "common/dialog_state.h"
 
 // A step either succeeds, or prints its own report and returns FALSE; the run
 // then goes straight to the common clean-up. No step returns to an earlier one.

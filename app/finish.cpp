@@ -1,6 +1,6 @@
 #include "app/dialogue.h"
-#include "app/firmware_context.h"
-#include "app/pool.h"
+#include "common/firmware_context.h"
+#include "common/pool.h"
 #include "console/colours.h"
 #include "console/input.h"
 #include "console/output.h"

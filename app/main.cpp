@@ -1,5 +1,5 @@
 #include "app/dialogue.h"
-#include "app/firmware_context.h"
+#include "common/firmware_context.h"
 #include "console/colours.h"
 #include "console/output.h"
 #include "console/screen.h"

@@ -1,7 +1,7 @@
 // Boot variables: reading BootOrder, choosing the new option's number, and
 // writing Boot#### and BootOrder once the user has confirmed.
 #pragma once
-#include "app/dialog_state.h"
+#include "common/dialog_state.h"
 
 // Non-volatile, boot-service and runtime access: what a new Boot#### and a
 // newly created BootOrder carry.

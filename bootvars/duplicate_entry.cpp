@@ -2,9 +2,9 @@
 // is the one about to be written. Its description and attributes do not
 // count; the boot manager starts what the device paths name and hands the
 // optional data to it, so two entries alike in those start the same thing.
-#include "app/pool.h"
 #include "bootvars/boot_vars.h"
 #include "bootvars/variable_read.h"
+#include "common/pool.h"
 #include "console/colours.h"
 #include "console/output.h"
 #include "loadoption/load_option_reader.h"

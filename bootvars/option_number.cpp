@@ -1,8 +1,8 @@
 // The new option's number. Writing Boot#### over an existing entry can leave a
 // machine that no longer boots, so a number is free only when BootOrder does
 // not list it and no Boot#### variable of that number exists, listed or not.
-#include "app/firmware_context.h"
 #include "bootvars/boot_vars.h"
+#include "common/firmware_context.h"
 #include "console/output.h"
 
 #define LAST_OPTION_NUMBER 0xFFFFU

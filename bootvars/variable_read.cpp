@@ -1,7 +1,7 @@
 #include "bootvars/variable_read.h"
 
-#include "app/firmware_context.h"
-#include "app/pool.h"
+#include "common/firmware_context.h"
+#include "common/pool.h"
 #include "console/output.h"
 
 // A variable that another agent keeps growing gets a few more reads; a

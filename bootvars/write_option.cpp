@@ -1,8 +1,8 @@
 // Step 8, the only one that changes the firmware's state. Boot#### is written
 // first and BootOrder only after it, so BootOrder never lists a number whose
 // option this run did not store.
-#include "app/firmware_context.h"
 #include "bootvars/boot_vars.h"
+#include "common/firmware_context.h"
 #include "console/colours.h"
 #include "console/input.h"
 #include "console/output.h"

@@ -1,5 +1,5 @@
 # The release folder: cmake --build build --target dist writes build/dist/
-# (tools/mkdist.py) from the images of every architecture in
+# (tools/release/mkdist.py) from the images of every architecture in
 # EFI_ARCHITECTURES. With SIGNING_KEY and SIGNING_CERT it also signs them.
 set(SIGNING_KEY "" CACHE FILEPATH "PEM private key: dist also writes every image signed with it")
 set(SIGNING_CERT "" CACHE FILEPATH "PEM certificate of SIGNING_KEY")
@@ -19,7 +19,7 @@ foreach(suffix IN LISTS EFI_ARCHITECTURES)
 endforeach()
 
 add_custom_target(dist
-  COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tools/mkdist.py ${DIST_DIR} ${DIST_ARGS}
+  COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tools/release/mkdist.py ${DIST_DIR} ${DIST_ARGS}
   COMMENT "Release folder ${DIST_DIR}"
   VERBATIM)
 add_dependencies(dist efi)

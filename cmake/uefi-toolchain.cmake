@@ -64,7 +64,7 @@ else()
   string(JOIN " " link ld.lld -pie --no-dynamic-linker -Bsymbolic -z norelro --build-id=none
        -T ${CMAKE_CURRENT_LIST_DIR}/riscv64-efi.lds -e EfiMain
        <OBJECTS> -o <TARGET_BASE>.elf <LINK_LIBRARIES>)
-  string(JOIN " " convert /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/../tools/elf-to-pe.py
+  string(JOIN " " convert /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/../tools/build/elf-to-pe.py
        <TARGET_BASE>.elf <TARGET>)
   set(CMAKE_CXX_LINK_EXECUTABLE "${link}" "${convert}")
 endif()

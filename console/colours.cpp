@@ -1,6 +1,6 @@
 #include "console/colours.h"
 
-#include "app/firmware_context.h"
+#include "common/firmware_context.h"
 
 static UINT32 RoleAttribute(UINT32 Role) { return (gFirmware.SavedAttribute & 0xFFFFFF80U) | Role; }
 

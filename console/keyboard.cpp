@@ -1,4 +1,4 @@
-#include "app/firmware_context.h"
+#include "common/firmware_context.h"
 #include "console/input.h"
 
 // More keys than a person types ahead; a console that never runs dry (a

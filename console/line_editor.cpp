@@ -1,4 +1,4 @@
-#include "app/firmware_context.h"
+#include "common/firmware_context.h"
 #include "console/colours.h"
 #include "console/input.h"
 #include "console/output.h"

@@ -1,6 +1,6 @@
 #include "console/output.h"
 
-#include "app/firmware_context.h"
+#include "common/firmware_context.h"
 #include "console/colours.h"
 
 #define STATUS_DIGITS 16

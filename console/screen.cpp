@@ -1,6 +1,6 @@
 #include "console/screen.h"
 
-#include "app/firmware_context.h"
+#include "common/firmware_context.h"
 
 // Both calls only change how the screen looks: a console that cannot clear or
 // show a cursor still carries the whole dialogue. Their status is tested here

@@ -1,5 +1,5 @@
 // Dialogue step 3: the description that the boot manager shows for the entry.
 #pragma once
-#include "app/dialog_state.h"
+#include "common/dialog_state.h"
 
 BOOLEAN AskDescription(DialogState *State);

@@ -1,7 +1,7 @@
 #include "loadoption/load_option.h"
 
-#include "app/firmware_context.h"
-#include "app/pool.h"
+#include "common/firmware_context.h"
+#include "common/pool.h"
 #include "console/output.h"
 
 #define LOAD_OPTION_ACTIVE 0x00000001U

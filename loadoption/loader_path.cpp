@@ -1,6 +1,6 @@
 #include "loadoption/loader_path.h"
 
-#include "app/firmware_context.h"
+#include "common/firmware_context.h"
 #include "console/input.h"
 #include "console/output.h"
 #include "loadoption/file_path_node.h"

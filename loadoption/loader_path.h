@@ -1,6 +1,6 @@
 // Dialogue step 4: the loader file path, its presence on the Home Volume, and
 // the Home Volume's full and short-form device paths to the loader.
 #pragma once
-#include "app/dialog_state.h"
+#include "common/dialog_state.h"
 
 BOOLEAN BuildLoaderPath(DialogState *State);

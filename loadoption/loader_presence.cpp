@@ -1,6 +1,6 @@
 #include "loadoption/loader_presence.h"
 
-#include "app/firmware_context.h"
+#include "common/firmware_context.h"
 #include "console/output.h"
 
 // A handle that came with a warning is a handle all the same: left open, it

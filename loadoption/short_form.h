@@ -1,7 +1,7 @@
 // The full device path to a file (a volume's path with a File Path node
 // appended) and its short form, which begins at the first hard-drive node.
 #pragma once
-#include "app/dialog_state.h"
+#include "common/dialog_state.h"
 
 // The three reports of a failed cut, each with its own line break.
 struct ShortFormReports {

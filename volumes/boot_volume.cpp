@@ -1,7 +1,7 @@
 #include "volumes/boot_volume.h"
 
-#include "app/firmware_context.h"
-#include "app/pool.h"
+#include "common/firmware_context.h"
+#include "common/pool.h"
 #include "console/input.h"
 #include "console/output.h"
 #include "volumes/listing.h"

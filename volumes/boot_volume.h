@@ -2,6 +2,6 @@
 // Descriptor (BVSRD), where it is stored, and which volume is the Boot Volume
 // (OS home) with its file-system type code.
 #pragma once
-#include "app/dialog_state.h"
+#include "common/dialog_state.h"
 
 BOOLEAN ChooseBootVolume(DialogState *State);

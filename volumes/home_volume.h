@@ -1,6 +1,6 @@
 // Dialogue step 1: list the file-system volumes and choose the Home Volume,
 // the one that holds the boot loader.
 #pragma once
-#include "app/dialog_state.h"
+#include "common/dialog_state.h"
 
 BOOLEAN ChooseHomeVolume(DialogState *State);

@@ -1,6 +1,6 @@
 #include "volumes/system_partition.h"
 
-#include "app/firmware_context.h"
+#include "common/firmware_context.h"
 #include "console/colours.h"
 #include "console/output.h"
 

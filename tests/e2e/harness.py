@@ -19,7 +19,7 @@ import pexpect
 from qmp import Qmp
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-TOOLS = os.path.join(HERE, "..", "..", "tools")
+TOOLS = os.path.join(HERE, "..", "..", "tools", "qemu")
 sys.path.insert(0, TOOLS)
 import mkdisk  # noqa: E402
 import varstore  # noqa: E402

@@ -17,11 +17,11 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOOLS = os.path.join(HERE, "..", "..", "tools")
-sys.path.insert(0, TOOLS)
+sys.path.insert(0, os.path.join(TOOLS, "qemu"))
 import mkdisk  # noqa: E402
 from test_image import key_pair  # noqa: E402
 
-MKDIST = os.path.join(TOOLS, "mkdist.py")
+MKDIST = os.path.join(TOOLS, "release", "mkdist.py")
 PACKAGE = "addbootentry-efi"
 # The PE machine that each Debian architecture's firmware runs.
 PE_MACHINE = {"arm64": 0xAA64, "amd64": 0x8664, "i386": 0x014C, "armhf": 0x01C2, "riscv64": 0x5064}

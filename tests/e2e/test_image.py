@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 """The images' fitness for strict and Secure Boot firmware, without QEMU: the
 build check must refuse an image that strict firmware refuses, on every
-architecture; tools/elf-to-pe.py must turn the RISC-V ELF into the very image
+architecture; tools/build/elf-to-pe.py must turn the RISC-V ELF into the very image
 of the build and refuse, naming the fault and writing nothing, a broken
-ELF; tools/sign-efi.sh must sign with a matching key and certificate and
+ELF; tools/release/sign-efi.sh must sign with a matching key and certificate and
 refuse, naming the fault, anything else."""
 import argparse
 import base64
@@ -15,8 +15,8 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.join(HERE, "..", "..")
-SIGN = os.path.join(REPO, "tools", "sign-efi.sh")
-ELF_TO_PE = os.path.join(REPO, "tools", "elf-to-pe.py")
+SIGN = os.path.join(REPO, "tools", "release", "sign-efi.sh")
+ELF_TO_PE = os.path.join(REPO, "tools", "build", "elf-to-pe.py")
 
 
 def doctored(image, field, set_bits, clear_bits):

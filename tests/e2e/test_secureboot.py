@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Secure Boot on: every program on the ESP is signed with tools/sign-efi.sh,
+"""Secure Boot on: every program on the ESP is signed with tools/release/sign-efi.sh,
 the command users get, by a key the firmware's db trusts. The signed
 application must make its entry as anywhere else, the entry must start the
 signed test loader, which must see Secure Boot on, and the same application

@@ -1,4 +1,4 @@
-"""Driving our two test programs on the ESP (tools/efi): setvars.efi, which
+"""Driving our two test programs on the ESP (tests/efi): setvars.efi, which
 writes variables from a command file and resets, and the test loader, which
 prints the LoadOptions it was started with and powers off."""
 import re

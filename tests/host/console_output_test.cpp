@@ -1,7 +1,7 @@
 // Colours, numbers and report forms as the user sees them.
 #include <gtest/gtest.h>
 
-#include "app/firmware_context.h"
+#include "common/firmware_context.h"
 #include "console/colours.h"
 #include "console/output.h"
 #include "sim_firmware.h"

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/dialog_state.h"
+#include "common/dialog_state.h"
 #include "console/colours.h"
 #include "loadoption/description.h"
 #include "session.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/dialog_state.h"
+#include "common/dialog_state.h"
 #include "sim_firmware.h"
 
 // Block I/O positions on the boot machine: 0 the whole disk (no hard-drive

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/firmware_context.h"
+#include "common/firmware_context.h"
 
 SimFirmware *SimFirmware::Current = nullptr;
 

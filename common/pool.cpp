@@ -1,6 +1,6 @@
-#include "app/pool.h"
+#include "common/pool.h"
 
-#include "app/firmware_context.h"
+#include "common/firmware_context.h"
 
 EFI_STATUS AllocatePoolOrNull(UINTN Size, VOID **Buffer) {
   EFI_STATUS Status = gFirmware.BootServices->AllocatePool(EfiLoaderData, Size, Buffer);

@@ -4,7 +4,7 @@
 --arch picks the architecture (aa64, the default, x64, ia32, arm, riscv64),
 --firmware the firmware family: EDK2 (Debian's AAVMF / OVMF) where it exists,
 else U-Boot; uboot boots U-Boot on the same virtual machine; rpi (aa64 only)
-boots U-Boot for the Raspberry Pi (which tools/fetch-rpi-firmware.sh puts into
+boots U-Boot for the Raspberry Pi (which tools/qemu/fetch-rpi-firmware.sh puts into
 the build folder) on an emulated Raspberry Pi 3B, the demo disk as its SD
 card. The work folder keeps the disk image and each EDK2's writable variable
 store between runs, so boot entries made in one run are there in the next;
@@ -22,7 +22,7 @@ from typing import NamedTuple, Tuple
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import mkdisk  # noqa: E402
 
-REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 RPI_FIRMWARE_DIR = os.path.join(REPO, "build", "firmware", "rpi")
 RPI_UBOOT = os.path.join(RPI_FIRMWARE_DIR, "root", "usr", "lib", "u-boot", "rpi_3", "u-boot.bin")
 
@@ -138,7 +138,7 @@ def command(chosen, disk, store):
     """The QEMU command line. No device gets a bootindex: EDK2 would then
     rewrite BootOrder and prune the HD() entries that we create."""
     if chosen is TARGETS["aa64", "rpi"] and not os.path.exists(RPI_UBOOT):
-        sys.exit(f"no {RPI_UBOOT}: run tools/fetch-rpi-firmware.sh {RPI_FIRMWARE_DIR}")
+        sys.exit(f"no {RPI_UBOOT}: run tools/qemu/fetch-rpi-firmware.sh {RPI_FIRMWARE_DIR}")
     # signal=off: Ctrl-C goes to the guest instead of killing QEMU; mux=on makes
     # Ctrl-A the escape key of QEMU (Ctrl-A X quits).
     console = ("-nic", "none", "-display", "none", "-monitor", "none", "-no-reboot",

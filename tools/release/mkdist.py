@@ -22,8 +22,10 @@ import sys
 import tempfile
 
 import mkdeb
-import mkdisk
-import mkmedia
+# The disk builder lives with the QEMU tools, which make the demo disk with it.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "qemu"))
+import mkdisk  # noqa: E402
+import mkmedia  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SIGN = os.path.join(HERE, "sign-efi.sh")

@@ -19,7 +19,7 @@ fail() {
 [ $# -ge 2 ] && [ $# -le 4 ] || fail "usage: $0 KEY CERT [IMAGE [SIGNED]]"
 key=$1
 cert=$2
-image=${3:-$(dirname "$0")/../build/efi/aa64/addbootentryaa64.efi}
+image=${3:-$(dirname "$0")/../../build/efi/aa64/addbootentryaa64.efi}
 signed=${4:-$(dirname "$image")/signed/$(basename "$image")}
 cert_name=$(basename "$cert")
 der=$(dirname "$signed")/${cert_name%.*}.cer

@@ -23,7 +23,9 @@ import subprocess
 import sys
 import tempfile
 
-import mkdisk
+# The disk builder lives with the QEMU tools, which make the demo disk with it.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "qemu"))
+import mkdisk  # noqa: E402
 
 SECTOR = 512
 KIB = 1024

@@ -197,7 +197,7 @@ def main():
     ap.add_argument("--efi-dir", help="default: build/efi/ARCH")
     ap.add_argument("--table", choices=TABLES, default="gpt")
     args = ap.parse_args()
-    efi_dir = args.efi_dir or os.path.join(os.path.dirname(__file__), "..", "build", "efi", args.arch)
+    efi_dir = args.efi_dir or os.path.join(os.path.dirname(__file__), "..", "..", "build", "efi", args.arch)
     build(args.image, efi_dir, args.arch, args.table)
     json.dump(geometry(args.image), sys.stdout, indent=2)
     print()

@@ -2,7 +2,7 @@
 # Runs one fuzz target: fuzz.sh <binary> <seconds> <work corpus> <seed corpus>
 # New inputs go to the work corpus (in the build folder), never to the seeds
 # kept in the repository. Example, from the build folder, for an hour:
-#   ../tools/fuzz.sh tests/fuzz/fuzz_dialogue 3600 fuzz-work ../tests/fuzz/corpus/dialogue
+#   ../tests/fuzz/fuzz.sh tests/fuzz/fuzz_dialogue 3600 fuzz-work ../tests/fuzz/corpus/dialogue
 set -u
 binary=$1 seconds=$2 work=$3 seeds=$4
 mkdir -p "$work"

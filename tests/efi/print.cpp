@@ -1,4 +1,4 @@
-#include "tools/efi/print.h"
+#include "tests/efi/print.h"
 
 static EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *ConOut;
 

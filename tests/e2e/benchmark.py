@@ -4,7 +4,7 @@ with the same flags; under QEMU, seconds from launch to the banner and from
 the banner to the success line of a scripted typical run, per firmware; and
 the host suites' time. A measurement, not a test: it prints and exits 0.
 
-Usage (after ./run-tests or a build): tools/benchmark.py [--build-dir build]
+Usage (after ./run-tests or a build): tests/e2e/benchmark.py [--build-dir build]
 """
 import argparse
 import os
@@ -13,8 +13,9 @@ import sys
 import tempfile
 import time
 
-REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.join(HERE, "..", "..")
+sys.path.insert(0, HERE)
 import expected  # noqa: E402
 import harness  # noqa: E402
 from dialogue import BANNER, CREATED, create_entry  # noqa: E402
