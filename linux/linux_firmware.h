@@ -1,0 +1,42 @@
+// A UEFI firmware made of a running Linux: the tables the application calls,
+// filled from efivarfs, the disks' partition tables and the terminal. Every
+// path it reads is under Root ("" on a real system, a fake tree in tests).
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "efi.h"
+
+// A disk or one of its partitions: the handle is the volume itself.
+struct LinuxVolume {
+  EFI_SIMPLE_FILE_SYSTEM_PROTOCOL FileSystem;  // first: OpenVolume's This leads back here
+  std::string Device;   // /dev/vda1
+  std::string Numbers;  // major:minor, as the mount table names the device
+  // The HD() node and the end node; only the end node for a whole disk;
+  // empty when the partition table cannot be trusted.
+  std::vector<UINT8> Path;
+  std::u16string Text;  // the Linux device, then the HD() node
+  BOOLEAN Fat;          // a file system the firmware reads
+  BOOLEAN SystemPartition;
+};
+
+struct LinuxFirmware {
+  std::string Root;
+  std::vector<std::unique_ptr<LinuxVolume>> Volumes;
+  // Said on the terminal after the run: why a partition has no device path.
+  std::vector<std::string> Notes;
+  BOOLEAN Wrote;  // a variable has changed
+  EFI_SYSTEM_TABLE SystemTable;
+  EFI_BOOT_SERVICES BootServices;
+  EFI_RUNTIME_SERVICES RuntimeServices;
+};
+
+extern LinuxFirmware gLinux;
+
+// The disks and partitions of Root's /sys/class/block (linux_volumes.cpp).
+void FindVolumes(LinuxFirmware *Fw);
+// Boot and runtime services, without the console (linux_services.cpp).
+void InstallServices(LinuxFirmware *Fw);
+// The efivarfs folder under Root.
+std::string VariableFolder(const LinuxFirmware &Fw);

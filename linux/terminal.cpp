@@ -1,0 +1,295 @@
+#include "linux/terminal.h"
+
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "linux/ending.h"
+
+#define CTRL_C 0x03
+#define ESC 0x1B
+#define SCAN_ESC 0x17
+#define DEFAULT_COLUMNS 80
+#define DEFAULT_ROWS 25
+
+static struct {
+  int In, Out;
+  BOOLEAN Raw;
+  struct termios Saved;
+  std::string Pending;  // bytes read, not yet keys
+  std::basic_string<UINT32> Keys;
+  BOOLEAN InputEnded;
+  UINTN Columns, Rows;
+  SIMPLE_TEXT_OUTPUT_MODE Mode;
+  EFI_SIMPLE_TEXT_INPUT_PROTOCOL ConIn;
+  EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL ConOut;
+} Tty;
+
+static void WriteAll(const char *Bytes, size_t Count) {
+  while (Count > 0) {
+    ssize_t Wrote = write(Tty.Out, Bytes, Count);
+    if (Wrote < 0 && errno == EINTR) continue;
+    if (Wrote <= 0) return;  // a terminal gone away: nothing left to show it on
+    Bytes += Wrote;
+    Count -= (size_t)Wrote;
+  }
+}
+
+static void WriteText(const std::string &Text) { WriteAll(Text.data(), Text.size()); }
+
+void RestoreTerminal() {
+  static const char Reset[] = "\x1b[0m\x1b[?25h";
+  if (!Tty.Raw) return;
+  WriteAll(Reset, sizeof Reset - 1);
+  tcsetattr(Tty.In, TCSAFLUSH, &Tty.Saved);
+  Tty.Raw = FALSE;
+}
+
+// ---- Keys
+
+static UINT16 ScanOfSequence(const std::string &Params, char Final) {
+  switch (Final) {
+    case 'A': return 0x01;  // up
+    case 'B': return 0x02;  // down
+    case 'C': return 0x03;  // right
+    case 'D': return 0x04;  // left
+    case 'H': return 0x05;  // home
+    case 'F': return 0x06;  // end
+  }
+  if (Final != '~') return 0;
+  static const char *const Tilde[] = {"", "1", "2", "3", "4", "5", "6"};
+  static const UINT16 Scans[] = {0, 0x05, 0x07, 0x08, 0x06, 0x09, 0x0A};
+  for (size_t I = 1; I < sizeof Scans / sizeof Scans[0]; I++) {
+    if (Params == Tilde[I]) return Scans[I];
+  }
+  return 0;
+}
+
+// Length of the escape sequence at Bytes[0], 0 when it is not complete yet.
+static size_t EscapeSequence(const std::string &Bytes, UINT16 *Scan) {
+  if (Bytes.size() < 2) return 0;
+  if (Bytes[1] != '[' && Bytes[1] != 'O') {
+    *Scan = SCAN_ESC;
+    return 1;
+  }
+  for (size_t End = 2; End < Bytes.size(); End++) {
+    unsigned char C = (unsigned char)Bytes[End];
+    if (C >= 0x40 && C <= 0x7E) {
+      *Scan = ScanOfSequence(Bytes.substr(2, End - 2), (char)C);
+      return End + 1;
+    }
+  }
+  return 0;
+}
+
+// Length of the UTF-8 character at Bytes[0], 0 when it is not complete yet.
+static size_t Utf8Character(const std::string &Bytes, UINT32 *Char) {
+  unsigned char Lead = (unsigned char)Bytes[0];
+  size_t Length = Lead < 0x80 ? 1 : Lead >= 0xF0 ? 4 : Lead >= 0xE0 ? 3 : Lead >= 0xC0 ? 2 : 1;
+  if (Bytes.size() < Length) return 0;
+  UINT32 Value = Length == 1 ? Lead : Lead & (0x7F >> Length);
+  for (size_t I = 1; I < Length; I++) Value = Value << 6 | ((unsigned char)Bytes[I] & 0x3F);
+  *Char = Value > 0xFFFF ? u'?' : Value;  // beyond UCS-2
+  return Length;
+}
+
+DecodedKeys DecodeKeys(std::string *Bytes, BOOLEAN MoreMayCome) {
+  DecodedKeys Out = {{}, FALSE};
+  while (!Bytes->empty()) {
+    unsigned char C = (unsigned char)(*Bytes)[0];
+    UINT16 Scan = 0;
+    UINT32 Char = 0;
+    size_t Used;
+    if (C == CTRL_C) {
+      Out.Interrupted = TRUE;
+      Bytes->clear();
+      return Out;
+    }
+    if (C == ESC) {
+      Used = EscapeSequence(*Bytes, &Scan);
+      if (Used == 0 && !MoreMayCome) Used = 1, Scan = SCAN_ESC;  // Esc alone
+    } else {
+      Used = Utf8Character(*Bytes, &Char);
+      if (Used == 0 && !MoreMayCome) Used = Bytes->size(), Char = u'?';
+      if (Char == '\n') Char = '\r';
+    }
+    if (Used == 0) return Out;
+    Bytes->erase(0, Used);
+    if (Scan != 0 || Char != 0) Out.Keys.push_back((UINT32)Scan << 16 | Char);
+  }
+  return Out;
+}
+
+// Whatever the terminal has sent by now, without waiting for more.
+static void TakeWaitingBytes() {
+  struct pollfd Poll = {Tty.In, POLLIN, 0};
+  while (!Tty.InputEnded && poll(&Poll, 1, 0) > 0) {
+    char Chunk[256];
+    ssize_t Got = read(Tty.In, Chunk, sizeof Chunk);
+    if (Got < 0 && errno == EINTR) continue;
+    if (Got <= 0) Tty.InputEnded = TRUE;
+    if (Got > 0) Tty.Pending.append(Chunk, (size_t)Got);
+  }
+  // The rest of an escape sequence may still be on its way.
+  struct pollfd Rest = {Tty.In, POLLIN, 0};
+  BOOLEAN More = !Tty.InputEnded && poll(&Rest, 1, 50) > 0;
+  DecodedKeys Decoded = DecodeKeys(&Tty.Pending, More);
+  Tty.Keys += Decoded.Keys;
+  if (Decoded.Interrupted) EndProgram(EXIT_INTERRUPTED);
+}
+
+static EFI_STATUS EFIAPI ReadKeyStroke(EFI_SIMPLE_TEXT_INPUT_PROTOCOL *, EFI_INPUT_KEY *Key) {
+  if (Tty.Keys.empty()) TakeWaitingBytes();
+  if (Tty.Keys.empty()) return Tty.InputEnded ? EFI_DEVICE_ERROR : EFI_NOT_READY;
+  Key->ScanCode = (UINT16)(Tty.Keys[0] >> 16);
+  Key->UnicodeChar = (CHAR16)(Tty.Keys[0] & 0xFFFF);
+  Tty.Keys.erase(0, 1);
+  return EFI_SUCCESS;
+}
+
+static EFI_STATUS EFIAPI WaitForEvent(UINTN Count, EFI_EVENT *Events, UINTN *Index) {
+  if (Count != 1 || Events[0] != Tty.ConIn.WaitForKey) return EFI_INVALID_PARAMETER;
+  while (Tty.Keys.empty() && Tty.Pending.empty()) {
+    if (Tty.InputEnded) return EFI_DEVICE_ERROR;  // no key will ever come
+    struct pollfd Poll = {Tty.In, POLLIN, 0};
+    if (poll(&Poll, 1, -1) < 0 && errno != EINTR) return EFI_DEVICE_ERROR;
+    TakeWaitingBytes();
+  }
+  *Index = 0;
+  return EFI_SUCCESS;
+}
+
+// ---- Screen
+
+static void AppendUtf8(std::string *Out, CHAR16 C) {
+  if (C < 0x80) {
+    Out->push_back((char)C);
+  } else if (C < 0x800) {
+    Out->push_back((char)(0xC0 | (C >> 6)));
+    Out->push_back((char)(0x80 | (C & 0x3F)));
+  } else {
+    Out->push_back((char)(0xE0 | (C >> 12)));
+    Out->push_back((char)(0x80 | ((C >> 6) & 0x3F)));
+    Out->push_back((char)(0x80 | (C & 0x3F)));
+  }
+}
+
+// The cursor as EDK2's consoles move it: text wraps at the last column and
+// the screen scrolls at the bottom row.
+static void NextRow() {
+  if (Tty.Mode.CursorRow + 1 < (INT32)Tty.Rows) Tty.Mode.CursorRow++;
+}
+
+static void Advance(CHAR16 C) {
+  INT32 &Column = Tty.Mode.CursorColumn;
+  if (C == u'\r') {
+    Column = 0;
+  } else if (C == u'\n') {
+    NextRow();
+  } else if (C == u'\b') {
+    if (Column > 0) Column--;
+  } else if (++Column == (INT32)Tty.Columns) {
+    Column = 0;
+    NextRow();
+  }
+}
+
+static EFI_STATUS EFIAPI OutputString(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, const CHAR16 *Text) {
+  std::string Bytes;
+  for (const CHAR16 *C = Text; *C != 0; C++) {
+    AppendUtf8(&Bytes, *C);
+    Advance(*C);
+  }
+  WriteText(Bytes);
+  return EFI_SUCCESS;
+}
+
+// EFI colour numbers (black, blue, green, cyan, red, magenta, brown, grey)
+// in ANSI order; bit 3 of the foreground is the bright half.
+static const int AnsiOfEfi[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+
+static EFI_STATUS EFIAPI SetAttribute(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, UINTN Attribute) {
+  char Sequence[32];
+  std::snprintf(Sequence, sizeof Sequence, "\x1b[%d;%d;%dm", (Attribute & 0x08) ? 1 : 0,
+                30 + AnsiOfEfi[Attribute & 0x07], 40 + AnsiOfEfi[(Attribute >> 4) & 0x07]);
+  WriteText(Sequence);
+  Tty.Mode.Attribute = (INT32)Attribute;
+  return EFI_SUCCESS;
+}
+
+static EFI_STATUS EFIAPI ClearScreen(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *) {
+  WriteText("\x1b[2J\x1b[H");
+  Tty.Mode.CursorColumn = 0;
+  Tty.Mode.CursorRow = 0;
+  return EFI_SUCCESS;
+}
+
+// Moved relative to where the cursor is: a serial console that does not say
+// its size has rows above the dialogue that no absolute row would reach.
+static EFI_STATUS EFIAPI SetCursorPosition(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, UINTN Column,
+                                           UINTN Row) {
+  if (Column >= Tty.Columns || Row >= Tty.Rows) return EFI_UNSUPPORTED;
+  char Sequence[48];
+  INT32 Up = Tty.Mode.CursorRow - (INT32)Row;
+  int Length = Up > 0    ? std::snprintf(Sequence, sizeof Sequence, "\x1b[%dA", Up)
+               : Up < 0 ? std::snprintf(Sequence, sizeof Sequence, "\x1b[%dB", -Up)
+                         : 0;
+  std::snprintf(Sequence + Length, sizeof Sequence - Length, Column > 0 ? "\r\x1b[%uC" : "\r",
+                (unsigned)Column);
+  WriteText(Sequence);
+  Tty.Mode.CursorColumn = (INT32)Column;
+  Tty.Mode.CursorRow = (INT32)Row;
+  return EFI_SUCCESS;
+}
+
+static EFI_STATUS EFIAPI EnableCursor(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, BOOLEAN Visible) {
+  WriteText(Visible ? "\x1b[?25h" : "\x1b[?25l");
+  Tty.Mode.CursorVisible = Visible;
+  return EFI_SUCCESS;
+}
+
+static EFI_STATUS EFIAPI QueryMode(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, UINTN ModeNumber,
+                                   UINTN *Columns, UINTN *Rows) {
+  if (ModeNumber != 0) return EFI_UNSUPPORTED;
+  *Columns = Tty.Columns;
+  *Rows = Tty.Rows;
+  return EFI_SUCCESS;
+}
+
+static void TakeRawMode() {
+  if (!isatty(Tty.In) || tcgetattr(Tty.In, &Tty.Saved) != 0) return;  // a pipe: no mode to take
+  struct termios Raw = Tty.Saved;
+  cfmakeraw(&Raw);
+  Tty.Raw = tcsetattr(Tty.In, TCSAFLUSH, &Raw) == 0;
+}
+
+void InstallTerminal(EFI_SYSTEM_TABLE *Table, int In, int Out) {
+  Tty.In = In;
+  Tty.Out = Out;
+  struct winsize Size = {};
+  BOOLEAN Known = ioctl(Out, TIOCGWINSZ, &Size) == 0 && Size.ws_col > 0 && Size.ws_row > 0;
+  Tty.Columns = Known ? Size.ws_col : DEFAULT_COLUMNS;
+  Tty.Rows = Known ? Size.ws_row : DEFAULT_ROWS;
+  Tty.Mode = {};
+  Tty.Mode.MaxMode = 1;
+  Tty.Mode.Attribute = 0x07;  // light grey on black, as firmware starts
+  Tty.Mode.CursorVisible = TRUE;
+  Tty.ConIn.ReadKeyStroke = ReadKeyStroke;
+  Tty.ConIn.WaitForKey = &Tty.ConIn;  // any unique value serves as the event
+  Tty.ConOut.OutputString = OutputString;
+  Tty.ConOut.QueryMode = QueryMode;
+  Tty.ConOut.SetAttribute = SetAttribute;
+  Tty.ConOut.ClearScreen = ClearScreen;
+  Tty.ConOut.SetCursorPosition = SetCursorPosition;
+  Tty.ConOut.EnableCursor = EnableCursor;
+  Tty.ConOut.Mode = &Tty.Mode;
+  Table->ConIn = &Tty.ConIn;
+  Table->ConOut = &Tty.ConOut;
+  Table->BootServices->WaitForEvent = WaitForEvent;
+  TakeRawMode();
+}
