@@ -1,0 +1,35 @@
+// A Linux system in a temporary folder for the Linux firmware's tests: the
+// sysfs, efivarfs, /proc and /dev files it reads, and disks with partition
+// tables built here by the layout rules, not by the reader under test.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "efi.h"
+
+struct FakeTree {
+  FakeTree();
+  ~FakeTree();
+  FakeTree(const FakeTree &) = delete;
+  FakeTree &operator=(const FakeTree &) = delete;
+  // Path is absolute within the tree; folders are made as needed.
+  void Write(const std::string &Path, const std::string &Text) const;
+  void Write(const std::string &Path, const std::vector<UINT8> &Bytes) const;
+  std::string Read(const std::string &Path) const;
+  std::string Root;
+};
+
+struct FakePartition {
+  UINT64 First, Last;  // in the disk's sectors
+  bool Esp;
+  bool Fat;  // a FAT boot sector at First
+};
+// The unique GUID of partition N is 16 bytes of 0x10 * N + I.
+UINT8 FakeGuidByte(UINT32 Number, int I);
+std::vector<UINT8> GptDisk(UINT32 SectorSize, UINT64 Sectors, const std::vector<FakePartition> &Parts);
+std::vector<UINT8> MbrDisk(UINT32 Signature, UINT64 Sectors, const std::vector<FakePartition> &Parts);
+
+// /sys/class/block/<Disk> and one folder per partition, the kernel's
+// numbering and 512-byte start and size, and the disk's bytes in /dev.
+void AddFakeDisk(const FakeTree &Tree, const std::string &Disk, UINT32 SectorSize,
+                 const std::vector<UINT8> &Bytes, const std::vector<FakePartition> &Parts);
