@@ -7,7 +7,8 @@ PACKAGES="cmake make clang lld llvm libclang-rt-14-dev googletest libgtest-dev l
 qemu-system-arm qemu-efi-aarch64 u-boot-qemu qemu-system-x86 ovmf ovmf-ia32 qemu-efi-arm
 qemu-system-misc opensbi gdisk dosfstools mtools
 python3 python3-pexpect file openssl sbsigntool efitools
-python3-pyte python3-pil xorriso lintian"
+python3-pyte python3-pil xorriso lintian
+libc6-dev-arm64-cross libstdc++-12-dev-arm64-cross libgcc-12-dev-arm64-cross"
 
 missing=""
 for package in $PACKAGES; do

@@ -128,13 +128,14 @@ class Machine:
         self.qemu = None
         self.qmp = None
 
-    def boot(self, terminal=None, graphics=False, stick=None, cd=None):
+    def boot(self, terminal=None, graphics=False, stick=None, cd=None, extra=()):
         """Start QEMU. A terminal.Terminal renders the console as it is read
         and answers the firmware's questions to the terminal; graphics adds
         the display and the USB keyboard, driven through self.qmp; stick and
-        cd are images of a USB stick and a CD beside the disk."""
+        cd are images of a USB stick and a CD beside the disk; extra, more
+        QEMU options (a kernel to start, for one)."""
         cmd = run_qemu.command(self.target, self.disk, self.vars)
-        cmd += run_qemu.removable(self.target, stick, cd)
+        cmd += run_qemu.removable(self.target, stick, cd) + list(extra)
         if graphics:
             # A socket path must be short; the work folder's may not be.
             qmp_socket = os.path.join(tempfile.mkdtemp(prefix="qmp-"), "socket")

@@ -1,0 +1,79 @@
+"""An initramfs for the Linux program's end-to-end tests: busybox, our static
+program, and the kernel modules it needs, loaded in order by /init, which
+mounts efivarfs, runs the program on the console and then keeps a shell
+there for the test. `mountesp=1` on the kernel command line (handed to /init
+as a variable) mounts the ESP at /boot/efi first, as an installed system
+has it; without it the program mounts the ESP itself for the loader check."""
+import glob
+import lzma
+import os
+import stat
+
+INIT = """#!/bin/busybox sh
+/bin/busybox --install -s /bin
+mount -t proc proc /proc
+mount -t sysfs sysfs /sys
+mount -t devtmpfs devtmpfs /dev
+for m in {modules}; do insmod /lib/modules/$m.ko || echo "INIT: insmod $m failed"; done
+mount -t efivarfs efivarfs /sys/firmware/efi/efivars || echo "INIT: no efivarfs"
+i=0
+while [ ! -b /dev/{disk}1 ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+[ "$mountesp" = 1 ] && mount -t vfat /dev/{disk}1 /boot/efi
+echo "INIT: ready"
+/sbin/addbootentry
+echo "INIT: addbootentry exit status $?"
+exec sh
+"""
+
+
+class _Cpio:
+    """The newc format the kernel unpacks."""
+
+    def __init__(self):
+        self.data, self.inode = bytearray(), 1
+
+    def add(self, name, mode, content=b"", rdev=(0, 0)):
+        fields = [self.inode, mode, 0, 0, 1, 0, len(content), 0, 0, rdev[0], rdev[1], len(name) + 1, 0]
+        self.inode += 1
+        self.data += b"070701" + b"".join(b"%08X" % f for f in fields) + name.encode() + b"\0"
+        self.data += bytes(-len(self.data) % 4) + content
+        self.data += bytes(-len(self.data) % 4)
+
+    def finish(self):
+        self.add("TRAILER!!!", 0)
+        return bytes(self.data)
+
+
+def _module(root, name):
+    """A module's bytes, found under the kernel's tree by its name, unpacked if compressed."""
+    found = glob.glob(os.path.join(root, "lib", "modules", "*", "kernel", "**", name + ".ko*"), recursive=True)
+    assert len(found) == 1, f"module {name}: {found}"
+    with open(found[0], "rb") as f:
+        data = f.read()
+    return lzma.decompress(data) if found[0].endswith(".xz") else data
+
+
+def kernel(root):
+    found = glob.glob(os.path.join(root, "boot", "vmlinuz-*"))
+    assert len(found) == 1, f"kernel in {root}: {found}"
+    return found[0]
+
+
+def build(path, root, program, modules, disk):
+    """Writes the initramfs to path: root is the unpacked kernel and busybox
+    packages, program our static build, disk the kernel's name of the disk."""
+    cpio = _Cpio()
+    for folder in ("bin", "sbin", "dev", "proc", "sys", "tmp", "boot", "boot/efi", "lib", "lib/modules"):
+        cpio.add(folder, stat.S_IFDIR | 0o755)
+    # The kernel opens the console for /init before devtmpfs is there.
+    cpio.add("dev/console", stat.S_IFCHR | 0o600, rdev=(5, 1))
+    with open(os.path.join(root, "bin", "busybox"), "rb") as f:
+        cpio.add("bin/busybox", stat.S_IFREG | 0o755, f.read())
+    with open(program, "rb") as f:
+        cpio.add("sbin/addbootentry", stat.S_IFREG | 0o755, f.read())
+    for name in modules:
+        cpio.add(f"lib/modules/{name}.ko", stat.S_IFREG | 0o644, _module(root, name))
+    init = INIT.format(modules=" ".join(modules), disk=disk)
+    cpio.add("init", stat.S_IFREG | 0o755, init.encode())
+    with open(path, "wb") as f:
+        f.write(cpio.finish())

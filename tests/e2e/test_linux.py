@@ -1,0 +1,97 @@
+#!/usr/bin/python3
+"""The Linux program in a Linux that the firmware starts with -kernel and
+-initrd (Debian's kernel and busybox, fetched by tools/qemu/fetch-linux.sh),
+driven on the serial console through the same roads as the firmware
+application. The variables it writes must be the very bytes the firmware
+application writes for the same disk and answers, and the firmware must
+then start the entry. LINUX_PROGRAM names our static build, LINUX_ROOT the
+unpacked packages."""
+import os
+import time
+
+import expected
+import harness
+import linux_initramfs
+from dialogue import ATTR_BANNER, BANNER, Bvsrd, create_entry
+from harness import BOOT_TIMEOUT
+from linux_targets import LINUX_TARGETS
+from storediff import boot_variables, order
+from testprograms import LOADER_PATH, loader_load_options
+
+PROGRAM, ROOT = os.environ.get("LINUX_PROGRAM"), os.environ.get("LINUX_ROOT")
+VARIABLES = "/sys/firmware/efi/efivars/"
+GLOBAL = "-8be4df61-93ca-11d2-aa0d-00e098032b8c"
+# While Linux runs, a fresh store holds only the firmware's own Boot0000 (its
+# menu), listed in BootOrder.
+FIRMWARE_ORDER = [0]
+
+
+def start_linux(m, mount_esp):
+    """Boot Linux up to the program's banner; with mount_esp the ESP is
+    mounted at /boot/efi first, as on an installed system."""
+    target = LINUX_TARGETS[m.arch]
+    initrd = os.path.join(m.work_dir, "initrd.cpio")
+    linux_initramfs.build(initrd, ROOT, PROGRAM, target.modules, target.disk)
+    append = f"console={target.console} quiet" + (" mountesp=1" if mount_esp else "")
+    started = time.monotonic()
+    m.boot(extra=["-kernel", linux_initramfs.kernel(ROOT), "-initrd", initrd, "-append", append])
+    m.expect("INIT: ready", timeout=BOOT_TIMEOUT)
+    print(f"{m.arch} {m.firmware}: Linux ready after {time.monotonic() - started:.1f} s", flush=True)
+
+
+def end_linux(m, exit_status=0, commands=""):
+    """The program's end, then commands in the shell that /init keeps, and
+    power off. The shell's answer to the last command is not its echo."""
+    m.expect(f"INIT: addbootentry exit status {exit_status}")
+    m.send(commands + "echo INIT: shell $((1 + 1))\r")
+    m.expect("INIT: shell 2")
+    m.send("poweroff -f\r")
+    m.expect_exit(0)
+
+
+def linux_entry(m, record, description, mount_esp, bvsrd=None, commands=""):
+    """A run that creates the entry from Linux; returns its number once the
+    store is checked: the record, and BootOrder with the number at its end."""
+    start_linux(m, mount_esp)
+    m.expect(BANNER, ATTR_BANNER)
+    esp = expected.partition(m.geometry, 1)
+    size, name = create_entry(m, expected.hd_text(esp), description, LOADER_PATH, bvsrd)
+    assert size == len(record), f"record of {size:#x} bytes, expected {len(record):#x}"
+    number = int(name[4:], 16)
+    # `s` does not power the machine off: the program ends and the shell goes on.
+    m.send("s")
+    end_linux(m, 0, commands.format(number=number))
+    store = boot_variables(m.variables())
+    assert store[name] == (7, record), store[name][1].hex()
+    assert store["BootOrder"] == (7, order(FIRMWARE_ORDER + [number])), store["BootOrder"]
+    return number, store
+
+
+def typical_entry_starts(m):
+    # BootNext is set by hand, as a test step: the firmware would start its
+    # own disk entry first.
+    esp = expected.partition(m.geometry, 1)
+    record = expected.load_option("Probe", [expected.short_path(esp, LOADER_PATH)])
+    set_next = ("printf '\\007\\000\\000\\000\\{number:03o}\\000' > " + VARIABLES + "BootNext" + GLOBAL + "; ")
+    number, store = linux_entry(m, record, "Probe", True, commands=set_next)
+    assert store["BootNext"] == (7, number.to_bytes(2, "little")), store["BootNext"]
+    m.boot()
+    m.expect(f'BdsDxe: starting Boot{number:04X} "Probe" from {expected.hd_text(esp)}/{LOADER_PATH}',
+             timeout=BOOT_TIMEOUT)
+    assert loader_load_options(m) == b""
+    m.expect_exit(0)
+
+
+def bvsrd_entry_with_esp_unmounted(m):
+    # The program mounts the ESP itself for the loader check, and leaves
+    # neither the mount nor its folder behind.
+    esp, raw = expected.partition(m.geometry, 1), expected.partition(m.geometry, 3)
+    record = expected.bvsrd_option("OS on raw", expected.short_path(esp, LOADER_PATH),
+                                   expected.short_path(raw, "Ixo"), "WFS", True)
+    linux_entry(m, record, "OS on raw", False, Bvsrd(expected.hd_text(raw), "WFS", True),
+                commands="echo LEFT $(ls /tmp | wc -l) $(grep -c vfat /proc/mounts); ")
+    assert "LEFT 0 0" in harness.plain(m.console), "a temporary mount was left behind"
+
+
+if __name__ == "__main__":
+    harness.run([typical_entry_starts, bvsrd_entry_with_esp_unmounted])
