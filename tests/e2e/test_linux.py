@@ -15,9 +15,10 @@ import linux_initramfs
 from dialogue import ATTR_BANNER, BANNER, Bvsrd, create_entry
 from harness import BOOT_TIMEOUT
 from linux_targets import LINUX_TARGETS
-from storediff import boot_variables, order
+from storediff import boot_changes, boot_variables, order
 from testprograms import LOADER_PATH, loader_load_options
 
+UBOOT_PROMPT = "=> "
 PROGRAM, ROOT = os.environ.get("LINUX_PROGRAM"), os.environ.get("LINUX_ROOT")
 VARIABLES = "/sys/firmware/efi/efivars/"
 GLOBAL = "-8be4df61-93ca-11d2-aa0d-00e098032b8c"
@@ -26,15 +27,36 @@ GLOBAL = "-8be4df61-93ca-11d2-aa0d-00e098032b8c"
 FIRMWARE_ORDER = [0]
 
 
+def uboot_shell(m, command):
+    m.send(command + "\r")
+    m.expect(UBOOT_PROMPT)
+
+
+def start_through_uboot(m, kernel, initrd, append):
+    """U-Boot would start the kernel from QEMU with booti, outside UEFI: it
+    is stopped at its prompt and starts the kernel with bootefi instead,
+    the initramfs named in the device tree, the command line in bootargs."""
+    m.expect("Hit any key to stop autoboot", timeout=BOOT_TIMEOUT)
+    m.send(" ")
+    m.expect(UBOOT_PROMPT)
+    for command in ("qfw load $kernel_addr_r $ramdisk_addr_r", "fdt addr $fdtcontroladdr", "fdt resize",
+                    f"fdt chosen $ramdisk_addr_r {os.path.getsize(initrd):x}", f"setenv bootargs {append}"):
+        uboot_shell(m, command)
+    m.send(f"bootefi $kernel_addr_r:{os.path.getsize(kernel):x} $fdtcontroladdr\r")
+
+
 def start_linux(m, mount_esp):
-    """Boot Linux up to the program's banner; with mount_esp the ESP is
+    """Boot Linux up to the program's start; with mount_esp the ESP is
     mounted at /boot/efi first, as on an installed system."""
     target = LINUX_TARGETS[m.arch]
     initrd = os.path.join(m.work_dir, "initrd.cpio")
     linux_initramfs.build(initrd, ROOT, PROGRAM, target.modules, target.disk)
     append = f"console={target.console} quiet" + (" mountesp=1" if mount_esp else "")
     started = time.monotonic()
-    m.boot(extra=["-kernel", linux_initramfs.kernel(ROOT), "-initrd", initrd, "-append", append])
+    kernel = linux_initramfs.kernel(ROOT)
+    m.boot(extra=["-kernel", kernel, "-initrd", initrd, "-append", append])
+    if m.family == "uboot":
+        start_through_uboot(m, kernel, initrd, append)
     m.expect("INIT: ready", timeout=BOOT_TIMEOUT)
     print(f"{m.arch} {m.firmware}: Linux ready after {time.monotonic() - started:.1f} s", flush=True)
 
@@ -46,7 +68,13 @@ def end_linux(m, exit_status=0, commands=""):
     m.send(commands + "echo INIT: shell $((1 + 1))\r")
     m.expect("INIT: shell 2")
     m.send("poweroff -f\r")
-    m.expect_exit(0)
+    if m.family == "uboot":
+        # Linux powers off through U-Boot's runtime services, which stop the
+        # machine without switching it off.
+        m.expect("reboot: Power down")
+        m.stop()
+    else:
+        m.expect_exit(0)
 
 
 def linux_entry(m, record, description, mount_esp, bvsrd=None, commands=""):
@@ -93,5 +121,19 @@ def bvsrd_entry_with_esp_unmounted(m):
     assert "LEFT 0 0" in harness.plain(m.console), "a temporary mount was left behind"
 
 
+def refused_where_firmware_keeps_variables(m):
+    # U-Boot lets Linux read its variables but write none: one line, before
+    # any question, and the store as it was.
+    before = m.variables()
+    start_linux(m, False)
+    m.expect("addbootentry: this firmware keeps its variables for itself (efivarfs is read-only, as under "
+             "U-Boot); make the entry with the firmware application addbootentry<arch>.efi started from "
+             "the firmware.")
+    end_linux(m, 1, "echo BOOT VARIABLES $(ls " + VARIABLES + " | grep -c ^Boot); ")
+    assert "BOOT VARIABLES 0\r" in harness.plain(m.console), "efivarfs holds a boot variable"
+    assert BANNER not in harness.plain(m.console), "the dialogue began"
+    assert boot_changes(before, m.variables()) == {}, "a refused run changed variables"
+
+
 if __name__ == "__main__":
-    harness.run([typical_entry_starts, bvsrd_entry_with_esp_unmounted])
+    harness.run([typical_entry_starts, bvsrd_entry_with_esp_unmounted, refused_where_firmware_keeps_variables])
