@@ -11,7 +11,9 @@ store between runs, so boot entries made in one run are there in the next;
 --fresh starts both anew. The EFI programs on the ESP are refreshed from
 --efi-dir on every start. Quit with Ctrl-A X.
 
-The end-to-end tests import this file and spawn the same command line.
+The machines and their firmware are those of the table of architectures
+(cmake/architectures.json). The end-to-end tests import this file and spawn
+the same command line.
 """
 import argparse
 import os
