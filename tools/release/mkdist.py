@@ -93,8 +93,8 @@ def refuse_foreign(out):
         os.path.isfile(path) and not os.path.islink(path) and sha256(path) == digest
         for path, digest in ((os.path.join(out, name), digest) for name, digest in listed.items()))
     if not ours:
-        raise DistError(f"{out} is not an earlier release (files that its {SUMS} does not list as they are): "
-                        "choose another folder, or empty it yourself")
+        raise DistError(f"{out} is not an earlier release: it holds files that its {SUMS} does not list, "
+                        "or lists otherwise; choose another folder, or empty it yourself")
 
 
 def parse_images(arguments):
