@@ -41,9 +41,9 @@ if(EFI_LINKER STREQUAL "lld-link")
 elseif(EFI_LINKER STREQUAL "elf")
   # A position-independent ELF whose segments are the image's sections, then
   # the PE32+ image made from it (time stamp 0: the same bytes every build).
-  # The host build hands its Python down; a build of its own finds one.
+  # The host build hands its Python down; a build of its own finds it the same way.
   if(NOT Python3_EXECUTABLE)
-    find_package(Python3 COMPONENTS Interpreter REQUIRED)
+    include(${CMAKE_CURRENT_LIST_DIR}/python.cmake)
   endif()
   string(JOIN " " link ld.lld -pie --no-dynamic-linker -Bsymbolic -z norelro --build-id=none
        -T ${CMAKE_CURRENT_LIST_DIR}/${EFI_ARCH}-efi.lds -e EfiMain
