@@ -1,6 +1,8 @@
 #include "app/dialogue.h"
 
-#include "bootvars/boot_vars.h"
+#include "bootvars/boot_order.h"
+#include "bootvars/duplicate_entry.h"
+#include "bootvars/write_option.h"
 #include "loadoption/description.h"
 #include "loadoption/load_option.h"
 #include "loadoption/loader_path.h"
@@ -17,7 +19,6 @@ static BOOLEAN WarnThenConfirmAndWrite(DialogState *State) {
   return ConfirmAndWrite(State);
 }
 
-// The steps in the order the user meets them.
 static const DialogStep Steps[] = {
     ChooseHomeVolume, ChooseBootVolume,  AskDescription,     BuildLoaderPath,
     BuildRootPath,    BuildLoadOption,   ChooseOptionNumber, WarnThenConfirmAndWrite,

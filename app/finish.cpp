@@ -2,12 +2,11 @@
 #include "common/firmware_context.h"
 #include "common/pool.h"
 #include "console/colours.h"
-#include "console/input.h"
+#include "console/keyboard.h"
 #include "console/output.h"
 #include "console/screen.h"
 
 void FinishRun(DialogState *State) {
-  // The six pool buffers the dialogue can hold, in the order they are freed.
   VOID **Held[] = {(VOID **)&State->SfsHandles,    (VOID **)&State->BlockIoHandles,
                    (VOID **)&State->HomePath.Full, (VOID **)&State->BootPath.Full,
                    (VOID **)&State->LoadOption,    (VOID **)&State->BootOrder};

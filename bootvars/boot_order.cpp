@@ -1,7 +1,9 @@
 // Step 7: BootOrder is read into a buffer that is regrown until the variable
 // fits, the copy is sorted, and the new option's number and the attributes of
 // the later BootOrder write are settled.
-#include "bootvars/boot_vars.h"
+#include "bootvars/boot_order.h"
+
+#include "bootvars/option_number.h"
 #include "bootvars/variable_read.h"
 #include "console/output.h"
 
@@ -45,13 +47,6 @@ BOOLEAN ChooseOptionNumber(DialogState *State) {
     State->BootOrderAttributes = BOOT_VARIABLE_ATTRIBUTES;
   }
   EFI_STATUS Status = FindFreeOptionNumber(State->BootOrder, Count, &State->OptionNumber);
-  if (Status == EFI_BUFFER_TOO_SMALL) {
-    ReportErrorText(u"E: no free option number, Boot0000 to BootFFFF are all taken.\r\n");
-    return FALSE;
-  }
-  if (Status != EFI_NOT_FOUND) {
-    ReportProbeFailure(Status);
-    return FALSE;
-  }
-  return TRUE;
+  return NumberIsFreeOrReport(
+      Status, u"E: no free option number, Boot0000 to BootFFFF are all taken.\r\n");
 }

@@ -2,7 +2,9 @@
 // is the one about to be written. Its description and attributes do not
 // count; the boot manager starts what the device paths name and hands the
 // optional data to it, so two entries alike in those start the same thing.
-#include "bootvars/boot_vars.h"
+#include "bootvars/duplicate_entry.h"
+
+#include "bootvars/option_number.h"
 #include "bootvars/variable_read.h"
 #include "common/pool.h"
 #include "console/colours.h"
@@ -23,8 +25,8 @@ static BOOLEAN WarnIfSameEntry(UINT16 Number, const LoadOptionParts *New) {
   UINT32 Attributes = 0;
   BOOLEAN Exists = FALSE;
   LoadOptionParts Listed;
-  BOOLEAN Same = ReadVariableToPool(Name, OPTION_FIRST_CAPACITY, (VOID **)&Option, &Size,
-                                    &Attributes, &Exists, nullptr) &&
+  BOOLEAN Same = ReadVariableToPoolQuietly(Name, OPTION_FIRST_CAPACITY, (VOID **)&Option, &Size,
+                                           &Attributes, &Exists) &&
                  Exists && SplitLoadOption(Option, Size, &Listed) &&
                  SamePathsAndData(&Listed, New);
   if (Same) {

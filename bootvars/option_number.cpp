@@ -1,8 +1,11 @@
 // The new option's number. Writing Boot#### over an existing entry can leave a
 // machine that no longer boots, so a number is free only when BootOrder does
 // not list it and no Boot#### variable of that number exists, listed or not.
-#include "bootvars/boot_vars.h"
+#include "bootvars/option_number.h"
+
+#include "common/dialog_state.h"
 #include "common/firmware_context.h"
+#include "console/hex_digits.h"
 #include "console/output.h"
 
 #define LAST_OPTION_NUMBER 0xFFFFU
@@ -28,8 +31,16 @@ EFI_STATUS ProbeOption(UINT16 Number) {
                                                 &DataSize, &NoRoom);
 }
 
-void ReportProbeFailure(EFI_STATUS Status) {
-  ReportError(u"E: fail on checking for an existing Boot#### variable, S: ", Status);
+BOOLEAN NumberIsFreeOrReport(EFI_STATUS Status, const CHAR16 *TakenReport) {
+  if (Status == EFI_NOT_FOUND) {
+    return TRUE;
+  }
+  if (Status == EFI_BUFFER_TOO_SMALL) {
+    ReportErrorText(TakenReport);
+  } else {
+    ReportError(u"E: fail on checking for an existing Boot#### variable, S: ", Status);
+  }
+  return FALSE;
 }
 
 EFI_STATUS FindFreeOptionNumber(const UINT16 *Sorted, UINTN Count, UINT16 *Number) {

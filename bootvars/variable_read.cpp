@@ -21,9 +21,10 @@ static BOOLEAN AllocateVariableBuffer(UINTN Capacity, VOID **Buffer,
   return TRUE;
 }
 
-BOOLEAN ReadVariableToPool(const CHAR16 *Name, UINTN FirstCapacity, VOID **Buffer, UINTN *Size,
-                           UINT32 *Attributes, BOOLEAN *Exists,
-                           const VariableReadReports *Reports) {
+// Reports NULL: a failure is told only by the result.
+static BOOLEAN ReadIntoPool(const CHAR16 *Name, UINTN FirstCapacity, VOID **Buffer, UINTN *Size,
+                            UINT32 *Attributes, BOOLEAN *Exists,
+                            const VariableReadReports *Reports) {
   UINTN Capacity = FirstCapacity;
   if (!AllocateVariableBuffer(Capacity, Buffer, Reports)) {
     return FALSE;
@@ -56,4 +57,15 @@ BOOLEAN ReadVariableToPool(const CHAR16 *Name, UINTN FirstCapacity, VOID **Buffe
     *Exists = TRUE;
     return TRUE;
   }
+}
+
+BOOLEAN ReadVariableToPool(const CHAR16 *Name, UINTN FirstCapacity, VOID **Buffer, UINTN *Size,
+                           UINT32 *Attributes, BOOLEAN *Exists,
+                           const VariableReadReports *Reports) {
+  return ReadIntoPool(Name, FirstCapacity, Buffer, Size, Attributes, Exists, Reports);
+}
+
+BOOLEAN ReadVariableToPoolQuietly(const CHAR16 *Name, UINTN FirstCapacity, VOID **Buffer,
+                                  UINTN *Size, UINT32 *Attributes, BOOLEAN *Exists) {
+  return ReadIntoPool(Name, FirstCapacity, Buffer, Size, Attributes, Exists, nullptr);
 }

@@ -1,15 +1,15 @@
 // Step 8, the only one that changes the firmware's state. Boot#### is written
 // first and BootOrder only after it, so BootOrder never lists a number whose
 // option this run did not store.
-#include "bootvars/boot_vars.h"
+#include "bootvars/write_option.h"
+
+#include "bootvars/option_number.h"
 #include "common/firmware_context.h"
 #include "console/colours.h"
-#include "console/input.h"
+#include "console/keyboard.h"
 #include "console/output.h"
 
-static BOOLEAN UserConfirms(const DialogState *State) {
-  PrintHighlightedText(u"Trying to set \"", State->VariableName,
-                       u"\" UEFI Load Option variable...\r\n");
+static BOOLEAN AskConfirmationDroppingTypedAhead() {
   SetRole(ATTR_HIGHLIGHT);
   // Keys typed ahead (the rest of a line that filled up and ended by itself)
   // must not answer a question the user has not seen: drop them before it
@@ -18,30 +18,28 @@ static BOOLEAN UserConfirms(const DialogState *State) {
   Print(u"Are you sure you want to write the created Load Option\r\n"
         u"into UEFI persistent storage?\r\nType \"y\" for \"yes\"\r\n");
   SetRole(ATTR_NORMAL);
-  CHAR16 Key = WaitForKeyChar();  // not echoed
+  CHAR16 Key = WaitForKeyChar();
   return Key == u'Y' || Key == u'y';
 }
 
 BOOLEAN ConfirmAndWrite(DialogState *State) {
   FormatOptionName(State->OptionNumber, State->VariableName);
-  if (!UserConfirms(State)) {
+  PrintHighlightedText(u"Trying to set \"", State->VariableName,
+                       u"\" UEFI Load Option variable...\r\n");
+  if (!AskConfirmationDroppingTypedAhead()) {
     ReportErrorText(u"You have aborted Load Option creation.\r\n"
                     u"Nothing has been changed in the UEFI environment.\r\n");
     return FALSE;
   }
   // The answer may have taken any time, long enough for another agent to
   // write an option of this number: it is looked for once more.
-  EFI_STATUS Status = ProbeOption(State->OptionNumber);
-  if (Status == EFI_BUFFER_TOO_SMALL) {
-    ReportErrorText(u"E: our Boot#### variable appeared meanwhile, nothing has been written.\r\n");
-    return FALSE;
-  }
-  if (Status != EFI_NOT_FOUND) {
-    ReportProbeFailure(Status);
+  if (!NumberIsFreeOrReport(
+          ProbeOption(State->OptionNumber),
+          u"E: our Boot#### variable appeared meanwhile, nothing has been written.\r\n")) {
     return FALSE;
   }
 
-  Status = gFirmware.RuntimeServices->SetVariable(
+  EFI_STATUS Status = gFirmware.RuntimeServices->SetVariable(
       State->VariableName, &EFI_GLOBAL_VARIABLE_GUID, BOOT_VARIABLE_ATTRIBUTES,
       State->LoadOptionSize, State->LoadOption);
   if (Status != EFI_SUCCESS) {

@@ -7,20 +7,15 @@
 # or not. Code that addresses everything PC-relative needs no fixups, and the
 # linker then leaves out the empty .reloc section; where the code holds
 # absolute addresses (IA32, and 32-bit Arm's literal pools) the image must
-# carry its base relocations.
+# carry its base relocations. The facts per architecture: architectures.json.
 #   cmake -DEFI_FILE=<image> -DEFI_ARCH=<suffix> -P check-efi.cmake
-# suffix: machine type, format, whether the code holds absolute addresses
-set(aa64 0xAA64 PE32+ NO)
-set(x64 0x8664 PE32+ NO)
-set(ia32 0x14C PE32 YES)
-set(arm 0x1C2 PE32 YES)
-set(riscv64 0x5064 PE32+ NO)
-if(NOT DEFINED ${EFI_ARCH})
+include(${CMAKE_CURRENT_LIST_DIR}/architectures.cmake)
+efi_architecture(machine "${EFI_ARCH}" pe machine)
+if(NOT machine)
   message(FATAL_ERROR "EFI_ARCH='${EFI_ARCH}': not an architecture this check knows")
 endif()
-list(GET ${EFI_ARCH} 0 machine)
-list(GET ${EFI_ARCH} 1 format)
-list(GET ${EFI_ARCH} 2 absolute_addresses)
+efi_architecture(format ${EFI_ARCH} pe format)
+efi_architecture(absolute_addresses ${EFI_ARCH} pe base_relocations)
 set(magic_PE32 0x10B)
 set(magic_PE32+ 0x20B)
 

@@ -1,13 +1,13 @@
 # Builds the EFI images of one architecture once more, in a directory of its
 # own, and requires the very bytes of every image of the main build.
 #   cmake -DSOURCE_DIR=<tree> -DEFI_ARCH=<suffix> -DREFERENCE_DIR=<main build's images>
-#         -DWORK_DIR=<dir> -DGENERATOR=<g> -P check-reproducible.cmake
+#         -DWORK_DIR=<dir> -DGENERATOR=<g> -DPYTHON=<interpreter> -P check-reproducible.cmake
 cmake_minimum_required(VERSION 3.20)
 file(REMOVE_RECURSE ${WORK_DIR})
 execute_process(
   COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR} -G ${GENERATOR}
           -DCMAKE_TOOLCHAIN_FILE=${SOURCE_DIR}/cmake/uefi-toolchain.cmake
-          -DEFI_ARCH=${EFI_ARCH} -DCMAKE_BUILD_TYPE=Release
+          -DEFI_ARCH=${EFI_ARCH} -DCMAKE_BUILD_TYPE=Release -DPython3_EXECUTABLE=${PYTHON}
   OUTPUT_QUIET RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "configuring the second build failed")

@@ -19,7 +19,7 @@ foreach(suffix IN LISTS EFI_ARCHITECTURES)
 endforeach()
 
 add_custom_target(dist
-  COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tools/release/mkdist.py ${DIST_DIR} ${DIST_ARGS}
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/release/mkdist.py ${DIST_DIR} ${DIST_ARGS}
   COMMENT "Release folder ${DIST_DIR}"
   VERBATIM)
 add_dependencies(dist efi)

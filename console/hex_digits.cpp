@@ -1,4 +1,4 @@
-#include "console/output.h"
+#include "console/hex_digits.h"
 
 void WriteHexDigits(UINT64 Value, CHAR16 *Buffer, UINTN ByteCount) {
   UINTN DigitCount = 2 * ByteCount;

@@ -1,5 +1,6 @@
+#include "console/keyboard.h"
+
 #include "common/firmware_context.h"
-#include "console/input.h"
 
 // More keys than a person types ahead; a console that never runs dry (a
 // stuck key, a line noise source) stops the discard here instead of hanging.

@@ -1,6 +1,8 @@
+#include "console/line_editor.h"
+
 #include "common/firmware_context.h"
 #include "console/colours.h"
-#include "console/input.h"
+#include "console/keyboard.h"
 #include "console/output.h"
 
 #define KEY_BACKSPACE 0x08

@@ -2,6 +2,7 @@
 
 #include "common/firmware_context.h"
 #include "console/colours.h"
+#include "console/hex_digits.h"
 
 #define STATUS_DIGITS 16
 #define FOREIGN_CHUNK 32

@@ -11,9 +11,6 @@ void PrintForeignText(const CHAR16 *Text);
 void PrintStatus(EFI_STATUS Status);
 // Hexadecimal without leading zeros (at least one digit), current colour.
 void PrintHexValue(UINT64 Value);
-// Into Buffer, not onto the screen: 2 x ByteCount uppercase digits, most
-// significant first, no terminator.
-void WriteHexDigits(UINT64 Value, CHAR16 *Buffer, UINTN ByteCount);
 // Message and value, the value in ATTR_HIGHLIGHT, then back to ATTR_NORMAL.
 void PrintHighlighted(const CHAR16 *Before, UINT64 Value, const CHAR16 *After);
 // The same with a text (a name, a path) in ATTR_HIGHLIGHT.

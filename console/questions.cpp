@@ -1,5 +1,7 @@
+#include "console/questions.h"
+
 #include "console/colours.h"
-#include "console/input.h"
+#include "console/keyboard.h"
 #include "console/output.h"
 
 #define MAX_INDEX_DIGITS 4

@@ -1,6 +1,6 @@
 #include "loadoption/description.h"
 
-#include "console/input.h"
+#include "console/line_editor.h"
 #include "console/output.h"
 
 // Cannot fail: an empty answer gets a name, and the line editor keeps the

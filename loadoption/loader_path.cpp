@@ -1,7 +1,7 @@
 #include "loadoption/loader_path.h"
 
 #include "common/firmware_context.h"
-#include "console/input.h"
+#include "console/line_editor.h"
 #include "console/output.h"
 #include "loadoption/file_path_node.h"
 #include "loadoption/loader_presence.h"
@@ -33,8 +33,8 @@ BOOLEAN BuildLoaderPath(DialogState *State) {
     return FALSE;
   }
   FillFilePathHeader(&State->LoaderNode.Header, 2 * Count + 2);
-  if (!CutShortForm(State->DevicePathUtilities, State->homevoldp, &State->LoaderNode.Header,
-                    &State->HomePath, &HomeReports)) {
+  if (!AppendNodeAndCutShortForm(State->DevicePathUtilities, State->homevoldp,
+                                 &State->LoaderNode.Header, &State->HomePath, &HomeReports)) {
     return FALSE;
   }
   if (State->bootvolh == nullptr) {

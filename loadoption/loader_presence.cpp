@@ -47,8 +47,6 @@ BOOLEAN CheckLoaderPresence(EFI_HANDLE homevolh, const CHAR16 *Path) {
     return FALSE;
   }
   BOOLEAN Present = OpenLoaderFile(Root, Path);
-  // Nothing later needs the root directory; an open handle would only pin
-  // the volume in the firmware's file system driver.
   Root->Close(Root);
   return Present;
 }

@@ -1,6 +1,6 @@
 #include "loadoption/root_path.h"
 
-#include "console/input.h"
+#include "console/line_editor.h"
 #include "console/output.h"
 #include "loadoption/file_path_node.h"
 #include "loadoption/short_form.h"
@@ -26,6 +26,6 @@ BOOLEAN BuildRootPath(DialogState *State) {
   }
   UINTN PathBytes = AskRootPath(State);
   FillFilePathHeader(&State->RootNode.Header, PathBytes);
-  return CutShortForm(State->DevicePathUtilities, State->bootvoldp, &State->RootNode.Header,
-                      &State->BootPath, &BootReports);
+  return AppendNodeAndCutShortForm(State->DevicePathUtilities, State->bootvoldp,
+                                   &State->RootNode.Header, &State->BootPath, &BootReports);
 }

@@ -10,10 +10,11 @@ struct ShortFormReports {
   const CHAR16 *NoHardDriveNode;
 };
 
+// Appends FileNode to VolumePath (AppendDeviceNode allocates the result).
 // Path->Full receives the appended path the moment it exists (a pool buffer
 // the caller's clean-up frees on every later path); Path->Short points into
 // it and Path->ShortSize counts its bytes, end node included.
-BOOLEAN CutShortForm(EFI_DEVICE_PATH_UTILITIES_PROTOCOL *Utilities,
-                     const EFI_DEVICE_PATH_PROTOCOL *VolumePath,
-                     const EFI_DEVICE_PATH_PROTOCOL *FileNode, FileDevicePath *Path,
-                     const ShortFormReports *Reports);
+BOOLEAN AppendNodeAndCutShortForm(EFI_DEVICE_PATH_UTILITIES_PROTOCOL *Utilities,
+                               const EFI_DEVICE_PATH_PROTOCOL *VolumePath,
+                               const EFI_DEVICE_PATH_PROTOCOL *FileNode, FileDevicePath *Path,
+                               const ShortFormReports *Reports);

@@ -2,8 +2,8 @@
 
 #include "common/firmware_context.h"
 #include "common/pool.h"
-#include "console/input.h"
 #include "console/output.h"
+#include "console/questions.h"
 #include "volumes/listing.h"
 #include "volumes/partition_listing.h"
 
@@ -47,7 +47,8 @@ static BOOLEAN AskFsTypeCode(DialogState *State) {
 static BOOLEAN PickPartition(DialogState *State) {
   EFI_STATUS Status = LocateHandleBufferOrNull(&EFI_BLOCK_IO_PROTOCOL_GUID,
                                                &State->BlockIoHandleCount, &State->BlockIoHandles);
-  if (Status != EFI_SUCCESS || !HandlesGiven(State->BlockIoHandleCount, State->BlockIoHandles)) {
+  if (Status != EFI_SUCCESS ||
+      !HandleAnswerIsWhole(State->BlockIoHandleCount, State->BlockIoHandles)) {
     ReportError(u"E: locating handles with BIOP, S: ", Status);
     return FALSE;
   }

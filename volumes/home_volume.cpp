@@ -2,8 +2,8 @@
 
 #include "common/firmware_context.h"
 #include "common/pool.h"
-#include "console/input.h"
 #include "console/output.h"
+#include "console/questions.h"
 #include "volumes/listing.h"
 
 // Every handle keeps its position as its number, shown or not, so that the
@@ -21,7 +21,7 @@ BOOLEAN ChooseHomeVolume(DialogState *State) {
   EFI_BOOT_SERVICES *BootServices = gFirmware.BootServices;
   EFI_STATUS Status = LocateHandleBufferOrNull(&EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_GUID,
                                                &State->SfsHandleCount, &State->SfsHandles);
-  if (Status != EFI_SUCCESS || !HandlesGiven(State->SfsHandleCount, State->SfsHandles)) {
+  if (Status != EFI_SUCCESS || !HandleAnswerIsWhole(State->SfsHandleCount, State->SfsHandles)) {
     ReportError(u"E: locating handles with SFSP, S: ", Status);
     return FALSE;
   }

@@ -16,7 +16,7 @@ EFI_DEVICE_PATH_PROTOCOL *OpenListedDevicePath(EFI_HANDLE Handle) {
   return Path;
 }
 
-BOOLEAN HandlesGiven(UINTN Count, const EFI_HANDLE *Handles) {
+BOOLEAN HandleAnswerIsWhole(UINTN Count, const EFI_HANDLE *Handles) {
   return Count == 0 || Handles != nullptr;
 }
 

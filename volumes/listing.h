@@ -14,4 +14,4 @@ void PrintListEntry(UINTN Position, const EFI_DEVICE_PATH_PROTOCOL *Path,
 
 // FALSE for a handle list that LocateHandleBuffer answered with a count but
 // no buffer: a firmware fault, reported as the failed call it is.
-BOOLEAN HandlesGiven(UINTN Count, const EFI_HANDLE *Handles);
+BOOLEAN HandleAnswerIsWhole(UINTN Count, const EFI_HANDLE *Handles);

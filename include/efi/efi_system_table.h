@@ -5,10 +5,9 @@
 #include "efi_types.h"
 
 enum EFI_MEMORY_TYPE : UINT32 { EfiLoaderData = 2 };
-enum EFI_LOCATE_SEARCH_TYPE : UINT32 { AllHandles = 0, ByRegisterNotify = 1, ByProtocol = 2 };
+enum EFI_LOCATE_SEARCH_TYPE : UINT32 { ByProtocol = 2 };
 enum EFI_RESET_TYPE : UINT32 {
   EfiResetCold = 0,
-  EfiResetWarm = 1,
   EfiResetShutdown = 2,
 };
 
@@ -37,7 +36,6 @@ typedef EFI_STATUS(EFIAPI *EFI_LOCATE_HANDLE_BUFFER)(EFI_LOCATE_SEARCH_TYPE Sear
 typedef EFI_STATUS(EFIAPI *EFI_LOCATE_PROTOCOL)(const EFI_GUID *Protocol, VOID *Registration,
                                                 VOID **Interface);
 typedef VOID(EFIAPI *EFI_COPY_MEM)(VOID *Destination, const VOID *Source, UINTN Length);
-typedef VOID(EFIAPI *EFI_SET_MEM)(VOID *Buffer, UINTN Size, UINT8 Value);
 
 struct EFI_BOOT_SERVICES {
   EFI_TABLE_HEADER Hdr;
@@ -83,7 +81,7 @@ struct EFI_BOOT_SERVICES {
   VOID *UninstallMultipleProtocolInterfaces;
   VOID *CalculateCrc32;
   EFI_COPY_MEM CopyMem;
-  EFI_SET_MEM SetMem;
+  VOID *SetMem;
   VOID *CreateEventEx;
 };
 static_assert(__builtin_offsetof(EFI_BOOT_SERVICES, AllocatePool) == 24 + EFI_SLOTS(5),

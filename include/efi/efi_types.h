@@ -10,9 +10,7 @@ typedef __UINT16_TYPE__ UINT16;
 typedef __UINT32_TYPE__ UINT32;
 typedef __UINT64_TYPE__ UINT64;
 typedef __INT32_TYPE__ INT32;
-typedef __INT64_TYPE__ INT64;
 typedef __UINTPTR_TYPE__ UINTN;
-typedef __INTPTR_TYPE__ INTN;
 typedef UINT8 BOOLEAN;
 typedef char16_t CHAR16;
 typedef void VOID;
@@ -68,10 +66,8 @@ static_assert(sizeof(EFI_TABLE_HEADER) == 24, "EFI_TABLE_HEADER layout");
 #define EFI_ERROR(Status) (((EFI_STATUS)(Status) & EFI_ERROR_BIT) != 0)
 
 #define EFI_SUCCESS ((EFI_STATUS)0)
-#define EFI_LOAD_ERROR (EFI_ERROR_BIT | 1)
 #define EFI_INVALID_PARAMETER (EFI_ERROR_BIT | 2)
 #define EFI_UNSUPPORTED (EFI_ERROR_BIT | 3)
-#define EFI_BAD_BUFFER_SIZE (EFI_ERROR_BIT | 4)
 #define EFI_BUFFER_TOO_SMALL (EFI_ERROR_BIT | 5)
 #define EFI_NOT_READY (EFI_ERROR_BIT | 6)
 #define EFI_DEVICE_ERROR (EFI_ERROR_BIT | 7)
@@ -81,5 +77,4 @@ static_assert(sizeof(EFI_TABLE_HEADER) == 24, "EFI_TABLE_HEADER layout");
 #define EFI_NO_MEDIA (EFI_ERROR_BIT | 12)
 #define EFI_NOT_FOUND (EFI_ERROR_BIT | 14)
 #define EFI_ACCESS_DENIED (EFI_ERROR_BIT | 15)
-#define EFI_SECURITY_VIOLATION (EFI_ERROR_BIT | 26)
 #define EFI_WARN_UNKNOWN_GLYPH ((EFI_STATUS)1)

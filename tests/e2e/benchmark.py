@@ -57,7 +57,7 @@ def main():
         print(f"image size: {harness.mkdisk.app_name(arch)} {app} bytes, minimal.efi {minimal} bytes")
 
     for arch, firmware in harness.run_qemu.TARGETS:
-        if arch not in built or (firmware == "rpi" and not os.path.exists(harness.run_qemu.RPI_UBOOT)):
+        if arch not in built or harness.run_qemu.missing_firmware(harness.run_qemu.TARGETS[arch, firmware]):
             continue
         runs = [typical_run(arch, firmware, os.path.join(args.build_dir, "efi", arch)) for _ in range(args.runs)]
         boot = sorted(r[0] for r in runs)[len(runs) // 2]

@@ -41,20 +41,16 @@ ABORTED = "You have aborted Load Option creation."
 CLOSING_PROMPT = "Press <s> to shutdown or anything else (exc. <Enter>) to exit this app."
 
 # The path of the demo disk as each machine shows it before a partition's
-# HD() node: it differs by architecture, bus and firmware.
+# HD() node: it differs by firmware and bus, and the same bus shows the same
+# path on every architecture.
 UBOOT_ROOT = "/VenHw(e61d73b9-a384-4acc-aeab-82e828f3628b)"
 DISK_PATHS = {
-    ("aa64", "edk2"): "PciRoot(0x0)/Pci(0x1,0x0)",
-    ("aa64", "uboot"): UBOOT_ROOT + "/VenHw(63293792-adf5-9325-b99f-4e0e455c1b1e,00)",
-    ("aa64", "rpi"): UBOOT_ROOT + "/SD(0)/SD(0)",
-    ("x64", "edk2"): "PciRoot(0x0)/Pci(0x1F,0x2)/Sata(0x0,0xFFFF,0x0)",  # q35's AHCI, port 0
-    ("x64", "uboot"): UBOOT_ROOT + "/Scsi(0,0)",  # U-Boot drives AHCI through its SCSI layer
+    ("edk2", "virtio"): "PciRoot(0x0)/Pci(0x1,0x0)",
+    ("uboot", "virtio"): UBOOT_ROOT + "/VenHw(63293792-adf5-9325-b99f-4e0e455c1b1e,00)",
+    ("uboot", "sd"): UBOOT_ROOT + "/SD(0)/SD(0)",
+    ("edk2", "ahci"): "PciRoot(0x0)/Pci(0x1F,0x2)/Sata(0x0,0xFFFF,0x0)",  # q35's AHCI, port 0
+    ("uboot", "ahci"): UBOOT_ROOT + "/Scsi(0,0)",  # U-Boot drives AHCI through its SCSI layer
 }
-# The same bus shows the same path on every architecture.
-DISK_PATHS["ia32", "edk2"] = DISK_PATHS["x64", "edk2"]
-DISK_PATHS["ia32", "uboot"] = DISK_PATHS["x64", "uboot"]
-DISK_PATHS["arm", "edk2"] = DISK_PATHS["aa64", "edk2"]
-DISK_PATHS["arm", "uboot"] = DISK_PATHS["riscv64", "uboot"] = DISK_PATHS["aa64", "uboot"]
 
 
 def volume_text(m, part):
@@ -63,7 +59,7 @@ def volume_text(m, part):
     hd_text = expected.hd_text(part)
     if m.family == "uboot" and "guid" in part:
         hd_text = hd_text.replace(part["guid"].upper(), part["guid"])
-    return f"{DISK_PATHS[m.arch, m.firmware]}/{hd_text}"
+    return f"{DISK_PATHS[m.family, m.target.bus]}/{hd_text}"
 
 
 def fat_bvsrd_transcript(listed, home, boot, loader_path, size, name, creates_boot_order):

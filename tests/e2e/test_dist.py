@@ -4,10 +4,14 @@ that `sha256sum -c` accepts, the same bytes from a second build, packages
 whose fields, files and modes are right and that lintian passes, images whose
 PE machine is the one their package's architecture runs, boot media that
 carry each image under its removable-media name, and signing that signs the
-images on the media or, with a wrong key, leaves no folder at all.
+images on the media or, with a wrong key, leaves no folder at all, and a
+folder that is not an earlier release, or a malformed argument, refused with
+a message and the folder left as it was.
 
 Usage: test_dist.py DIST -- MKDIST-ARGUMENTS   (the build's own, from CMake)
 """
+import gzip
+import hashlib
 import os
 import re
 import struct
@@ -18,14 +22,14 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOOLS = os.path.join(HERE, "..", "..", "tools")
 sys.path.insert(0, os.path.join(TOOLS, "qemu"))
+sys.path.insert(0, TOOLS)
+import architectures  # noqa: E402
 import mkdisk  # noqa: E402
 from test_image import key_pair  # noqa: E402
 
 MKDIST = os.path.join(TOOLS, "release", "mkdist.py")
+LICENSE = os.path.join(HERE, "..", "..", "LICENSE")
 PACKAGE = "addbootentry-efi"
-# The PE machine that each Debian architecture's firmware runs.
-PE_MACHINE = {"arm64": 0xAA64, "amd64": 0x8664, "i386": 0x014C, "armhf": 0x01C2, "riscv64": 0x5064}
-DEBIAN_ARCHITECTURE = {"aa64": "arm64", "x64": "amd64", "ia32": "i386", "arm": "armhf", "riscv64": "riscv64"}
 BASIC_DATA = "ebd0a0a2-b9e5-4433-87c0-68b6b72699c7"
 MTOOLS_ENV = dict(os.environ, MTOOLS_SKIP_CHECK="1")
 
@@ -53,11 +57,18 @@ def version_of(mkdist_args):
 def expected_names(suffixes, version, signed):
     names = {"addbootentry.img", "addbootentry.iso", "SHA256SUMS"}
     for suffix in suffixes:
-        debarch = DEBIAN_ARCHITECTURE[suffix]
+        debarch = architectures.debian(suffix)
         names |= {f"addbootentry{suffix}.efi", f"{PACKAGE}_{version}_{debarch}.deb"}
         if signed:
             names.add(f"addbootentry{suffix}.efi.signed")
     return names
+
+
+def licence_of(copyright_text):
+    """The text of the BSD-2-Clause-Patent paragraph of a machine-readable
+    copyright file, unfolded (" ." is an empty line)."""
+    paragraph = copyright_text.split("\nLicense: BSD-2-Clause-Patent\n")[-1]
+    return "".join("\n" if line == " ." else line[1:] + "\n" for line in paragraph.splitlines())
 
 
 def pe_machine(data):
@@ -110,7 +121,7 @@ def check_folder(dist, suffixes, version, signed, work):
 def check_packages(dist, images, version):
     debs = []
     for suffix, image in images.items():
-        debarch = DEBIAN_ARCHITECTURE[suffix]
+        debarch = architectures.debian(suffix)
         deb = os.path.join(dist, f"{PACKAGE}_{version}_{debarch}.deb")
         debs.append(deb)
         fields = run("dpkg-deb", "-f", deb, "Package", "Version", "Architecture", "Section",
@@ -131,7 +142,12 @@ def check_packages(dist, images, version):
         packaged = run("dpkg-deb", "--fsys-tarfile", deb)
         image_bytes = run("tar", "-xO", f"./usr/lib/addbootentry/addbootentry{suffix}.efi", input=packaged)
         assert image_bytes == read(image) == read(os.path.join(dist, f"addbootentry{suffix}.efi"))
-        assert pe_machine(image_bytes) == PE_MACHINE[debarch], f"{suffix}: machine {pe_machine(image_bytes):#x}"
+        assert pe_machine(image_bytes) == architectures.pe_machine(suffix), \
+            f"{suffix}: machine {pe_machine(image_bytes):#x}"
+        changelog = gzip.decompress(run("tar", "-xO", f".{doc}/changelog.gz", input=packaged)).decode()
+        assert changelog.startswith(f"{PACKAGE} ({version}) "), changelog
+        copyright_text = run("tar", "-xO", f".{doc}/copyright", input=packaged).decode()
+        assert licence_of(copyright_text) == read(LICENSE).decode().split("\n\n", 1)[1], copyright_text
     # stdout only: lintian warns on stderr when it runs as root.
     tags = run("lintian", "--display-info", "--pedantic", *debs, text=True)
     assert tags.strip() == "", tags
@@ -158,7 +174,52 @@ def check_signing(dist_sums, args, work):
     refused = mkdist(out, unsigned + ["--key", pairs[0][0], "--cert", pairs[1][1]])
     assert refused.returncode != 0 and f"{pairs[0][0]} is not the private key of {pairs[1][1]}" in refused.stderr, \
         refused.stderr
-    assert not os.path.exists(out) and not os.path.exists(out + ".partial"), os.listdir(work)
+    assert not [name for name in os.listdir(work) if name.startswith("signed")], os.listdir(work)
+
+
+def sums_of(files):
+    return "".join(f"{hashlib.sha256(data).hexdigest()}  {name}\n" for name, data in files.items()).encode()
+
+
+EARLIER = {"addbootentryold.efi": b"an image of an earlier release"}
+# (what the folder holds beforehand, or None: a file there instead; the
+# arguments after it; what the refusal says): refused, and the folder or
+# file left as it was.
+REFUSALS = [
+    ({"notes.txt": b"mine"}, ["--source", "c", "--version", "1.0.0", "aa64=/nonexistent"],
+     "is not an earlier release"),
+    ({**EARLIER, "SHA256SUMS": sums_of(EARLIER), "notes.txt": b"mine"}, None, "is not an earlier release"),
+    ({"addbootentryold.efi": b"changed since", "SHA256SUMS": sums_of(EARLIER)}, None, "is not an earlier release"),
+    ({"SHA256SUMS": b"\xff\xfe"}, None, "is not an earlier release"),
+    (None, None, "is not a folder"),
+    ({}, ["--source", "c", "--version", "1.0.0", "aa64"], "'aa64': expected SUFFIX=IMAGE"),
+    ({}, ["--source", "c", "--version", "1.0.0", "ppc=/nonexistent"], "no architecture 'ppc'"),
+]
+
+
+def snapshot(path):
+    if os.path.isfile(path):
+        return read(path)
+    return {name: read(os.path.join(path, name)) for name in os.listdir(path)}
+
+
+def check_refusals(args, work):
+    """None as arguments: the build's own, which would make a release."""
+    for number, (files, arguments, message) in enumerate(REFUSALS):
+        victim = os.path.join(work, f"victim{number}")
+        if files is None:
+            with open(victim, "wb") as f:
+                f.write(b"not a folder")
+        else:
+            os.makedirs(victim)
+            for name, data in files.items():
+                with open(os.path.join(victim, name), "wb") as f:
+                    f.write(data)
+        before = snapshot(victim)
+        refused = mkdist(victim, args if arguments is None else arguments)
+        assert refused.returncode != 0 and message in refused.stderr, (files, arguments, refused.stderr)
+        assert "Traceback" not in refused.stderr, refused.stderr
+        assert snapshot(victim) == before, (files, arguments, "the folder changed")
 
 
 def main():
@@ -169,9 +230,11 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         sums = check_folder(dist, images, version, "--key" in args, work)
         print("release folder: ok", flush=True)
-        # Into a folder that holds a file of an earlier build, which must go.
+        # Into the folder of an earlier release with a file this one has not, which must go.
         os.makedirs(os.path.join(work, "again"))
-        open(os.path.join(work, "again", "addbootentryold.efi"), "w").close()
+        for name, data in {**EARLIER, "SHA256SUMS": sums_of(EARLIER)}.items():
+            with open(os.path.join(work, "again", name), "wb") as f:
+                f.write(data)
         again = mkdist(os.path.join(work, "again"), args)
         assert again.returncode == 0, again.stderr
         assert set(os.listdir(os.path.join(work, "again"))) == set(os.listdir(dist)), "a stale file stayed"
@@ -181,6 +244,8 @@ def main():
         print("packages: ok", flush=True)
         check_signing(sums, args, work)
         print("signing: ok", flush=True)
+        check_refusals(args, work)
+        print("refusals, nothing removed: ok", flush=True)
 
 
 if __name__ == "__main__":

@@ -11,10 +11,13 @@ import os
 import stat
 import struct
 import subprocess
+import sys
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.join(HERE, "..", "..")
+sys.path.insert(0, os.path.join(REPO, "tools"))
+from architectures import ARCHITECTURES as TABLE  # noqa: E402
 SIGN = os.path.join(REPO, "tools", "release", "sign-efi.sh")
 ELF_TO_PE = os.path.join(REPO, "tools", "build", "elf-to-pe.py")
 
@@ -43,18 +46,21 @@ CHECK_CASES = [
     ("first_section", 0x80000000, 0, ".text is both writable and executable"),
     ("characteristics", 0x0001, 0, "relocations are stripped"),
 ]
-# What each architecture adds: the machine type its firmware loads (32-bit
-# Arm as lld-link writes it, 0x01C4, is refused by EDK2), and where the code
-# holds absolute addresses, base relocations.
-ARCH_CASES = {
-    "aa64": [("machine", 0x8664, 0, "machine type 0xAA64 (aa64)")],
-    "x64": [("machine", 0xAA64, 0x8664, "machine type 0x8664 (x64)")],
-    "ia32": [("machine", 0x8664, 0, "machine type 0x14C (ia32)"),
-             ("relocations", 0, 0xFFFFFFFF, "absolute addresses but it has no base relocations")],
-    "arm": [("machine", 0x0004, 0x0002, "machine type 0x1C2 (arm)"),
-            ("relocations", 0, 0xFFFFFFFF, "absolute addresses but it has no base relocations")],
-    "riscv64": [("machine", 0, 0x5064, "machine type 0x5064 (riscv64)")],
-}
+
+
+def arch_cases(arch):
+    """What each architecture adds: the machine type its firmware loads,
+    refused when the image has another (the one the linker wrote where the
+    build changes it, as on 32-bit Arm, else another architecture's), and
+    where the code holds absolute addresses, base relocations."""
+    facts = TABLE[arch]
+    machine = facts["pe"]["machine"]
+    others = [a["pe"]["machine"] for a in TABLE.values() if a["pe"]["machine"] != machine]
+    wrong = int(facts["linker"].get("writes_machine", others[0]), 16)
+    cases = [("machine", wrong, 0xFFFF & ~wrong, f"machine type {machine} ({arch})")]
+    if facts["pe"]["base_relocations"]:
+        cases.append(("relocations", 0, 0xFFFFFFFF, "absolute addresses but it has no base relocations"))
+    return cases
 
 
 def image_of(efi_dir, arch):
@@ -64,7 +70,7 @@ def image_of(efi_dir, arch):
 def check_refuses_unfit_images(efi_dir, architectures, work):
     for arch in architectures:
         image = open(image_of(efi_dir, arch), "rb").read()
-        for field, set_bits, clear_bits, error in CHECK_CASES + ARCH_CASES[arch]:
+        for field, set_bits, clear_bits, error in CHECK_CASES + arch_cases(arch):
             path = os.path.join(work, "checked.efi")
             with open(path, "wb") as f:
                 f.write(doctored(image, field, set_bits, clear_bits))
@@ -115,7 +121,7 @@ def elf_to_pe_converts_and_refuses(efi_dir, architectures, work):
             f.write(data)
         with open(target, "wb") as f:
             f.write(b"left from an earlier build")
-        result = subprocess.run(["/usr/bin/python3", ELF_TO_PE, source, target],
+        result = subprocess.run([sys.executable, ELF_TO_PE, source, target],
                                 capture_output=True, text=True)
         if error is None:
             assert result.returncode == 0, result.stderr

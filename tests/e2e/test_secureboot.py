@@ -24,7 +24,7 @@ from testprograms import LOADER_PATH, boot_entry, loader_load_options
 
 # The test key pair, beside each architecture's EDK2 (the AArch64 one serves
 # U-Boot too).
-SNAKEOIL = {"aa64": "/usr/share/qemu-efi-aarch64/PkKek-1-snakeoil", "x64": "/usr/share/ovmf/PkKek-1-snakeoil"}
+SNAKEOIL = harness.run_qemu.SECURE_BOOT_KEYS
 SIGN = os.path.join(harness.TOOLS, "..", "release", "sign-efi.sh")
 IMAGE_SECURITY_DATABASE = "d719b2cb-3d3a-4596-a3bc-dad00e67656f"
 KEY_OWNER = "c0de5ec0-0b00-4d1e-8d1a-0123456789ab"  # any GUID: whose entry it is in a list

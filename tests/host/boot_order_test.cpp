@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "bootvars/boot_vars.h"
+#include "bootvars/boot_order.h"
 #include "session.h"
 
 struct ChoiceCase {

@@ -4,7 +4,9 @@
 #include <string>
 
 #include "console/colours.h"
-#include "console/input.h"
+#include "console/keyboard.h"
+#include "console/line_editor.h"
+#include "console/questions.h"
 #include "session.h"
 
 static std::string Narrow(const CHAR16 *Text) {

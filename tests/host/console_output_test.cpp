@@ -3,6 +3,7 @@
 
 #include "common/firmware_context.h"
 #include "console/colours.h"
+#include "console/hex_digits.h"
 #include "console/output.h"
 #include "sim_firmware.h"
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "app/dialogue.h"
-#include "bootvars/boot_vars.h"
+#include "bootvars/boot_order.h"
 #include "console/colours.h"
 
 const SimPath DiskPath = PciRootNode(0) + PciNode(1, 0);

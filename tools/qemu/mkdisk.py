@@ -21,6 +21,9 @@ import sys
 import tempfile
 import uuid
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from architectures import ARCHITECTURES  # noqa: E402
+
 SECTOR = 512
 DISK_SECTORS = 64 * 1024 * 1024 // SECTOR  # a power of 2, as an SD card must be
 DISK_GUID = "5ec0b007-d15c-4e1e-9a77-1d0d15c0ffee"
@@ -193,7 +196,7 @@ def geometry(image):
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("image")
-    ap.add_argument("--arch", default="aa64", help="aa64 (the default), x64, ia32, arm or riscv64")
+    ap.add_argument("--arch", choices=ARCHITECTURES, default="aa64", help="the default: aa64")
     ap.add_argument("--efi-dir", help="default: build/efi/ARCH")
     ap.add_argument("--table", choices=TABLES, default="gpt")
     args = ap.parse_args()

@@ -11,7 +11,9 @@ store between runs, so boot entries made in one run are there in the next;
 --fresh starts both anew. The EFI programs on the ESP are refreshed from
 --efi-dir on every start. Quit with Ctrl-A X.
 
-The end-to-end tests import this file and spawn the same command line.
+The machines and their firmware are those of the table of architectures
+(cmake/architectures.json). The end-to-end tests import this file and spawn
+the same command line.
 """
 import argparse
 import os
@@ -19,12 +21,13 @@ import shutil
 import sys
 from typing import NamedTuple, Tuple
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.dirname(HERE))
 import mkdisk  # noqa: E402
+from architectures import ARCHITECTURES as TABLE  # noqa: E402
 
-REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-RPI_FIRMWARE_DIR = os.path.join(REPO, "build", "firmware", "rpi")
-RPI_UBOOT = os.path.join(RPI_FIRMWARE_DIR, "root", "usr", "lib", "u-boot", "rpi_3", "u-boot.bin")
+REPO = os.path.dirname(os.path.dirname(HERE))
 
 
 class Target(NamedTuple):
@@ -33,70 +36,68 @@ class Target(NamedTuple):
     machine: Tuple[str, ...]      # emulator, board, CPU, memory
     firmware: Tuple[str, ...]     # options that load the firmware
     family: str                   # "edk2" or "uboot": what it prints and where it keeps variables
+    bus: str                      # what the disk sits on: a key of DISK_BUSES
     store: str = None             # EDK2's variable store as shipped, copied into the work folder
-    disk: Tuple[str, ...] = ("-drive", "if=none,id=disk0,format=raw,file={disk}",
-                             "-device", "virtio-blk-pci,drive=disk0")
     serial: Tuple[str, ...] = ("-serial", "chardev:con0")
     # ResetSystem(EfiResetShutdown) stops the CPU without switching the
     # machine off: QEMU keeps running without a word.
     halts: bool = False
+    fetch: str = None             # firmware that is not a Debian package: how to get it
+
+    @property
+    def disk(self):
+        return DISK_BUSES[self.bus]
 
 
-def edk2(code, *extra):
-    return ("-drive", f"if=pflash,format=raw,unit=0,file={code},readonly=on",
-            "-drive", "if=pflash,format=raw,unit=1,file={vars}") + extra
-
-
-def uboot(board, image="u-boot.bin"):
-    return ("-bios", f"/usr/lib/u-boot/{board}/{image}")
-
-
-AAVMF, OVMF = "/usr/share/AAVMF/", "/usr/share/OVMF/"
-VIRT_AA64 = ("qemu-system-aarch64", "-machine", "virt", "-cpu", "cortex-a57", "-m", "512")
-VIRT_ARM = ("qemu-system-arm", "-machine", "virt", "-cpu", "cortex-a15", "-m", "512")
-VIRT_RISCV64 = ("qemu-system-riscv64", "-machine", "virt", "-m", "512")
-Q35_X64 = ("qemu-system-x86_64", "-machine", "q35", "-m", "512")
-Q35_IA32 = ("qemu-system-i386", "-machine", "q35", "-m", "512")
 # OVMF's Secure Boot builds keep their variable store in SMM, behind a flash
 # that only SMM may write; without SMM they print nothing and hang.
 SMM = ("-machine", "smm=on")
 SECURE_FLASH = ("-global", "driver=cfi.pflash01,property=secure,value=on")
-# A PC's disk: on q35's own AHCI controller.
-AHCI = ("-drive", "if=none,id=disk0,format=raw,file={disk}", "-device", "ide-hd,drive=disk0,bus=ide.0")
-
-TARGETS = {
-    ("aa64", "edk2"): Target(VIRT_AA64, edk2(AAVMF + "AAVMF_CODE.fd"), "edk2", AAVMF + "AAVMF_VARS.fd"),
-    ("aa64", "uboot"): Target(VIRT_AA64, uboot("qemu_arm64"), "uboot"),
-    # The board's console is its second UART (the mini UART); the first goes
-    # nowhere. An SD card must have a power-of-2 size.
-    ("aa64", "rpi"): Target(("qemu-system-aarch64", "-M", "raspi3b"), ("-kernel", RPI_UBOOT), "uboot",
-                            disk=("-drive", "if=sd,format=raw,file={disk}"),
-                            serial=("-serial", "null", "-serial", "chardev:con0"), halts=True),
-    ("x64", "edk2"): Target(Q35_X64, edk2(OVMF + "OVMF_CODE_4M.fd"), "edk2", OVMF + "OVMF_VARS_4M.fd",
-                            AHCI),
-    ("x64", "uboot"): Target(Q35_X64, uboot("qemu-x86_64", "u-boot.rom"), "uboot", disk=AHCI, halts=True),
-    # Debian's only IA32 OVMF is its Secure Boot build; the store has no keys.
-    ("ia32", "edk2"): Target(Q35_IA32 + SMM, edk2(OVMF + "OVMF32_CODE_4M.secboot.fd", *SECURE_FLASH), "edk2",
-                             OVMF + "OVMF32_VARS_4M.fd", AHCI),
-    ("ia32", "uboot"): Target(Q35_IA32, uboot("qemu-x86", "u-boot.rom"), "uboot", disk=AHCI, halts=True),
-    ("arm", "edk2"): Target(VIRT_ARM, edk2(AAVMF + "AAVMF32_CODE.fd"), "edk2", AAVMF + "AAVMF32_VARS.fd"),
-    ("arm", "uboot"): Target(VIRT_ARM, uboot("qemu_arm"), "uboot"),
-    # OpenSBI runs in machine mode and starts U-Boot in supervisor mode.
-    ("riscv64", "uboot"): Target(VIRT_RISCV64, ("-bios", "/usr/lib/riscv64-linux-gnu/opensbi/generic/fw_jump.elf",
-                                                "-kernel", "/usr/lib/u-boot/qemu-riscv64_smode/u-boot.bin"),
-                                 "uboot"),
+DISK_BUSES = {
+    "virtio": ("-drive", "if=none,id=disk0,format=raw,file={disk}", "-device", "virtio-blk-pci,drive=disk0"),
+    # A PC's disk: on q35's own AHCI controller.
+    "ahci": ("-drive", "if=none,id=disk0,format=raw,file={disk}", "-device", "ide-hd,drive=disk0,bus=ide.0"),
+    # An SD card must have a power-of-2 size.
+    "sd": ("-drive", "if=sd,format=raw,file={disk}"),
 }
-ARCHITECTURES = tuple(dict.fromkeys(arch for arch, _ in TARGETS))  # aa64 first: the default
+
+
+def _firmware_file(path):
+    """Debian's firmware by its absolute path; fetched firmware below the tree."""
+    return os.path.join(REPO, path)
+
+
+def _target(arch, facts):
+    """The Target of one firmware entry of the table (facts) on architecture arch."""
+    machine = (arch["qemu"]["system"],) + tuple(facts.get("machine", arch["qemu"]["machine"]))
+    secure_flash = SECURE_FLASH if facts.get("smm") else ()
+    if facts["family"] == "edk2":
+        options = ("-drive", f"if=pflash,format=raw,unit=0,file={facts['code']},readonly=on",
+                   "-drive", "if=pflash,format=raw,unit=1,file={vars}") + secure_flash
+    else:
+        options = tuple(option for name in ("bios", "kernel") if name in facts
+                        for option in (f"-{name}", _firmware_file(facts[name])))
+    return Target(machine + (SMM if facts.get("smm") else ()), options, facts["family"],
+                  facts.get("disk", arch["qemu"]["disk"]), facts.get("vars"),
+                  serial=("-serial", "null") * facts.get("console_uart", 0) + ("-serial", "chardev:con0"),
+                  halts=facts.get("halts", False), fetch=facts.get("fetch"))
+
+
+TARGETS = {(suffix, firmware): _target(arch, facts)
+           for suffix, arch in TABLE.items() for firmware, facts in arch["firmware"].items()}
+ARCHITECTURES = tuple(TABLE)  # aa64 first: the default
 FIRMWARES = tuple(dict.fromkeys(firmware for _, firmware in TARGETS))
 
-# EDK2 with Secure Boot on: a store that ships with the package's test key
-# (PkKek-1-snakeoil) in PK, KEK and db.
-SECURE_BOOT = {
-    "aa64": TARGETS["aa64", "edk2"]._replace(store=AAVMF + "AAVMF_VARS.snakeoil.fd"),
-    "x64": TARGETS["x64", "edk2"]._replace(machine=Q35_X64 + SMM,
-                                           firmware=edk2(OVMF + "OVMF_CODE_4M.secboot.fd", *SECURE_FLASH),
-                                           store=OVMF + "OVMF_VARS_4M.snakeoil.fd"),
-}
+# EDK2 with Secure Boot on where the table has it, and the test key pair
+# (PkKek-1-snakeoil: .key, .pem) enrolled in its store.
+SECURE_BOOT = {suffix: _target(arch, {**arch["firmware"]["edk2"], **arch["firmware"]["edk2"]["secure_boot"]})
+               for suffix, arch in TABLE.items() if "secure_boot" in arch["firmware"].get("edk2", {})}
+SECURE_BOOT_KEYS = {suffix: TABLE[suffix]["firmware"]["edk2"]["secure_boot"]["key"] for suffix in SECURE_BOOT}
+
+
+def missing_firmware(chosen):
+    """The file of fetched firmware that is not there yet, or None."""
+    return next((o for o in chosen.firmware if o.startswith(REPO) and not os.path.exists(o)), None)
 
 
 def target(arch, firmware=None):
@@ -137,8 +138,8 @@ def prepare(work_dir, efi_dir, arch, chosen, fresh=False):
 def command(chosen, disk, store):
     """The QEMU command line. No device gets a bootindex: EDK2 would then
     rewrite BootOrder and prune the HD() entries that we create."""
-    if chosen is TARGETS["aa64", "rpi"] and not os.path.exists(RPI_UBOOT):
-        sys.exit(f"no {RPI_UBOOT}: run tools/qemu/fetch-rpi-firmware.sh {RPI_FIRMWARE_DIR}")
+    if missing_firmware(chosen):
+        sys.exit(f"no {missing_firmware(chosen)}: run {chosen.fetch}")
     # signal=off: Ctrl-C goes to the guest instead of killing QEMU; mux=on makes
     # Ctrl-A the escape key of QEMU (Ctrl-A X quits).
     console = ("-nic", "none", "-display", "none", "-monitor", "none", "-no-reboot",

@@ -3,14 +3,15 @@
 
 The package installs the image as /usr/lib/addbootentry/addbootentry<suffix>.efi
 (data, not a program the system runs: mode 0644) with its copyright file and
-changelog; it has no maintainer scripts. Its Architecture is the one whose
+the changelog, made from CHANGELOG.md; it has no maintainer scripts. Its Architecture is the one whose
 firmware runs the image. Every file and folder gets SOURCE_DATE_EPOCH as its
 date and root as its owner, and gzip writes no name or time, so the package
 is the same on every build.
 
 Usage: mkdeb.py OUT-DIR SUFFIX DEBIAN-ARCHITECTURE VERSION IMAGE
 """
-import gzip
+import datetime
+import email.utils
 import hashlib
 import os
 import re
@@ -21,9 +22,12 @@ import tempfile
 
 PACKAGE = "addbootentry-efi"
 HERE = os.path.dirname(os.path.abspath(__file__))
-CHANGELOG = os.path.join(HERE, "deb", "changelog")
+CHANGELOG = os.path.join(HERE, "..", "..", "CHANGELOG.md")
 COPYRIGHT = os.path.join(HERE, "deb", "copyright")
+# A placeholder until the project has a public address.
 MAINTAINER = "addbootentry maintainers <maintainers@users.noreply.c-seed-ea02e28b.example>"
+# An entry's heading in CHANGELOG.md: "## VERSION - YYYY-MM-DD".
+ENTRY = re.compile(r"^## (\S+) - (\d{4}-\d{2}-\d{2})$")
 
 CONTROL = """\
 Package: {package}
@@ -48,11 +52,42 @@ Description: create a UEFI boot entry from the firmware's console
 """
 
 
+def changelog_entries():
+    """[(version, date, [lines of its list])] of CHANGELOG.md, newest first."""
+    entries = []
+    with open(CHANGELOG) as f:
+        for line in f.read().splitlines():
+            heading = ENTRY.match(line)
+            if heading:
+                entries.append((heading.group(1), heading.group(2), []))
+            elif entries and line.strip():
+                entries[-1][2].append(line)
+    return entries
+
+
 def changelog_version():
     """The version of the changelog's newest entry."""
-    with open(CHANGELOG) as f:
-        found = re.match(rf"{PACKAGE} \(([^)]+)\)", f.readline())
-    return found.group(1) if found else None
+    entries = changelog_entries()
+    return entries[0][0] if entries else None
+
+
+def debian_changelog():
+    """CHANGELOG.md in Debian's changelog format: each list item a "*" item,
+    each entry dated at midnight UTC of its day."""
+    text = ""
+    for version, date, lines in changelog_entries():
+        when = datetime.datetime.strptime(date, "%Y-%m-%d").replace(tzinfo=datetime.timezone.utc)
+        items = []
+        for line in lines:
+            if line.startswith("- "):
+                items.append("  * " + line[2:])
+            elif line.startswith("  ") and items:
+                items.append("    " + line.strip())
+            else:
+                raise RuntimeError(f"{CHANGELOG}, entry {version}: not a list item: {line!r}")
+        text += (f"{PACKAGE} ({version}) unstable; urgency=medium\n\n" + "\n".join(items)
+                 + f"\n\n -- {MAINTAINER}  {email.utils.format_datetime(when)}\n\n")
+    return text.rstrip("\n") + "\n"
 
 
 def _add(root, path, data):
@@ -67,13 +102,13 @@ def _add(root, path, data):
 def build(out_dir, suffix, arch, version, image):
     """Writes OUT-DIR/addbootentry-efi_VERSION_ARCH.deb; returns its path."""
     if changelog_version() != version:
-        raise RuntimeError(f"{CHANGELOG} starts with version {changelog_version()}, not {version}: "
-                           "add an entry for the new version")
+        raise RuntimeError(f"{os.path.normpath(CHANGELOG)} starts with version {changelog_version()}, "
+                           f"not {version}: add an entry for the new version")
     epoch = int(os.environ["SOURCE_DATE_EPOCH"])
     with open(image, "rb") as f:
         image_bytes = f.read()
-    with open(CHANGELOG, "rb") as f:
-        changelog = gzip.compress(f.read(), compresslevel=9, mtime=0)
+    changelog = subprocess.run(["gzip", "-n", "-9"], input=debian_changelog().encode(), stdout=subprocess.PIPE,
+                               check=True).stdout
     with open(COPYRIGHT, "rb") as f:
         copyright_text = f.read()
     files = {f"usr/lib/addbootentry/addbootentry{suffix}.efi": image_bytes,

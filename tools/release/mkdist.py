@@ -6,7 +6,9 @@ CD then carry the signed images.
 
 The folder is made anew under a temporary name and takes its real name only
 when everything in it is built, so it never holds a file of an earlier build
-and a failed build leaves no folder at all. Every date in it is
+and a failed build leaves no folder at all. It replaces only an empty folder
+or an earlier release: one that holds nothing but the files its SHA256SUMS
+lists, unchanged. Any other folder it refuses, and removes nothing. Every date in it is
 SOURCE_DATE_EPOCH: from the environment when set, else the time of the
 source tree's last commit.
 
@@ -22,16 +24,16 @@ import sys
 import tempfile
 
 import mkdeb
+
+HERE = os.path.dirname(os.path.abspath(__file__))
 # The disk builder lives with the QEMU tools, which make the demo disk with it.
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "qemu"))
+sys.path.insert(0, os.path.join(HERE, "..", "qemu"))
+sys.path.insert(0, os.path.join(HERE, ".."))
+import architectures  # noqa: E402
 import mkdisk  # noqa: E402
 import mkmedia  # noqa: E402
 
-HERE = os.path.dirname(os.path.abspath(__file__))
 SIGN = os.path.join(HERE, "sign-efi.sh")
-# The Debian architecture whose firmware runs each image, by UEFI's suffix.
-DEBIAN_ARCHITECTURES = {"aa64": "arm64", "x64": "amd64", "ia32": "i386", "arm": "armhf",
-                        "riscv64": "riscv64"}
 STICK = "addbootentry.img"
 ISO = "addbootentry.iso"
 SUMS = "SHA256SUMS"
@@ -58,13 +60,56 @@ def sign(key, cert, image, signed):
         raise DistError(r.stdout.strip())
 
 
+def sha256(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
 def write_sums(folder):
-    lines = []
-    for name in sorted(os.listdir(folder)):
-        with open(os.path.join(folder, name), "rb") as f:
-            lines.append(f"{hashlib.sha256(f.read()).hexdigest()}  {name}\n")
+    lines = [f"{sha256(os.path.join(folder, name))}  {name}\n" for name in sorted(os.listdir(folder))]
     with open(os.path.join(folder, SUMS), "w") as f:
         f.writelines(lines)
+
+
+def refuse_foreign(out):
+    """Raises DistError unless `out` is absent, an empty folder, or an earlier
+    release: the files its SHA256SUMS lists, unchanged, and nothing else."""
+    if not os.path.lexists(out):
+        return
+    if os.path.islink(out) or not os.path.isdir(out):
+        raise DistError(f"{out} is not a folder")
+    names = set(os.listdir(out))
+    if not names:
+        return
+    listed = {}
+    try:
+        with open(os.path.join(out, SUMS)) as f:
+            for line in f:
+                digest, _, name = line.rstrip("\n").partition("  ")
+                listed[name] = digest
+    except (OSError, UnicodeDecodeError):
+        listed = None
+    ours = listed is not None and names == set(listed) | {SUMS} and all(
+        os.path.isfile(path) and not os.path.islink(path) and sha256(path) == digest
+        for path, digest in ((os.path.join(out, name), digest) for name, digest in listed.items()))
+    if not ours:
+        raise DistError(f"{out} is not an earlier release: it holds files that its {SUMS} does not list, "
+                        "or lists otherwise; choose another folder, or empty it yourself")
+
+
+def parse_images(arguments):
+    """{suffix: image} from SUFFIX=IMAGE arguments."""
+    images = {}
+    for argument in arguments:
+        suffix, separator, image = argument.partition("=")
+        if not separator or not image:
+            raise DistError(f"{argument!r}: expected SUFFIX=IMAGE, e.g. aa64=build/efi/aa64/addbootentryaa64.efi")
+        if suffix not in architectures.ARCHITECTURES:
+            raise DistError(f"{argument!r}: no architecture {suffix!r}; one of {', '.join(architectures.ARCHITECTURES)}")
+        if suffix in images:
+            raise DistError(f"{argument!r}: a second image for {suffix}")
+        images[suffix] = image
+    return images
 
 
 def build(out, images, version, key=None, cert=None):
@@ -81,7 +126,7 @@ def build(out, images, version, key=None, cert=None):
                 sign(key, cert, image, os.path.join(work, name))
                 shutil.copyfile(os.path.join(work, name), signed)
                 boot_files[mkdisk.removable_boot(suffix)] = signed
-            mkdeb.build(out, suffix, DEBIAN_ARCHITECTURES[suffix], version, image)
+            mkdeb.build(out, suffix, architectures.debian(suffix), version, image)
         mkmedia.stick(os.path.join(out, STICK), boot_files)
         mkmedia.iso(os.path.join(out, ISO), boot_files)
         write_sums(out)
@@ -97,9 +142,7 @@ def check(args, images):
         raise DistError(f"{', '.join(missing)} not found (tools/setup.sh installs them)")
     if bool(args.key) != bool(args.cert):
         raise DistError("signing needs both a key and its certificate")
-    for suffix, image in images.items():
-        if suffix not in DEBIAN_ARCHITECTURES:
-            raise DistError(f"no Debian architecture known for {suffix!r}")
+    for image in images.values():
         if not os.path.isfile(image):
             raise DistError(f"no image {image} (build first: cmake --build build)")
 
@@ -113,19 +156,26 @@ def main():
     ap.add_argument("--cert", help="PEM certificate of that key")
     ap.add_argument("images", nargs="+", metavar="SUFFIX=IMAGE")
     args = ap.parse_args()
-    images = dict(arg.split("=", 1) for arg in args.images)
     out = os.path.abspath(args.out)
-    partial = out + ".partial"
-    shutil.rmtree(out, ignore_errors=True)
-    shutil.rmtree(partial, ignore_errors=True)
     try:
+        images = parse_images(args.images)
+        refuse_foreign(out)
+    except DistError as e:
+        sys.exit(f"dist: {e}\ndist: nothing written to {out}, nothing removed")
+    partial = None
+    try:
+        shutil.rmtree(out, ignore_errors=True)
         check(args, images)
         os.environ["SOURCE_DATE_EPOCH"] = source_date_epoch(args.source)
-        os.makedirs(partial)
+        os.makedirs(os.path.dirname(out), exist_ok=True)
+        # A name of its own: never a folder that was there before.
+        partial = tempfile.mkdtemp(prefix=os.path.basename(out) + ".partial-", dir=os.path.dirname(out))
+        os.chmod(partial, 0o755)
         build(partial, images, args.version, args.key, args.cert)
         os.rename(partial, out)
     except BaseException as e:  # an interrupted build leaves nothing either
-        shutil.rmtree(partial, ignore_errors=True)
+        if partial:
+            shutil.rmtree(partial, ignore_errors=True)
         if not isinstance(e, (DistError, RuntimeError)):
             raise
         sys.exit(f"dist: {e}\ndist: nothing written to {out}")

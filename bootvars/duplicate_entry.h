@@ -1,0 +1,9 @@
+// The warning about an entry already on the machine that starts the same thing.
+#pragma once
+#include "common/dialog_state.h"
+
+// One light-red line naming the first Boot#### that BootOrder lists (in the
+// sorted copy's order) with the same device paths and optional data as the
+// new record; nothing when there is none. Never stops the dialogue; writes
+// nothing.
+void WarnOfDuplicateEntry(const DialogState *State);
