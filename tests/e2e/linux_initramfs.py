@@ -1,5 +1,5 @@
-"""An initramfs for the Linux program's end-to-end tests: busybox, our static
-program, and the kernel modules it needs, loaded in order by /init, which
+"""An initramfs for the Linux program's end-to-end tests: busybox, our program
+as it ships with the C library it links to, and the kernel modules it needs, loaded in order by /init, which
 mounts efivarfs, runs the program on the console and then keeps a shell
 there for the test. `mountesp=1` on the kernel command line (handed to /init
 as a variable) mounts the ESP at /boot/efi first, as an installed system
@@ -7,7 +7,9 @@ has it; without it the program mounts the ESP itself for the loader check."""
 import glob
 import lzma
 import os
+import re
 import stat
+import subprocess
 
 INIT = """#!/bin/busybox sh
 /bin/busybox --install -s /bin
@@ -59,12 +61,31 @@ def kernel(root):
     return found[0]
 
 
-def build(path, root, program, modules, disk):
+def c_library(program, triple):
+    """{path in the initramfs: file} of the dynamic loader and the libraries
+    that the program names, from this machine's C library for triple
+    (its own, or the Debian cross package's)."""
+    elf = subprocess.run(["llvm-readelf", "-d", "-l", program], capture_output=True, text=True, check=True).stdout
+    folder = next(f for f in (f"/usr/{triple}/lib", f"/lib/{triple}") if os.path.isdir(f))
+    interpreter = re.search(r"program interpreter: (\S+)\]", elf).group(1)
+    files = {interpreter.lstrip("/"): os.path.join(folder, os.path.basename(interpreter))}
+    for name in re.findall(r"\(NEEDED\)\s+Shared library: \[(\S+)\]", elf):
+        files[f"lib/{name}"] = os.path.join(folder, name)
+    return files
+
+
+def build(path, root, program, triple, modules, disk):
     """Writes the initramfs to path: root is the unpacked kernel and busybox
-    packages, program our static build, disk the kernel's name of the disk."""
+    packages, program our build for triple, disk the kernel's name of the disk."""
     cpio = _Cpio()
-    for folder in ("bin", "sbin", "dev", "proc", "sys", "tmp", "boot", "boot/efi", "lib", "lib/modules"):
+    libraries = c_library(program, triple)
+    folders = {os.path.dirname(name) for name in libraries}
+    for folder in ("bin", "sbin", "dev", "proc", "sys", "tmp", "boot", "boot/efi", "lib", "lib/modules",
+                   *sorted(folders - {"lib"})):
         cpio.add(folder, stat.S_IFDIR | 0o755)
+    for name, source in libraries.items():
+        with open(source, "rb") as f:  # the loader is a link to its file
+            cpio.add(name, stat.S_IFREG | 0o755, f.read())
     # The kernel opens the console for /init before devtmpfs is there.
     cpio.add("dev/console", stat.S_IFCHR | 0o600, rdev=(5, 1))
     with open(os.path.join(root, "bin", "busybox"), "rb") as f:

@@ -4,8 +4,8 @@
 driven on the serial console through the same roads as the firmware
 application. The variables it writes must be the very bytes the firmware
 application writes for the same disk and answers, and the firmware must
-then start the entry. LINUX_PROGRAM names our static build, LINUX_ROOT the
-unpacked packages."""
+then start the entry. LINUX_PROGRAM names our program as it ships,
+LINUX_ROOT the unpacked packages."""
 import os
 import time
 
@@ -50,7 +50,7 @@ def start_linux(m, mount_esp):
     mounted at /boot/efi first, as on an installed system."""
     target = LINUX_TARGETS[m.arch]
     initrd = os.path.join(m.work_dir, "initrd.cpio")
-    linux_initramfs.build(initrd, ROOT, PROGRAM, target.modules, target.disk)
+    linux_initramfs.build(initrd, ROOT, PROGRAM, target.triple, target.modules, target.disk)
     append = f"console={target.console} quiet" + (" mountesp=1" if mount_esp else "")
     started = time.monotonic()
     kernel = linux_initramfs.kernel(ROOT)
