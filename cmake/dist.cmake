@@ -1,6 +1,6 @@
 # The release folder: cmake --build build --target dist writes build/dist/
 # (tools/release/mkdist.py) from the images of every architecture in
-# EFI_ARCHITECTURES. With SIGNING_KEY and SIGNING_CERT it also signs them.
+# EFI_ARCHITECTURES, and the Linux programs of LINUX_ARCHITECTURES. With SIGNING_KEY and SIGNING_CERT it also signs them.
 set(SIGNING_KEY "" CACHE FILEPATH "PEM private key: dist also writes every image signed with it")
 set(SIGNING_CERT "" CACHE FILEPATH "PEM certificate of SIGNING_KEY")
 if((SIGNING_KEY AND NOT SIGNING_CERT) OR (SIGNING_CERT AND NOT SIGNING_KEY))
@@ -17,9 +17,13 @@ endif()
 foreach(suffix IN LISTS EFI_ARCHITECTURES)
   list(APPEND DIST_ARGS ${suffix}=${EFI_BINARY_DIR}/${suffix}/addbootentry${suffix}.efi)
 endforeach()
+# The Linux program goes into its architecture's package.
+foreach(suffix IN LISTS LINUX_ARCHITECTURES)
+  list(APPEND DIST_ARGS --linux=${suffix}=${CMAKE_BINARY_DIR}/linux-program/${suffix}/addbootentry)
+endforeach()
 
 add_custom_target(dist
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/release/mkdist.py ${DIST_DIR} ${DIST_ARGS}
   COMMENT "Release folder ${DIST_DIR}"
   VERBATIM)
-add_dependencies(dist efi)
+add_dependencies(dist efi linux-programs)

@@ -50,6 +50,11 @@ def images_of(mkdist_args):
     return dict(a.split("=", 1) for a in mkdist_args if "=" in a and not a.startswith("-"))
 
 
+def programs_of(mkdist_args):
+    """{suffix: Linux program} from mkdist's --linux=SUFFIX=PROGRAM arguments."""
+    return dict(a[len("--linux="):].split("=", 1) for a in mkdist_args if a.startswith("--linux="))
+
+
 def version_of(mkdist_args):
     return mkdist_args[mkdist_args.index("--version") + 1]
 
@@ -118,17 +123,22 @@ def check_folder(dist, suffixes, version, signed, work):
     return sums
 
 
-def check_packages(dist, images, version):
+def check_packages(dist, images, version, programs):
     debs = []
     for suffix, image in images.items():
+        program = programs.get(suffix)
         debarch = architectures.debian(suffix)
         deb = os.path.join(dist, f"{PACKAGE}_{version}_{debarch}.deb")
         debs.append(deb)
         fields = run("dpkg-deb", "-f", deb, "Package", "Version", "Architecture", "Section",
                      "Suggests", "Depends", "Pre-Depends", text=True)
-        assert fields.splitlines() == [f"Package: {PACKAGE}", f"Version: {version}",
-                                       f"Architecture: {debarch}", "Section: admin",
-                                       "Suggests: sbsigntool"], fields
+        depends = [line for line in fields.splitlines() if line.startswith("Depends: ")]
+        assert [line for line in fields.splitlines() if line not in depends] == [
+            f"Package: {PACKAGE}", f"Version: {version}", f"Architecture: {debarch}", "Section: admin",
+            "Suggests: sbsigntool"], fields
+        # The Linux program's C library; the image alone needs nothing.
+        assert bool(depends) == bool(program) and all(re.fullmatch(r"Depends: libc6 \(>= 2\.\d+\)", line)
+                                                      for line in depends), fields
         members = run("dpkg-deb", "--ctrl-tarfile", deb)
         control = run("tar", "-t", input=members, text=False).decode().split()
         assert sorted(control) == ["./", "./control", "./md5sums"], f"maintainer scripts? {control}"
@@ -137,11 +147,19 @@ def check_packages(dist, images, version):
         doc = f"/usr/share/doc/{PACKAGE}"
         files = {f"/usr/lib/addbootentry/addbootentry{suffix}.efi", f"{doc}/copyright", f"{doc}/changelog.gz"}
         folders = {"/", "/usr/", "/usr/lib/", "/usr/lib/addbootentry/", "/usr/share/", "/usr/share/doc/", doc + "/"}
+        programs_files = {}
+        if program:
+            programs_files = {"/usr/sbin/addbootentry": ("-rwxr-xr-x", "root/root")}
+            files |= {"/usr/share/man/man8/addbootentry.8.gz", f"/usr/share/lintian/overrides/{PACKAGE}"}
+            folders |= {"/usr/sbin/", "/usr/share/man/", "/usr/share/man/man8/", "/usr/share/lintian/",
+                        "/usr/share/lintian/overrides/"}
         assert modes == {**{f: ("-rw-r--r--", "root/root") for f in files},
-                         **{d: ("drwxr-xr-x", "root/root") for d in folders}}, modes
+                         **{d: ("drwxr-xr-x", "root/root") for d in folders}, **programs_files}, modes
         packaged = run("dpkg-deb", "--fsys-tarfile", deb)
         image_bytes = run("tar", "-xO", f"./usr/lib/addbootentry/addbootentry{suffix}.efi", input=packaged)
         assert image_bytes == read(image) == read(os.path.join(dist, f"addbootentry{suffix}.efi"))
+        if program:
+            assert run("tar", "-xO", "./usr/sbin/addbootentry", input=packaged) == read(program)
         assert pe_machine(image_bytes) == architectures.pe_machine(suffix), \
             f"{suffix}: machine {pe_machine(image_bytes):#x}"
         changelog = gzip.decompress(run("tar", "-xO", f".{doc}/changelog.gz", input=packaged)).decode()
@@ -240,7 +258,7 @@ def main():
         assert set(os.listdir(os.path.join(work, "again"))) == set(os.listdir(dist)), "a stale file stayed"
         assert read(os.path.join(work, "again", "SHA256SUMS")).decode() == sums, "a second build differs"
         print("second build over an old one, same SHA256SUMS: ok", flush=True)
-        check_packages(dist, images, version)
+        check_packages(dist, images, version, programs_of(args))
         print("packages: ok", flush=True)
         check_signing(sums, args, work)
         print("signing: ok", flush=True)

@@ -8,7 +8,11 @@ firmware runs the image. Every file and folder gets SOURCE_DATE_EPOCH as its
 date and root as its owner, and gzip writes no name or time, so the package
 is the same on every build.
 
-Usage: mkdeb.py OUT-DIR SUFFIX DEBIAN-ARCHITECTURE VERSION IMAGE
+With a Linux program for the architecture, the package also installs it as
+/usr/sbin/addbootentry with its manual page addbootentry(8) and lintian's
+note on it, and depends on the C library version it needs.
+
+Usage: mkdeb.py OUT-DIR SUFFIX DEBIAN-ARCHITECTURE VERSION IMAGE [PROGRAM]
 """
 import datetime
 import email.utils
@@ -24,6 +28,9 @@ PACKAGE = "addbootentry-efi"
 HERE = os.path.dirname(os.path.abspath(__file__))
 CHANGELOG = os.path.join(HERE, "..", "..", "CHANGELOG.md")
 COPYRIGHT = os.path.join(HERE, "deb", "copyright")
+MANUAL = os.path.join(HERE, "deb", "addbootentry.8")
+OVERRIDES = os.path.join(HERE, "deb", "lintian-overrides")
+PROGRAM = "usr/sbin/addbootentry"
 # A placeholder until the project has a public address.
 MAINTAINER = "addbootentry maintainers <maintainers@users.noreply.c-seed-ea02e28b.example>"
 # An entry's heading in CHANGELOG.md: "## VERSION - YYYY-MM-DD".
@@ -35,7 +42,7 @@ Version: {version}
 Architecture: {arch}
 Maintainer: {maintainer}
 Installed-Size: {size}
-Section: admin
+{depends}Section: admin
 Priority: optional
 Suggests: sbsigntool
 Description: create a UEFI boot entry from the firmware's console
@@ -49,6 +56,11 @@ Description: create a UEFI boot entry from the firmware's console
  The package installs the image under /usr/lib/addbootentry/; copy it to
  the EFI System Partition to start it from there. On a machine with Secure
  Boot, sign it first (sbsigntool) with a key that the firmware trusts.
+{linux}"""
+LINUX = """\
+ .
+ /usr/sbin/addbootentry asks the same questions on a Linux terminal and writes
+ the same entry through efivarfs.
 """
 
 
@@ -99,7 +111,18 @@ def _add(root, path, data):
     return dest
 
 
-def build(out_dir, suffix, arch, version, image):
+def gzipped(data):
+    return subprocess.run(["gzip", "-n", "-9"], input=data, stdout=subprocess.PIPE, check=True).stdout
+
+
+def c_library_needed(program):
+    """The newest C library symbol version that the program names."""
+    with open(program, "rb") as f:
+        versions = re.findall(rb"GLIBC_(\d+)\.(\d+)", f.read())
+    return ".".join(str(n) for n in max((int(a), int(b)) for a, b in versions))
+
+
+def build(out_dir, suffix, arch, version, image, program=None):
     """Writes OUT-DIR/addbootentry-efi_VERSION_ARCH.deb; returns its path."""
     if changelog_version() != version:
         raise RuntimeError(f"{os.path.normpath(CHANGELOG)} starts with version {changelog_version()}, "
@@ -107,24 +130,34 @@ def build(out_dir, suffix, arch, version, image):
     epoch = int(os.environ["SOURCE_DATE_EPOCH"])
     with open(image, "rb") as f:
         image_bytes = f.read()
-    changelog = subprocess.run(["gzip", "-n", "-9"], input=debian_changelog().encode(), stdout=subprocess.PIPE,
-                               check=True).stdout
+    changelog = gzipped(debian_changelog().encode())
     with open(COPYRIGHT, "rb") as f:
         copyright_text = f.read()
     files = {f"usr/lib/addbootentry/addbootentry{suffix}.efi": image_bytes,
              f"usr/share/doc/{PACKAGE}/changelog.gz": changelog,
              f"usr/share/doc/{PACKAGE}/copyright": copyright_text}
+    depends = ""
+    if program:
+        with open(program, "rb") as f:
+            files[PROGRAM] = f.read()
+        with open(MANUAL, "rb") as f:
+            files["usr/share/man/man8/addbootentry.8.gz"] = gzipped(f.read())
+        with open(OVERRIDES, "rb") as f:
+            files[f"usr/share/lintian/overrides/{PACKAGE}"] = f.read()
+        depends = f"Depends: libc6 (>= {c_library_needed(program)})\n"
     with tempfile.TemporaryDirectory() as root:
         os.chmod(root, 0o755)
         for path, data in files.items():
             _add(root, path, data)
+        if program:
+            os.chmod(os.path.join(root, PROGRAM), 0o755)
         kib = sum((len(data) + 1023) // 1024 for data in files.values())
         kib += sum(len(dirs) for _, dirs, _ in os.walk(root)) + 1
         sums = "".join(f"{hashlib.md5(data).hexdigest()}  {path}\n" for path, data in sorted(files.items()))
         _add(root, "DEBIAN/md5sums", sums.encode())
         _add(root, "DEBIAN/control", CONTROL.format(
             package=PACKAGE, version=version, arch=arch, maintainer=MAINTAINER, size=kib,
-            suffix=suffix).encode())
+            suffix=suffix, depends=depends, linux=LINUX if program else "").encode())
         for folder, dirs, names in os.walk(root):
             for name in dirs:  # whatever the umask
                 os.chmod(os.path.join(folder, name), 0o755)
@@ -140,7 +173,7 @@ def build(out_dir, suffix, arch, version, image):
 
 
 def main():
-    if len(sys.argv) != 6:
+    if len(sys.argv) not in (6, 7):
         sys.exit(__doc__.strip().splitlines()[-1])
     if not shutil.which("dpkg-deb"):
         sys.exit("mkdeb: dpkg-deb not found")

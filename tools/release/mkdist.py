@@ -12,7 +12,11 @@ lists, unchanged. Any other folder it refuses, and removes nothing. Every date i
 SOURCE_DATE_EPOCH: from the environment when set, else the time of the
 source tree's last commit.
 
-Usage: mkdist.py OUT --source DIR --version V [--key KEY --cert CERT] SUFFIX=IMAGE...
+A Linux program of an architecture (--linux=SUFFIX=PROGRAM) goes into its
+package.
+
+Usage: mkdist.py OUT --source DIR --version V [--key KEY --cert CERT]
+                 [--linux=SUFFIX=PROGRAM...] SUFFIX=IMAGE...
 (cmake --build build --target dist runs it with the build's images)
 """
 import argparse
@@ -112,8 +116,9 @@ def parse_images(arguments):
     return images
 
 
-def build(out, images, version, key=None, cert=None):
-    """images: {suffix: path}. Fills the folder `out` (which must not exist)."""
+def build(out, images, version, key=None, cert=None, programs=None):
+    """images: {suffix: path}, programs: {suffix: Linux program}. Fills the
+    folder `out` (which must not exist)."""
     work = tempfile.mkdtemp(prefix="work-", dir=os.path.dirname(out))
     try:
         boot_files = {}
@@ -126,7 +131,7 @@ def build(out, images, version, key=None, cert=None):
                 sign(key, cert, image, os.path.join(work, name))
                 shutil.copyfile(os.path.join(work, name), signed)
                 boot_files[mkdisk.removable_boot(suffix)] = signed
-            mkdeb.build(out, suffix, architectures.debian(suffix), version, image)
+            mkdeb.build(out, suffix, architectures.debian(suffix), version, image, (programs or {}).get(suffix))
         mkmedia.stick(os.path.join(out, STICK), boot_files)
         mkmedia.iso(os.path.join(out, ISO), boot_files)
         write_sums(out)
@@ -154,24 +159,27 @@ def main():
     ap.add_argument("--version", required=True)
     ap.add_argument("--key", help="PEM private key for signing the images")
     ap.add_argument("--cert", help="PEM certificate of that key")
+    ap.add_argument("--linux", action="append", default=[], metavar="SUFFIX=PROGRAM",
+                    help="the Linux program for the package of that architecture")
     ap.add_argument("images", nargs="+", metavar="SUFFIX=IMAGE")
     args = ap.parse_args()
     out = os.path.abspath(args.out)
     try:
         images = parse_images(args.images)
+        programs = parse_images(args.linux)
         refuse_foreign(out)
     except DistError as e:
         sys.exit(f"dist: {e}\ndist: nothing written to {out}, nothing removed")
     partial = None
     try:
         shutil.rmtree(out, ignore_errors=True)
-        check(args, images)
+        check(args, {**{"linux-" + s: p for s, p in programs.items()}, **images})
         os.environ["SOURCE_DATE_EPOCH"] = source_date_epoch(args.source)
         os.makedirs(os.path.dirname(out), exist_ok=True)
         # A name of its own: never a folder that was there before.
         partial = tempfile.mkdtemp(prefix=os.path.basename(out) + ".partial-", dir=os.path.dirname(out))
         os.chmod(partial, 0o755)
-        build(partial, images, args.version, args.key, args.cert)
+        build(partial, images, args.version, args.key, args.cert, programs)
         os.rename(partial, out)
     except BaseException as e:  # an interrupted build leaves nothing either
         if partial:
