@@ -8,18 +8,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 
+#include "linux/file_text.h"
 #include "linux/linux_firmware.h"
 #include "linux/partition_table.h"
 
 #define KERNEL_SECTOR_BYTES 512
 
 static std::string FirstLine(const std::string &File) {
-  std::ifstream In(File);
-  std::string Line;
-  std::getline(In, Line);
-  return Line;
+  std::string Text = FileText(File);
+  return Text.substr(0, Text.find('\n'));
 }
 
 static UINT64 NumberIn(const std::string &File, UINT64 Otherwise) {

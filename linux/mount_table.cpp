@@ -1,7 +1,6 @@
 #include "linux/mount_table.h"
 
-#include <fstream>
-#include <sstream>
+#include "linux/file_text.h"
 
 static bool IsOctal(const std::string &Field, size_t At) {
   for (size_t I = At; I < At + 3; I++) {
@@ -26,20 +25,17 @@ static std::string Unescaped(const std::string &Field) {
 
 std::vector<MountEntry> ReadMountTable(const std::string &File) {
   std::vector<MountEntry> Table;
-  std::ifstream In(File);
-  std::string Line;
-  while (std::getline(In, Line)) {
-    std::istringstream Fields(Line);
-    std::string Id, Parent, Field, SuperOptions, Source;
+  for (const std::string &Line : Pieces(FileText(File), '\n')) {
+    std::vector<std::string> Fields = Pieces(Line, ' ');
+    size_t Separator = 6;  // after the optional fields, a lone "-"
+    while (Separator < Fields.size() && Fields[Separator] != "-") Separator++;
+    if (Separator + 3 >= Fields.size()) continue;  // a line cut short says nothing reliable
     MountEntry Entry;
-    Fields >> Id >> Parent >> Entry.Numbers >> Entry.Root >> Entry.MountPoint >> Entry.Options;
-    while (Fields >> Field && Field != "-") {
-    }  // optional fields up to the separator
-    Fields >> Entry.Type >> Source >> SuperOptions;
-    if (!Fields) continue;  // a line cut short says nothing reliable
-    Entry.Root = Unescaped(Entry.Root);
-    Entry.MountPoint = Unescaped(Entry.MountPoint);
-    Entry.Options += "," + SuperOptions;
+    Entry.Numbers = Fields[2];
+    Entry.Root = Unescaped(Fields[3]);
+    Entry.MountPoint = Unescaped(Fields[4]);
+    Entry.Options = Fields[5] + "," + Fields[Separator + 3];
+    Entry.Type = Fields[Separator + 1];
     Table.push_back(Entry);
   }
   return Table;

@@ -99,7 +99,7 @@ TEST(LinuxVolumes, LoaderIsLookedForOnTheMountedFileSystem) {
   Tree.Write("/proc/self/mountinfo",
              "22 1 254:0 / / rw - ext4 /dev/vda rw\n"
              "30 22 254:1 /sub /elsewhere rw - vfat /dev/vda1 rw\n"
-             "31 22 254:1 / /boot/my\\040efi rw,relatime - vfat /dev/vda1 rw\n");
+             "31 22 254:1 / /boot/my\\040efi rw,relatime shared:5 master:1 - vfat /dev/vda1 rw\n");
   Tree.Write("/boot/my efi/EFI/test/loader.efi", "MZ");
   LinuxFirmware &Fw = FirmwareOver(Tree);
   EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *FileSystem = &Fw.Volumes[1]->FileSystem;
