@@ -125,7 +125,14 @@ DecodedKeys DecodeKeys(std::string *Bytes, BOOLEAN MoreMayCome) {
   return Out;
 }
 
-// Whatever the terminal has sent by now, without waiting for more.
+static void TakeKeys(BOOLEAN MoreMayCome) {
+  DecodedKeys Decoded = DecodeKeys(&Tty.Pending, MoreMayCome);
+  Tty.Keys += Decoded.Keys;
+  if (Decoded.Interrupted) EndProgram(EXIT_INTERRUPTED);
+}
+
+// Whatever the terminal has sent by now. Only a sequence cut short waits, a
+// moment, for its rest: a lone Esc is a key of its own.
 static void TakeWaitingBytes() {
   struct pollfd Poll = {Tty.In, POLLIN, 0};
   while (!Tty.InputEnded && poll(&Poll, 1, 0) > 0) {
@@ -135,12 +142,10 @@ static void TakeWaitingBytes() {
     if (Got <= 0) Tty.InputEnded = TRUE;
     if (Got > 0) Tty.Pending.append(Chunk, (size_t)Got);
   }
-  // The rest of an escape sequence may still be on its way.
-  struct pollfd Rest = {Tty.In, POLLIN, 0};
-  BOOLEAN More = !Tty.InputEnded && poll(&Rest, 1, 50) > 0;
-  DecodedKeys Decoded = DecodeKeys(&Tty.Pending, More);
-  Tty.Keys += Decoded.Keys;
-  if (Decoded.Interrupted) EndProgram(EXIT_INTERRUPTED);
+  TakeKeys(TRUE);
+  if (Tty.Pending.empty()) return;
+  BOOLEAN More = !Tty.InputEnded && poll(&Poll, 1, 50) > 0;
+  if (!More) TakeKeys(FALSE);  // otherwise the next read completes it
 }
 
 static EFI_STATUS EFIAPI ReadKeyStroke(EFI_SIMPLE_TEXT_INPUT_PROTOCOL *, EFI_INPUT_KEY *Key) {
