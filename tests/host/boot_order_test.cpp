@@ -109,7 +109,8 @@ static std::vector<ChoiceCase> ChoiceCases() {
        {{0, SameEntry(u"Windows Boot Manager\x7F")}},
        DuplicateWarning("Boot0000", "Windows Boot Manager?")},
       {"OtherScriptsInADuplicateShow", Bytes({0}), 7, {}, 1, 0x47, Bytes({0, 1}),
-       {{0, SameEntry(u"Deb \u0100\u4E00 Ж")}}, DuplicateWarning("Boot0000", "Deb \u0100\u4E00 Ж")},
+       {{0, SameEntry(u"Deb \u0100\u4E00 Ж")}},
+       DuplicateWarning("Boot0000", "Deb \u0100\u4E00 Ж")},
       // A listed entry that does not exist is passed over; of two duplicates
       // only the first is named.
       {"ListedButMissingOptionIsPassedOver", Bytes({2, 0, 1}), 7, {}, 3, 0x47, Bytes({2, 0, 1, 3}),
