@@ -5,9 +5,9 @@
 // nothing that a failed call left in a buffer pointer), close every file and
 // change no variable that the user has not confirmed. The same calls then
 // lie: success with a NULL result, a warning after doing the work (or, from
-// an allocation, with nothing written), sizes
-// above or below the truth, a "too small" that asks for no more, and a
-// failure of every call from that one on.
+// an allocation, with nothing written), sizes above or below the truth, a
+// "too small" that asks for no more, and a failure of every call from that
+// one on.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -115,6 +115,7 @@ static const Road Roads[] = {
      true},
     {"partition, OptionalData, two partitions", Bvsrd::Partition, false, 2, true, {1, 0}, {}, 1},
     {"partition, FilePathList[1], one partition", Bvsrd::Partition, true, 1, false, {}, {0}, 2},
+    // One handle: success with a count of 1 and no buffer is no list either.
     {"one volume, a listed entry of 600 bytes", Bvsrd::None, false, 0, true, {0}, {}, 1, false,
      true, 600},
 };
