@@ -19,6 +19,8 @@ TEST(Description, EmptyAnswerIsUnnamedAndSizesCountTheNul) {
       {"\r", u"Unnamed", 16},
       {"Unnamed\r", u"Unnamed", 16},
       {"U\r", u"U", 4},
+      // The default is written over the erased text and ends with its NUL.
+      {"ABCDEFGH\b\b\b\b\b\b\b\b\r", u"Unnamed", 16},
       {Long31 + "\r", std::u16string(31, u'd'), 64},
   };
   for (const auto &Case : Cases) {
