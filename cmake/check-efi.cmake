@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 # Post-build check of an EFI image for its architecture EFI_ARCH (UEFI suffix):
 # the machine type the firmware of that architecture loads, PE32 or PE32+, the
 # EFI application subsystem (10), relocatable (DYNAMIC_BASE, relocations not

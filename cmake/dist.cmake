@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 # The release folder: cmake --build build --target dist writes build/dist/
 # (tools/release/mkdist.py) from the images of every architecture in
 # EFI_ARCHITECTURES. With SIGNING_KEY and SIGNING_CERT it also signs them.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 # add_efi_application(<name> <sources...>)
 # Builds <name><suffix>.efi for the architecture EFI_ARCH and refuses it unless
 # it passes the image check for that architecture.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 # Cross settings for one EFI image build. EFI_ARCH is the architecture's
 # suffix in UEFI's removable-media file names (BOOT<SUFFIX>.EFI); its facts
 # come from the table of architectures (architectures.json).

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """The release folder, without QEMU: exactly the files it promises, checksums
 that `sha256sum -c` accepts, the same bytes from a second build, packages
 whose fields, files and modes are right and that lintian passes, images whose

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """The images' fitness for strict and Secure Boot firmware, without QEMU: the
 build check must refuse an image that strict firmware refuses, on every
 architecture; tools/build/elf-to-pe.py must turn the RISC-V ELF into the very image

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Step 7 and the choice of the option number, seen through the whole of steps
 // 7 and 8: what the user reads and what the variable store holds afterwards.
 #include <algorithm>

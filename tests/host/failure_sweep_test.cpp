@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The failure sweep: on each main road of the dialogue, every firmware call
 // that can fail, found by running the road, is made to fail once, in a run of
 // its own, and the run must show that call's report, reach the closing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The description and the load option record, byte for byte, in its three
 // forms: no BVSRD, BVSRD as OptionalData, BVSRD as FilePathList[1].
 #include "loadoption/load_option.h"

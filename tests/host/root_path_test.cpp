@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Step 5 and the BVSRD in the record: the system root path and its default,
 // the Boot Volume's short form, the two placements, and step 5's reports.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The user's side of a dialogue test: the machines, the keys of typical
 // sessions, the texts many runs show, and the checks that every run must pass
 // at its end.

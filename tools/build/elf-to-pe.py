@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Turn the RISC-V 64 ELF of an EFI program into a PE32+ EFI application.
 
 lld-link has no RISC-V, so the image is linked as a position-independent ELF

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Build the Debian package of one architecture's image with dpkg-deb.
 
 The package installs the image as /usr/lib/addbootentry/addbootentry<suffix>.efi

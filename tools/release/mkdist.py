@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Build the release folder from the built images: each image, the stick
 image, the CD image, one Debian package per architecture and SHA256SUMS;
 with a signing key and certificate also each image signed, and the stick and

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Build the boot media of a release: the USB stick / SD card image and the
 CD image (ISO 9660 with an El Torito no-emulation EFI boot image).
 
