@@ -9,8 +9,7 @@
 # files are there.
 set -eu
 dir=$(mkdir -p "$1" && cd "$1" && pwd)
-packages="shim-signed:amd64 shim-signed:arm64 shim-helpers-amd64-signed:amd64
-shim-helpers-arm64-signed:arm64"
+packages="shim-signed:amd64 shim-signed:arm64 shim-helpers-amd64-signed:amd64 shim-helpers-arm64-signed:arm64"
 [ -f "$dir/versions" ] && exit 0
 
 apt="$dir/apt"
@@ -25,7 +24,7 @@ CONF
 # As root, APT would hand downloads to the _apt user, who cannot write here.
 [ "$(id -u)" -eq 0 ] && echo 'APT::Sandbox::User "root";' >>"$apt/apt.conf"
 
-echo "Fetching $(echo $packages) into $dir"
+echo "Fetching $packages into $dir"
 APT_CONFIG="$apt/apt.conf" apt-get update -qq
 rm -rf "$apt/download/"*.deb "$dir/root"
 # shellcheck disable=SC2086 # one word per package
@@ -33,6 +32,7 @@ rm -rf "$apt/download/"*.deb "$dir/root"
 : >"$dir/versions.partial"
 for deb in "$apt/download/"*.deb; do
   dpkg -x "$deb" "$dir/root"
+  # shellcheck disable=SC2016 # dpkg-deb's fields, not the shell's
   dpkg-deb -W --showformat='${Package}:${Architecture} ${Version}\n' "$deb" >>"$dir/versions.partial"
 done
 mv "$dir/versions.partial" "$dir/versions"
