@@ -12,6 +12,9 @@ set(DIST_DIR ${CMAKE_BINARY_DIR}/dist)
 # Everything but the output folder, so that a test can build the same release
 # once more elsewhere.
 set(DIST_ARGS --source ${CMAKE_SOURCE_DIR} --version ${PROJECT_VERSION})
+# Shim and MokManager, which a signed release starts through on x64 and aa64.
+set(SHIM_DIR ${CMAKE_BINARY_DIR}/firmware/shim)
+list(APPEND DIST_ARGS --shim ${SHIM_DIR})
 if(SIGNING_KEY)
   list(APPEND DIST_ARGS --key ${SIGNING_KEY} --cert ${SIGNING_CERT})
 endif()
@@ -19,7 +22,11 @@ foreach(suffix IN LISTS EFI_ARCHITECTURES)
   list(APPEND DIST_ARGS ${suffix}=${EFI_BINARY_DIR}/${suffix}/addbootentry${suffix}.efi)
 endforeach()
 
+if(SIGNING_KEY)
+  set(FETCH_SHIM COMMAND ${CMAKE_SOURCE_DIR}/tools/release/fetch-shim.sh ${SHIM_DIR})
+endif()
 add_custom_target(dist
+  ${FETCH_SHIM}
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/release/mkdist.py ${DIST_DIR} ${DIST_ARGS}
   COMMENT "Release folder ${DIST_DIR}"
   VERBATIM)

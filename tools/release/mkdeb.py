@@ -4,12 +4,14 @@
 
 The package installs the image as /usr/lib/addbootentry/addbootentry<suffix>.efi
 (data, not a program the system runs: mode 0644) with its copyright file and
-the changelog, made from CHANGELOG.md; it has no maintainer scripts. Its Architecture is the one whose
+the changelog, made from CHANGELOG.md, and from a signed release also the
+signed image as addbootentry<suffix>.efi.signed beside it; it has no
+maintainer scripts. Its Architecture is the one whose
 firmware runs the image. Every file and folder gets SOURCE_DATE_EPOCH as its
 date and root as its owner, and gzip writes no name or time, so the package
 is the same on every build.
 
-Usage: mkdeb.py OUT-DIR SUFFIX DEBIAN-ARCHITECTURE VERSION IMAGE
+Usage: mkdeb.py OUT-DIR SUFFIX DEBIAN-ARCHITECTURE VERSION IMAGE [SIGNED-IMAGE]
 """
 import datetime
 import email.utils
@@ -100,7 +102,7 @@ def _add(root, path, data):
     return dest
 
 
-def build(out_dir, suffix, arch, version, image):
+def build(out_dir, suffix, arch, version, image, signed=None):
     """Writes OUT-DIR/addbootentry-efi_VERSION_ARCH.deb; returns its path."""
     if changelog_version() != version:
         raise RuntimeError(f"{os.path.normpath(CHANGELOG)} starts with version {changelog_version()}, "
@@ -115,6 +117,9 @@ def build(out_dir, suffix, arch, version, image):
     files = {f"usr/lib/addbootentry/addbootentry{suffix}.efi": image_bytes,
              f"usr/share/doc/{PACKAGE}/changelog.gz": changelog,
              f"usr/share/doc/{PACKAGE}/copyright": copyright_text}
+    if signed:
+        with open(signed, "rb") as f:
+            files[f"usr/lib/addbootentry/addbootentry{suffix}.efi.signed"] = f.read()
     with tempfile.TemporaryDirectory() as root:
         os.chmod(root, 0o755)
         for path, data in files.items():
@@ -141,7 +146,7 @@ def build(out_dir, suffix, arch, version, image):
 
 
 def main():
-    if len(sys.argv) != 6:
+    if len(sys.argv) not in (6, 7):
         sys.exit(__doc__.strip().splitlines()[-1])
     if not shutil.which("dpkg-deb"):
         sys.exit("mkdeb: dpkg-deb not found")
