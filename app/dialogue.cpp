@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 #include "app/dialogue.h"
 
 #include "bootvars/boot_order.h"

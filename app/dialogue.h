@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The dialogue: its steps in their fixed order, and the one way every run ends.
 #pragma once
 #include "common/dialog_state.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Step 7: BootOrder is read into a buffer that is regrown until the variable
 // fits, the copy is sorted, and the new option's number and the attributes of
 // the later BootOrder write are settled.

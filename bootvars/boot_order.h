@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // BootOrder as read before the confirmation: the sorted copy and the new
 // option's number.
 #pragma once

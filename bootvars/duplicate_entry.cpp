@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Before the confirmation: whether an entry that the firmware already starts
 // is the one about to be written. Its description and attributes do not
 // count; the boot manager starts what the device paths name and hands the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The warning about an entry already on the machine that starts the same thing.
 #pragma once
 #include "common/dialog_state.h"

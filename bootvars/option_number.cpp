@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The new option's number. Writing Boot#### over an existing entry can leave a
 // machine that no longer boots, so a number is free only when BootOrder does
 // not list it and no Boot#### variable of that number exists, listed or not.

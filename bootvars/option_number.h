@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The new option: its number, its name and the attributes it is written with.
 #pragma once
 #include "efi.h"

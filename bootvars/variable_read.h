@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Reading a global variable whose size is not known beforehand into a pool
 // buffer, with the sizes the firmware reports held against the buffer.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Step 8, the only one that changes the firmware's state. Boot#### is written
 // first and BootOrder only after it, so BootOrder never lists a number whose
 // option this run did not store.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The one step that changes the firmware's state.
 #pragma once
 #include "common/dialog_state.h"

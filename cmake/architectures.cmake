@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 # The table of architectures (architectures.json) for the build files, the
 # toolchain file and the check scripts alike.
 file(READ ${CMAKE_CURRENT_LIST_DIR}/architectures.json EFI_ARCHITECTURES_TABLE)

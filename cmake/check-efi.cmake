@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 # Post-build check of an EFI image for its architecture EFI_ARCH (UEFI suffix):
 # the machine type the firmware of that architecture loads, PE32 or PE32+, the
 # EFI application subsystem (10), relocatable (DYNAMIC_BASE, relocations not
@@ -48,18 +49,65 @@ execute_process(COMMAND llvm-readobj --sections ${EFI_FILE}
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "llvm-readobj failed on ${EFI_FILE}")
 endif()
-string(REGEX MATCHALL "Name: [^ ]+|Characteristics \\[ \\(0x[0-9A-F]+\\)" fields "${sections}")
+# Shim's loader, stricter than the firmware's, refuses an image unless every
+# section lies after the headers, in address order and on its alignment, and
+# the file bytes of every section but zeroed data (whose bytes it clears, not
+# copies) lie after the headers and inside the file. It refuses one without
+# .sbat like one signed with an unknown key, even once that key is enrolled.
+foreach(field SizeOfHeaders SectionAlignment FileAlignment)
+  string(REGEX MATCH "${field}: ([0-9]+)" found "${headers}")
+  set(${field} ${CMAKE_MATCH_1})
+endforeach()
+file(SIZE ${EFI_FILE} file_size)
+set(section_end 0)
+set(sbat_at "")
+# A "[" in a list element would join all the elements after it into one.
+string(REPLACE "[" "" sections "${sections}")
+string(REGEX MATCHALL "(Name|VirtualSize|VirtualAddress|RawDataSize|PointerToRawData): [^ \n]+|Characteristics +\\(0x[0-9A-F]+\\)"
+       fields "${sections}")
 foreach(field IN LISTS fields)
   if(field MATCHES "^Name: (.+)")
-    set(section ${CMAKE_MATCH_1})
-  elseif(field MATCHES "0x([0-9A-F]+)")
-    # IMAGE_SCN_MEM_WRITE 0x80000000, IMAGE_SCN_MEM_EXECUTE 0x20000000
-    math(EXPR write_execute "0x${CMAKE_MATCH_1} & 0xA0000000" OUTPUT_FORMAT HEXADECIMAL)
-    if(write_execute STREQUAL "0xa0000000")
-      message(FATAL_ERROR "${EFI_FILE}: section ${section} is both writable and executable")
-    endif()
+    set(Name ${CMAKE_MATCH_1})
+    continue()
+  elseif(field MATCHES "^([A-Za-z]+): (.+)")
+    math(EXPR ${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")  # hexadecimal to a number IF can compare
+    continue()
+  endif()
+  string(REGEX MATCH "0x[0-9A-F]+" flags "${field}")
+  # IMAGE_SCN_MEM_WRITE 0x80000000, IMAGE_SCN_MEM_EXECUTE 0x20000000
+  math(EXPR write_execute "${flags} & 0xA0000000" OUTPUT_FORMAT HEXADECIMAL)
+  if(write_execute STREQUAL "0xa0000000")
+    message(FATAL_ERROR "${EFI_FILE}: section ${Name} is both writable and executable")
+  endif()
+  math(EXPR misaligned "${VirtualAddress} % ${SectionAlignment}")
+  if(VirtualAddress LESS SizeOfHeaders OR misaligned OR VirtualAddress LESS section_end)
+    message(FATAL_ERROR "${EFI_FILE}: section ${Name} at ${VirtualAddress} is inside the headers, "
+                        "misaligned or out of order")
+  endif()
+  math(EXPR section_end "${VirtualAddress} + ${VirtualSize}")
+  # IMAGE_SCN_CNT_UNINITIALIZED_DATA 0x80
+  math(EXPR zeroed "${flags} & 0x80")
+  math(EXPR misaligned "${PointerToRawData} % ${FileAlignment}")
+  math(EXPR raw_end "${PointerToRawData} + ${RawDataSize}")
+  if(NOT zeroed AND (PointerToRawData LESS SizeOfHeaders OR misaligned OR raw_end GREATER file_size))
+    message(FATAL_ERROR "${EFI_FILE}: the file bytes of section ${Name} (${RawDataSize} at "
+                        "${PointerToRawData}) are inside the headers, misaligned or past the end")
+  endif()
+  if(Name STREQUAL ".sbat")
+    set(sbat_at ${PointerToRawData})
   endif()
 endforeach()
+set(sbat_header "sbat,1,SBAT Version,sbat,1,")
+string(LENGTH "${sbat_header}" sbat_header_length)
+string(HEX "${sbat_header}" sbat_header_hex)
+set(sbat_hex "")
+if(NOT sbat_at STREQUAL "")
+  # In HEX: as text, file(READ) gives one character more than LIMIT.
+  file(READ ${EFI_FILE} sbat_hex OFFSET ${sbat_at} LIMIT ${sbat_header_length} HEX)
+endif()
+if(NOT sbat_hex STREQUAL sbat_header_hex)
+  message(FATAL_ERROR "${EFI_FILE}: no .sbat section starting with ${sbat_header}")
+endif()
 
 # The image is reproducible (lld-link /Brepro): the same sources give these bytes.
 file(SHA256 ${EFI_FILE} image_sha256)

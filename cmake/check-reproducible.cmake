@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 # Builds the EFI images of one architecture once more, in a directory of its
 # own, and requires the very bytes of every image of the main build.
 #   cmake -DSOURCE_DIR=<tree> -DEFI_ARCH=<suffix> -DREFERENCE_DIR=<main build's images>

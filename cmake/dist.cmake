@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 # The release folder: cmake --build build --target dist writes build/dist/
 # (tools/release/mkdist.py) from the images of every architecture in
 # EFI_ARCHITECTURES, and the Linux programs of LINUX_ARCHITECTURES. With SIGNING_KEY and SIGNING_CERT it also signs them.
@@ -11,6 +12,9 @@ set(DIST_DIR ${CMAKE_BINARY_DIR}/dist)
 # Everything but the output folder, so that a test can build the same release
 # once more elsewhere.
 set(DIST_ARGS --source ${CMAKE_SOURCE_DIR} --version ${PROJECT_VERSION})
+# Shim and MokManager, which a signed release starts through on x64 and aa64.
+set(SHIM_DIR ${CMAKE_BINARY_DIR}/firmware/shim)
+list(APPEND DIST_ARGS --shim ${SHIM_DIR})
 if(SIGNING_KEY)
   list(APPEND DIST_ARGS --key ${SIGNING_KEY} --cert ${SIGNING_CERT})
 endif()
@@ -22,7 +26,11 @@ foreach(suffix IN LISTS LINUX_ARCHITECTURES)
   list(APPEND DIST_ARGS --linux=${suffix}=${CMAKE_BINARY_DIR}/linux-program/${suffix}/addbootentry)
 endforeach()
 
+if(SIGNING_KEY)
+  set(FETCH_SHIM COMMAND ${CMAKE_SOURCE_DIR}/tools/release/fetch-shim.sh ${SHIM_DIR})
+endif()
 add_custom_target(dist
+  ${FETCH_SHIM}
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/release/mkdist.py ${DIST_DIR} ${DIST_ARGS}
   COMMENT "Release folder ${DIST_DIR}"
   VERBATIM)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 # The Python that runs the build's tools, the release builder and the tests:
 # the first python3 on PATH that has the modules the tests import, which
 # tools/setup.sh installs as Debian packages for the system's interpreter (a

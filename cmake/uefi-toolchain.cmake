@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 # Cross settings for one EFI image build. EFI_ARCH is the architecture's
 # suffix in UEFI's removable-media file names (BOOT<SUFFIX>.EFI); its facts
 # come from the table of architectures (architectures.json).
@@ -26,9 +27,13 @@ set(CMAKE_C_COMPILER clang)
 set(CMAKE_CXX_COMPILER clang++)
 set(CMAKE_LINKER lld-link)
 
+# -fno-zero-initialized-in-bss: zeroed globals are written out in .data. When
+# all of .data is zeroes, lld-link gives it no file bytes and a file position
+# of 0 while still calling it initialised data, and shim's loader refuses such
+# a section as lying inside the headers.
 string(JOIN " " EFI_COMPILE_FLAGS --target=${EFI_CLANG_TARGET} ${EFI_ARCH_FLAGS}
      -ffreestanding -fno-exceptions -fno-rtti -fno-stack-protector -fshort-wchar
-     -mno-stack-arg-probe -fno-builtin-memcpy -fno-builtin-memset)
+     -mno-stack-arg-probe -fno-builtin-memcpy -fno-builtin-memset -fno-zero-initialized-in-bss)
 set(CMAKE_C_FLAGS_INIT "${EFI_COMPILE_FLAGS}")
 set(CMAKE_CXX_FLAGS_INIT "${EFI_COMPILE_FLAGS}")
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // clang emits calls to memcpy and memset for struct copies and zeroing even
 // in a freestanding build, so the EFI image brings its own. The volatile
 // pointers keep the optimiser from turning these loops back into calls to

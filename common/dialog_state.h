@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The record of the dialogue's results. The entry point owns the one instance;
 // steps pass results to each other only through it. Exactly six fields own
 // pool buffers (marked "pool"): each is stored here the moment the call that

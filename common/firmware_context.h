@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The firmware pointers every layer reads: written once at entry, then only read.
 #pragma once
 #include "efi.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Pool buffers as every holder keeps them: a pointer that holds no buffer is
 // NULL, so that the common clean-up frees each buffer once and nothing else.
 #pragma once

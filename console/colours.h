@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Colour roles. Each role replaces the low seven bits (foreground and
 // background) of the attribute found at start-up and keeps the bits above.
 #pragma once

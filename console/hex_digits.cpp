@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 #include "console/hex_digits.h"
 
 void WriteHexDigits(UINT64 Value, CHAR16 *Buffer, UINTN ByteCount) {

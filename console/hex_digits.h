@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Numbers as digits in a buffer, for names and reports alike.
 #pragma once
 #include "efi.h"

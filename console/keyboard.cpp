@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 #include "console/keyboard.h"
 
 #include "common/firmware_context.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Keys as every question reads them. Each key is read only after waiting on
 // the console's key event.
 #pragma once

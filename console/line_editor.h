@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Typed answers: a line with Backspace as its only editing.
 #pragma once
 #include "efi.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Text output, numbers in hexadecimal, and the form of error reports.
 #pragma once
 #include "efi.h"

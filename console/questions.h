@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The two questions that take a number or a yes.
 #pragma once
 #include "efi.h"

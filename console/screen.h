@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The screen as the application takes it over at start-up and hands it back.
 #pragma once
 #include "efi.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Everything the application declares of the firmware.
 #pragma once
 #include "efi/efi_console.h"

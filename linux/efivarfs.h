@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Variables as efivarfs keeps them: one file per variable, named
 // <Name>-<vendor GUID>, holding 4 bytes of attributes then the data.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Every way out of the program: the terminal and any temporary mount are put
 // back first, on a signal too.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Small files of sysfs and /proc read whole, without the C++ streams, which
 // would bring the C++ library's locales into the program.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // A UEFI firmware made of a running Linux: the tables the application calls,
 // filled from efivarfs, the disks' partition tables and the terminal. Every
 // path it reads is under Root ("" on a real system, a fake tree in tests).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Boot and runtime services of the Linux firmware: the pool is the C heap,
 // the handles are the volumes, the variables are efivarfs files, and both
 // ways out of the application end the program.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Disks and partitions from /sys/class/block. The partitions' places come
 // from each disk's own table, so that the HD() node is the firmware's; the
 // kernel's start and size only confirm them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // addbootentry for a running Linux: the firmware application's dialogue,
 // unchanged, on the terminal, writing through efivarfs.
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 #include "linux/mount_table.h"
 
 #include "linux/file_text.h"

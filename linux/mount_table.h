@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // /proc/self/mountinfo, the lines this firmware asks about.
 #pragma once
 #include <string>

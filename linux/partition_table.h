@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // A partition's place as the firmware names it in the HD() node, read from
 // the disk's own partition table: the kernel's uevent files carry no GPT
 // unique GUID, and the firmware reads the table, not the kernel.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // What must hold before the dialogue starts, each refusal one line.
 #pragma once
 #include <sys/types.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The console on the terminal: ConIn and ConOut of the system table, and the
 // key event that WaitForEvent waits on. Raw mode from InstallTerminal until
 // RestoreTerminal, which every way out of the program calls.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 #include "loadoption/description.h"
 
 #include "console/line_editor.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 #include "loadoption/device_path_walk.h"
 
 #define NODE_HEADER_BYTES sizeof(EFI_DEVICE_PATH_PROTOCOL)

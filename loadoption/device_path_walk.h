@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The walk that finds where a short-form device path begins: the first
 // hard-drive media node of a path.
 #pragma once

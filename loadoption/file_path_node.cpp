@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 #include "loadoption/file_path_node.h"
 
 void FillFilePathHeader(EFI_DEVICE_PATH_PROTOCOL *Header, UINTN PathBytes) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The header of a File Path media node whose PathName has been typed in place.
 #pragma once
 #include "efi.h"

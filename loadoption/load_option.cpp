@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 #include "loadoption/load_option.h"
 
 #include "common/firmware_context.h"

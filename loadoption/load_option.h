@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Dialogue step 6: the EFI_LOAD_OPTION record that becomes the data of the
 // new Boot#### variable, with the BVSRD when a Boot Volume was chosen.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // A load option read back: another program may have written it, so nothing
 // in it is trusted before it has been held against the record's size.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Proves that the loader file exists on the Home Volume by opening it.
 #pragma once
 #include "efi.h"

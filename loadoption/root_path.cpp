@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 #include "loadoption/root_path.h"
 
 #include "console/line_editor.h"

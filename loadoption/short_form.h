@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The full device path to a file (a volume's path with a File Path node
 // appended) and its short form, which begins at the first hard-drive node.
 #pragma once

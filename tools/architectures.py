@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """The table of architectures (cmake/architectures.json), which the build
 reads as well: every tool and test takes an architecture's facts from here.
 

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 # Installs the Debian packages that building, running and testing need.
 # Safe to run again: only missing packages are installed.
 set -eu

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 #include "volumes/home_volume.h"
 
 #include "common/firmware_context.h"

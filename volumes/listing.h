@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // One entry of a numbered handle list, shared by the volume and partition
 // listings: a shown number is always the handle's true position.
 #pragma once

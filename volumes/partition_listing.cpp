@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 #include "volumes/partition_listing.h"
 
 #include "loadoption/device_path_walk.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The list of partitions that a Boot Volume which is not FAT can be chosen
 // from: block devices with a hard-drive node that the firmware does not read.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Before the confirmation: a warning when no listed volume is an EFI System
 // Partition. Firmware that keeps its variables in a file on the ESP (U-Boot)
 // accepts the write without one and forgets the entry at the next start.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Simple Text Input and Simple Text Output protocols.
 #pragma once
 #include "efi_types.h"

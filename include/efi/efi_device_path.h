@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Device path nodes and the two device path protocols we call.
 #pragma once
 #include "efi_types.h"

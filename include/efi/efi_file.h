@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Simple File System protocol and the File protocol it opens.
 #pragma once
 #include "efi_types.h"

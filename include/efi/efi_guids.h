@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Protocol and vendor GUIDs that the application and its tools name.
 #pragma once
 #include "efi_types.h"

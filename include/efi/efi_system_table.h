@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // EFI_SYSTEM_TABLE with the boot and runtime services tables. Services that
 // nothing here calls are kept as untyped slots so that every offset matches.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Base types of the UEFI calling surface, for the images of every
 // architecture and for the host build. Widths come from the compiler's own
 // macros because the images are compiled for LLP64 or ILP32 targets (long is

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """The product's figures: image size beside a minimal EFI application built
 with the same flags; under QEMU, seconds from launch to the banner and from
 the banner to the success line of a scripted typical run, per firmware; and

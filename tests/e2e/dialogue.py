@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """The application's side of the console conversation as the tests meet it:
 its texts and colours, and the roads that lead a run through the dialogue.
 When the dialogue gains a step, the roads here gain it too, and every

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """The bytes a boot entry on the demo disk must have, built from the disk's GPT
 geometry (mkdisk.geometry) by plain UEFI layout rules, without the
 application's own record code, so that a test compares two independent results.

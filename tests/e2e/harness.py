@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Shared machinery of the end-to-end tests: the demo disk and a variable store
 in a private folder, QEMU spawned under pexpect with the launcher's own command
 line, and expect/send over the firmware's serial console.

@@ -1,9 +1,11 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """An initramfs for the Linux program's end-to-end tests: busybox, our program
-as it ships with the C library it links to, and the kernel modules it needs, loaded in order by /init, which
-mounts efivarfs, runs the program on the console and then keeps a shell
-there for the test. `mountesp=1` on the kernel command line (handed to /init
-as a variable) mounts the ESP at /boot/efi first, as an installed system
-has it; without it the program mounts the ESP itself for the loader check."""
+as it ships with the C library it links to, and the kernel modules it needs,
+loaded in order by /init, which mounts efivarfs, runs the program on the
+console and then keeps a shell there for the test. `mountesp=1` on the
+kernel command line (handed to /init as a variable) mounts the ESP at
+/boot/efi first, as an installed system has it; without it the program
+mounts the ESP itself for the loader check."""
 import glob
 import lzma
 import os

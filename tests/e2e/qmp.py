@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """QEMU's machine protocol (QMP) over a Unix socket: keys typed on the USB
 keyboard and screenshots of the display."""
 import json

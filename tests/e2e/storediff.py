@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """What a run changed among the firmware's boot variables. Other variables
 (EDK2's monotonic counter MTC, for one) change on every boot and are ignored."""
 import re

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """The serial console as a person's terminal shows it: the firmware's byte
 stream rendered by a terminal emulator (pyte) of a chosen size.
 

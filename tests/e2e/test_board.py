@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """The demo disk as a board's SD card carries it: an MBR instead of a GPT.
 U-Boot keeps its variables in a file on the EFI System Partition, so an MBR
 partition of type 0xEF holds the entry across a reboot, while on the usual

@@ -1,12 +1,15 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """The release folder, without QEMU: exactly the files it promises, checksums
 that `sha256sum -c` accepts, the same bytes from a second build, packages
 whose fields, files and modes are right and that lintian passes, images whose
 PE machine is the one their package's architecture runs, boot media that
 carry each image under its removable-media name, and signing that signs the
-images on the media or, with a wrong key, leaves no folder at all, and a
-folder that is not an earlier release, or a malformed argument, refused with
-a message and the folder left as it was.
+images on the media (on x64 and aa64 behind Debian's shim, with MokManager
+and the certificate, never shim's fallback) and in the packages or, with a
+wrong key, leaves no folder at all, and a folder that is not an earlier
+release, or a malformed argument, refused with a message and the folder left
+as it was.
 
 Usage: test_dist.py DIST -- MKDIST-ARGUMENTS   (the build's own, from CMake)
 """
@@ -32,6 +35,8 @@ LICENSE = os.path.join(HERE, "..", "..", "LICENSE")
 PACKAGE = "addbootentry-efi"
 BASIC_DATA = "ebd0a0a2-b9e5-4433-87c0-68b6b72699c7"
 MTOOLS_ENV = dict(os.environ, MTOOLS_SKIP_CHECK="1")
+# Architectures whose signed release starts through Microsoft-signed shim.
+SHIM = ("x64", "aa64")
 
 
 def run(*cmd, **kwargs):
@@ -66,6 +71,10 @@ def expected_names(suffixes, version, signed):
         names |= {f"addbootentry{suffix}.efi", f"{PACKAGE}_{version}_{debarch}.deb"}
         if signed:
             names.add(f"addbootentry{suffix}.efi.signed")
+        if signed and suffix in SHIM:
+            names |= {f"shim{suffix}.efi.signed", f"mm{suffix}.efi.signed", "NOTES.txt"}
+    if signed:
+        names.add("addbootentry.cer")
     return names
 
 
@@ -74,6 +83,22 @@ def licence_of(copyright_text):
     copyright file, unfolded (" ." is an empty line)."""
     paragraph = copyright_text.split("\nLicense: BSD-2-Clause-Patent\n")[-1]
     return "".join("\n" if line == " ." else line[1:] + "\n" for line in paragraph.splitlines())
+
+
+def boot_files(dist, suffixes, signed):
+    """{path: bytes} that the media must carry."""
+    files = {}
+    for s in suffixes:
+        image = read(os.path.join(dist, f"addbootentry{s}.efi" + (".signed" if signed else "")))
+        if signed and s in SHIM:
+            files[f"EFI/BOOT/BOOT{s.upper()}.EFI"] = read(os.path.join(dist, f"shim{s}.efi.signed"))
+            files[f"EFI/BOOT/mm{s}.efi"] = read(os.path.join(dist, f"mm{s}.efi.signed"))
+            files[f"EFI/BOOT/grub{s}.efi"] = image
+        else:
+            files[f"EFI/BOOT/BOOT{s.upper()}.EFI"] = image
+    if signed:
+        files["addbootentry.cer"] = read(os.path.join(dist, "addbootentry.cer"))
+    return files
 
 
 def pe_machine(data):
@@ -115,15 +140,13 @@ def check_folder(dist, suffixes, version, signed, work):
     assert sorted(line.split("  ")[1] for line in sums.splitlines()) == \
         sorted(expected_names(suffixes, version, signed) - {"SHA256SUMS"}), sums
     run("sha256sum", "--strict", "-c", "SHA256SUMS", cwd=dist)
-    boot = {f"EFI/BOOT/BOOT{s.upper()}.EFI": read(os.path.join(dist, f"addbootentry{s}.efi"
-                                                          + (".signed" if signed else "")))
-            for s in suffixes}
+    boot = boot_files(dist, suffixes, signed)
     media = media_files(dist, work)
     assert media == {"stick": boot, "iso": boot}, {k: sorted(v) for k, v in media.items()}
     return sums
 
 
-def check_packages(dist, images, version, programs):
+def check_packages(dist, images, version, programs, signed=False):
     debs = []
     for suffix, image in images.items():
         program = programs.get(suffix)
@@ -146,6 +169,8 @@ def check_packages(dist, images, version, programs):
         modes = {c[5].lstrip("."): (c[0], c[1]) for c in contents}
         doc = f"/usr/share/doc/{PACKAGE}"
         files = {f"/usr/lib/addbootentry/addbootentry{suffix}.efi", f"{doc}/copyright", f"{doc}/changelog.gz"}
+        if signed:
+            files.add(f"/usr/lib/addbootentry/addbootentry{suffix}.efi.signed")
         folders = {"/", "/usr/", "/usr/lib/", "/usr/lib/addbootentry/", "/usr/share/", "/usr/share/doc/", doc + "/"}
         programs_files = {}
         if program:
@@ -166,6 +191,10 @@ def check_packages(dist, images, version, programs):
         assert changelog.startswith(f"{PACKAGE} ({version}) "), changelog
         copyright_text = run("tar", "-xO", f".{doc}/copyright", input=packaged).decode()
         assert licence_of(copyright_text) == read(LICENSE).decode().split("\n\n", 1)[1], copyright_text
+        if signed:
+            signed_bytes = run("tar", "-xO", f"./usr/lib/addbootentry/addbootentry{suffix}.efi.signed",
+                               input=packaged)
+            assert signed_bytes == read(os.path.join(dist, f"addbootentry{suffix}.efi.signed"))
     # stdout only: lintian warns on stderr when it runs as root.
     tags = run("lintian", "--display-info", "--pedantic", *debs, text=True)
     assert tags.strip() == "", tags
@@ -186,8 +215,14 @@ def check_signing(dist_sums, args, work):
     sums = check_folder(out, images_of(args), version_of(args), True, work)
     for suffix in images_of(args):
         run("sbverify", "--cert", pairs[0][1], os.path.join(out, f"addbootentry{suffix}.efi.signed"))
-    # Signing changes the media and adds files; the rest is the unsigned release's.
-    same = {line for line in dist_sums.splitlines() if not re.search(r"\.(img|iso|signed)$", line)}
+    check_packages(out, images_of(args), version_of(args), programs_of(args), signed=True)
+    if set(SHIM) <= set(images_of(args)):  # the notes name the very packages fetched
+        notes = read(os.path.join(out, "NOTES.txt")).decode().splitlines()
+        fetched = read(os.path.join(args[args.index("--shim") + 1], "versions")).decode()
+        assert set(fetched.splitlines()) <= set(notes), (notes, fetched)
+    # Signing changes the media and the packages (which gain the signed image)
+    # and adds files; the rest is the unsigned release's.
+    same = {line for line in dist_sums.splitlines() if not re.search(r"\.(img|iso|signed|deb)$", line)}
     assert same <= set(sums.splitlines()), (dist_sums, sums)
     refused = mkdist(out, unsigned + ["--key", pairs[0][0], "--cert", pairs[1][1]])
     assert refused.returncode != 0 and f"{pairs[0][0]} is not the private key of {pairs[1][1]}" in refused.stderr, \

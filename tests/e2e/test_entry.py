@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Runs that make a boot entry on real firmware, the ESP as Home Volume. The
 new Boot#### must hold the record computed from the demo disk's geometry,
 BootOrder must gain its number at the end, nothing else may change, and the

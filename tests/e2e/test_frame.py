@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """The frame of every run on real firmware. The banner's colours and 's' at the
 closing prompt are checked by every run of the other scenarios; here any
 other key, even 'S', must return to the firmware instead of powering off."""

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """The graphical console of a board with a monitor and a USB keyboard (EDK2
 only: U-Boot's qemu_arm64 has no video and no USB keyboard). A whole
 dialogue typed on the USB keyboard, a typo mended with its Backspace key;

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """The images' fitness for strict and Secure Boot firmware, without QEMU: the
 build check must refuse an image that strict firmware refuses, on every
 architecture; tools/build/elf-to-pe.py must turn the RISC-V ELF into the very image
@@ -22,6 +23,14 @@ SIGN = os.path.join(REPO, "tools", "release", "sign-efi.sh")
 ELF_TO_PE = os.path.join(REPO, "tools", "build", "elf-to-pe.py")
 
 
+def section_header(data, pe, name):
+    """Offset of the section header of that name."""
+    count, _, _, _, optional_size = struct.unpack_from("<HIIIH", data, pe + 6)
+    table = pe + 24 + optional_size
+    return next(table + 40 * i for i in range(count)
+                if data[table + 40 * i:table + 40 * i + 8].rstrip(b"\0") == name)
+
+
 def doctored(image, field, set_bits, clear_bits):
     """A copy of the image with bits of one header field set and cleared."""
     data = bytearray(image)
@@ -32,7 +41,11 @@ def doctored(image, field, set_bits, clear_bits):
                      "characteristics": (pe + 22, "<H"),       # file header
                      "dll": (pe + 24 + 70, "<H"),              # DllCharacteristics, PE32(+)
                      "relocations": (directories + 5 * 8 + 4, "<I"),  # base relocations' size
-                     "first_section": (pe + 24 + optional_size + 36, "<I")}[field]
+                     "first_section": (pe + 24 + optional_size + 36, "<I"),
+                     # .data's VirtualAddress; its SizeOfRawData and PointerToRawData
+                     "data_address": (section_header(data, pe, b".data") + 12, "<I"),
+                     "data_raw": (section_header(data, pe, b".data") + 16, "<Q"),
+                     "sbat_name": (section_header(data, pe, b".sbat"), "<Q")}[field]
     value = struct.unpack_from(width, data, offset)[0]
     struct.pack_into(width, data, offset, (value | set_bits) & ~clear_bits)
     return bytes(data)
@@ -45,6 +58,15 @@ CHECK_CASES = [
     ("dll", 0, 0x40, "DYNAMIC_BASE"),
     ("first_section", 0x80000000, 0, ".text is both writable and executable"),
     ("characteristics", 0x0001, 0, "relocations are stripped"),
+    # What shim's loader refuses: .data as lld-link gave it when all zeroes
+    # (no file bytes, file position 0, yet initialised data), file bytes past
+    # the end, a section off its page.
+    ("data_raw", 0, 2**64 - 1, "file bytes of section .data (0 at 0) are inside the headers"),
+    ("data_raw", 0x100000, 0, "section .data (1049088 at"),
+    ("data_address", 0x200, 0, "section .data at"),
+    # Shim refuses an image without .sbat like one with an unknown key:
+    # ".sbat" renamed ".sbap".
+    ("sbat_name", 0, 0x04 << 32, "no .sbat section starting with sbat,1,"),
 ]
 
 

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """The Linux program in a Linux that the firmware starts with -kernel and
 -initrd (Debian's kernel and busybox, fetched by tools/qemu/fetch-linux.sh),
 driven on the serial console through the same roads as the firmware

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """The store reader and load option decoder that the end-to-end tests judge
 the application with, on records built by hand from the UEFI layouts. A
 checker that cannot tell the BVSRD placements apart, or that takes any

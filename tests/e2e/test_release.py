@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """The release's boot media on the firmware, taken from the release folder
 (DIST_DIR, build/dist): the stick image as a USB stick beside the machine's
 disk starts the dialogue with nothing typed, the entry made there lands in

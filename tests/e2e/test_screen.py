@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """What a person at a serial terminal sees, rendered by a terminal emulator:
 the application starts on a clean screen although the terminal is full of
 firmware output; Backspace as terminals send it (DEL) and Ctrl-H erase the

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Secure Boot on: every program on the ESP is signed with tools/release/sign-efi.sh,
 the command users get, by a key the firmware's db trusts. The signed
 application must make its entry as anywhere else, the entry must start the

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Our test tools on real firmware, apart from the application, so that a
 fault in them is not mistaken for one of the application: setvars.efi writes
 an entry and BootNext, the firmware starts that entry, the test loader reports

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Driving our two test programs on the ESP (tests/efi): setvars.efi, which
 writes variables from a command file and resets, and the test loader, which
 prints the LoadOptions it was started with and powers off."""

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Loaded Image protocol: how a started image finds its load options. Only
 // the test programs ask for it; the application never does.
 #pragma once

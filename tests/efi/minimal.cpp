@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The smallest useful EFI application, built with the application's own
 // flags: one line of text and back to the firmware. The benchmark sets the
 // product's size beside this one's.

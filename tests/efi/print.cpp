@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 #include "tests/efi/print.h"
 
 static EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *ConOut;

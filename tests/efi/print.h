@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Console output for the test programs: every line they print is read back by
 // the end-to-end tests, so the formats here are part of that contract.
 #pragma once

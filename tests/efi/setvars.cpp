@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Test-only variable writer. The end-to-end tests put a command file on the
 // ESP and boot this program to prepare the firmware's variables: to plant a
 // Boot#### entry that BootOrder does not list, or to set BootNext so that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Test loader: the target of the boot entries that the end-to-end tests
 // create. It proves that the firmware started the entry and shows what the
 // entry handed over as LoadOptions and whether Secure Boot is on, then powers

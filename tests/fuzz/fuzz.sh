@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 # Runs one fuzz target: fuzz.sh <binary> <seconds> <work corpus> <seed corpus>
 # New inputs go to the work corpus (in the build folder), never to the seeds
 # kept in the repository. Example, from the build folder, for an hour:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // FindHardDriveNode over arbitrary bytes. The input is copied into a heap
 // buffer of exactly its size, so AddressSanitizer reports any read past the
 // bytes the walk was given; the bound passed is that same size.

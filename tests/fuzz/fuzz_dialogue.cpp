@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The whole dialogue on a simulated firmware that the input describes: its
 // volumes and block devices with their device paths (malformed ones among
 // the block devices), texts that come back NULL, BootOrder, existing

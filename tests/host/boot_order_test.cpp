@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Step 7 and the choice of the option number, seen through the whole of steps
 // 7 and 8: what the user reads and what the variable store holds afterwards.
 #include <algorithm>
@@ -18,6 +19,7 @@ struct ChoiceCase {
   // call for, if any.
   std::map<UINT16, std::vector<UINT8>> Options = {};
   std::string Warning = "";
+  std::vector<UINT8> New = TestRecord;  // the record about to be written
 };
 
 static std::vector<UINT8> Bytes(const std::vector<UINT16> &Numbers) {
@@ -53,6 +55,19 @@ static std::vector<ChoiceCase> ChoiceCases() {
   std::vector<UINT8> UpToAA = Bytes(NumbersFrom(0, 0xAA));
   std::vector<UINT8> OddSize = {0x00, 0x00, 0x01, 0x00, 0x02};
   std::vector<UINT8> AllButLast = Bytes(NumbersFrom(0, 0xFFFE));
+  // The same bytes, with the 2 bytes of data counted in the path list, as
+  // the other Boot Volume placement counts the BVSRD.
+  std::vector<UINT8> DataInPathList = SameEntry(u"D");
+  DataInPathList[4] = 10;
+  std::vector<UINT8> OtherFirstType = SameEntry(u"D");
+  OtherFirstType[10] ^= 1;  // the first node's type: after the header and u"D"
+  // A path list of 0x103 bytes, whose length has a high byte, and the same
+  // bytes with only that high byte other.
+  SimPath LongPaths(0x103 + 2);
+  for (size_t I = 0; I < LongPaths.size(); I++) LongPaths[I] = (UINT8)I;
+  std::vector<UINT8> LongNew = RecordBytes(0x103, u"D", LongPaths);
+  std::vector<UINT8> LongOtherHighByte = LongNew;
+  LongOtherHighByte[5] = 0;
   return {
       {"NoBootOrderCreatesItHoldingBoot0000", std::nullopt, 0, {}, 0, 7, Bytes({0})},
       {"LowestGapAfterSorting", Bytes({3, 0, 1}), 7, {}, 2, 0x47, Bytes({3, 0, 1, 2})},
@@ -80,6 +95,23 @@ static std::vector<ChoiceCase> ChoiceCases() {
        DuplicateWarning("Boot0001", "Deb??ian")},
       {"OtherOptionalDataIsNoDuplicate", Bytes({0}), 7, {}, 1, 0x47, Bytes({0, 1}),
        {{0, SameEntry(u"D", 1, {0xAA, 0x56})}}},
+      {"OtherPathListLengthIsNoDuplicate", Bytes({0}), 7, {}, 1, 0x47, Bytes({0, 1}),
+       {{0, DataInPathList}}},
+      {"OtherFirstNodeTypeIsNoDuplicate", Bytes({0}), 7, {}, 1, 0x47, Bytes({0, 1}),
+       {{0, OtherFirstType}}},
+      {"LongPathListDuplicateIsNamed", Bytes({0}), 7, {}, 1, 0x47, Bytes({0, 1}),
+       {{0, RecordBytes(0x103, u"Old", LongPaths)}}, DuplicateWarning("Boot0000", "Old"), LongNew},
+      {"PathListLengthOtherInTheHighByteIsNoDuplicate", Bytes({0}), 7, {}, 1, 0x47, Bytes({0, 1}),
+       {{0, LongOtherHighByte}}, "", LongNew},
+      // Spaces and other scripts show as they are, DEL as '?'; a character
+      // whose low byte is 0, or a last one whose high byte is not, does not
+      // end the description early or late.
+      {"SpaceAndDelInADuplicateShow", Bytes({0}), 7, {}, 1, 0x47, Bytes({0, 1}),
+       {{0, SameEntry(u"Windows Boot Manager\x7F")}},
+       DuplicateWarning("Boot0000", "Windows Boot Manager?")},
+      {"OtherScriptsInADuplicateShow", Bytes({0}), 7, {}, 1, 0x47, Bytes({0, 1}),
+       {{0, SameEntry(u"Deb \u0100\u4E00 Ж")}},
+       DuplicateWarning("Boot0000", "Deb \u0100\u4E00 Ж")},
       // A listed entry that does not exist is passed over; of two duplicates
       // only the first is named.
       {"ListedButMissingOptionIsPassedOver", Bytes({2, 0, 1}), 7, {}, 3, 0x47, Bytes({2, 0, 1, 3}),
@@ -93,6 +125,14 @@ static std::vector<ChoiceCase> ChoiceCases() {
       {"MalformedListedOptionsAreNoDuplicates", Bytes({0, 1, 2, 3}), 7, {}, 4, 0x47,
        Bytes({0, 1, 2, 3, 4}),
        {{0, {}}, {1, {0x01, 0x00, 0x00}}, {2, CutAt(SameEntry(u"DD"), 9)}, {3, PathsCutShort}}},
+      // Each after a well-formed entry of the record's sizes: a malformed one
+      // taken as read would be compared through what that one left behind.
+      {"MalformedAfterASameSizedEntryAreNoDuplicates", Bytes({0, 1, 0, 2, 0, 3}), 7, {}, 4, 0x47,
+       Bytes({0, 1, 0, 2, 0, 3, 4}),
+       {{0, SameEntry(u"D", 1, {0xAA, 0x56})},
+        {1, {0x01, 0x00, 0x00}},
+        {2, CutAt(SameEntry(u"DD"), 9)},
+        {3, PathsCutShort}}},
       // Only listed entries are compared: the sorted copy of a BootOrder that
       // does not exist lists nothing, whatever its buffer holds.
       {"UnlistedDuplicateIsNotNamed", Bytes({0}), 7, {}, 2, 0x47, Bytes({0, 2}),
@@ -115,7 +155,7 @@ static void ExpectChoice(const ChoiceCase &Case, UINT8 Fill) {
   for (UINT16 N : Case.UnlistedOptions) Vars.Put(OptionName(N), 7, {0xEE, (UINT8)N});
   for (const auto &[N, Data] : Case.Options) Vars.Put(OptionName(N), 7, Data);
   SimVariableMap Expected = Vars.Entries;
-  RunLastSteps(Fw, "yx");
+  RunLastSteps(Fw, "yx", Case.New);
 
   std::u16string Name = OptionName(Case.Expected);
   std::string Name8(Name.begin(), Name.end());
@@ -129,7 +169,7 @@ static void ExpectChoice(const ChoiceCase &Case, UINT8 Fill) {
   EXPECT_EQ(Vars.Writes[1].Attributes, Case.OrderWriteAttributes);
   EXPECT_EQ(Vars.Writes[1].Data, Bytes({Case.Expected}));
   // Nothing else in the store changed.
-  Expected[GlobalKey(Name)] = {7, TestRecord};
+  Expected[GlobalKey(Name)] = {7, Case.New};
   Expected[GlobalKey(u"BootOrder")] = {Case.BootOrder ? Case.BootOrderAttributes : 7,
                                        Case.BootOrderAfter};
   EXPECT_TRUE(Vars.Entries == Expected);

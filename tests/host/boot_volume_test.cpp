@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Step 2 as the user sees it: the BVSRD questions, the FAT Boot Volume by the
 // volume numbers, the partition list with true Block I/O positions, the FS
 // type code, and every report of the step.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The three input routines, driven by keystrokes as a user would type them.
 #include <gtest/gtest.h>
 

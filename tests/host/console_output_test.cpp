@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Colours, numbers and report forms as the user sees them.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The walk that cuts the short form: where it starts, what it skips, and that
 // it ends inside the bytes it is given whatever those bytes say.
 #include "loadoption/device_path_walk.h"

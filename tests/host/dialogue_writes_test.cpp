@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The whole dialogue through the entry point: the record that the earlier
 // steps build is what lands in the new Boot####.
 #include "session.h"

@@ -1,12 +1,14 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The failure sweep: on each main road of the dialogue, every firmware call
 // that can fail, found by running the road, is made to fail once, in a run of
 // its own, and the run must show that call's report, reach the closing
 // prompt, exit with EFI_SUCCESS, free every pool buffer exactly once (and
 // nothing that a failed call left in a buffer pointer), close every file and
 // change no variable that the user has not confirmed. The same calls then
-// lie: success with a NULL result, a warning after doing the work, sizes
-// above or below the truth, a "too small" that asks for no more, and a
-// failure of every call from that one on.
+// lie: success with a NULL result, a warning after doing the work (or, from
+// an allocation, with nothing written), sizes above or below the truth, a
+// "too small" that asks for no more, and a failure of every call from that
+// one on.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -100,6 +102,8 @@ struct Road {
   std::vector<UINT16> Unlisted;  // Boot#### that exist without being listed
   unsigned Probes;               // Boot#### names looked up before a free one
   bool Narrow = false;           // 20 columns and a backspace at column 0
+  bool OneVolume = false;        // the ESP alone, which also is the one block device
+  size_t EntryBytes = 2;         // of each listed Boot####; above 512 read twice
 };
 
 static const Road Roads[] = {
@@ -112,16 +116,28 @@ static const Road Roads[] = {
      true},
     {"partition, OptionalData, two partitions", Bvsrd::Partition, false, 2, true, {1, 0}, {}, 1},
     {"partition, FilePathList[1], one partition", Bvsrd::Partition, true, 1, false, {}, {0}, 2},
+    // One handle: success with a count of 1 and no buffer is no list either.
+    {"one volume, a listed entry of 600 bytes", Bvsrd::None, false, 0, true, {0}, {}, 1, false,
+     true, 600},
 };
 
 static void PrepareMachine(SimFirmware &Fw, const Road &R) {
-  AddBootMachine(Fw);
+  if (R.OneVolume) {
+    EFI_HANDLE Esp = AddVolume(Fw, DiskPath + EspHardDrive + EndNode(), u"ESP", {LoaderPath});
+    MarkSystemPartition(Fw, Esp);
+  } else {
+    AddBootMachine(Fw);
+  }
   if (R.OsPartitions > 1) {
     AddBlockDevice(Fw, DiskPath + HardDriveNode(4, 0x62800, 0x800) + EndNode(), u"OS2");
   }
   SimVariableStore &Vars = VariablesOf(Fw);
   if (R.HasBootOrder) Vars.Put(u"BootOrder", 7, OptionNumberBytes(R.BootOrder));
-  for (UINT16 N : R.BootOrder) Vars.Put(OptionName(N), 7, {0x01, (UINT8)N});
+  for (UINT16 N : R.BootOrder) {
+    std::vector<UINT8> Entry(R.EntryBytes, 0x01);
+    Entry[1] = (UINT8)N;
+    Vars.Put(OptionName(N), 7, Entry);
+  }
   for (UINT16 N : R.Unlisted) Vars.Put(OptionName(N), 7, {0x01, (UINT8)N});
   if (R.Narrow) Fw.Columns = 20;
   std::string Step2 = "n";
@@ -138,8 +154,9 @@ static void PrepareMachine(SimFirmware &Fw, const Road &R) {
 // call it fails to one of these by what the run shows, in whatever order the
 // dialogue makes them. Key waits and reads are swept apart.
 static std::vector<Role> CallsOfRoad(const Road &R) {
-  std::vector<Role> Calls = {Clear,    Cursor,   SfsLocate, DpttpLocate, ListOpen,
-                             ListText, ListOpen, ListText,  HomeOpen};
+  std::vector<Role> Calls = {Clear, Cursor, SfsLocate, DpttpLocate, ListOpen, ListText};
+  if (!R.OneVolume) Calls.insert(Calls.end(), {ListOpen, ListText});
+  Calls.push_back(HomeOpen);
   if (R.Boot == Bvsrd::Fat) Calls.push_back(BootOpen);
   if (R.Boot == Bvsrd::Partition) {
     // Block I/O positions: the whole disk (opened, no hard-drive node), the
@@ -159,6 +176,7 @@ static std::vector<Role> CallsOfRoad(const Road &R) {
   // Before the question each listed Boot#### is read and compared.
   for (size_t I = 0; I < R.BootOrder.size(); I++) {
     Calls.insert(Calls.end(), {EntryAlloc, EntryRead});
+    if (R.EntryBytes > 512) Calls.insert(Calls.end(), {EntryAlloc, EntryRead});
   }
   // After the confirmation the chosen number is looked up once more.
   Calls.insert(Calls.end(), {Probe, OptionWrite, OrderWrite, Cursor});
@@ -287,8 +305,11 @@ struct LieCase {
 static std::vector<LieCase> LiesOf(SimCall Call) {
   const LieCase Null = {SimLie::NullResult, EFI_SUCCESS, true};
   const LieCase Warning = {SimLie::Warning, EFI_WARN_UNKNOWN_GLYPH, true};
+  // The buffer pointer keeps what it held: after a regrow, the freed buffer.
+  const LieCase Unwritten = {SimLie::Fail, EFI_WARN_UNKNOWN_GLYPH, true};
   switch (Call) {
     case SimCall::AllocatePool:
+      return {Null, Warning, Unwritten};
     case SimCall::OpenProtocol:
     case SimCall::LocateHandleBuffer:
     case SimCall::LocateProtocol:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // A Linux system in a temporary folder for the Linux firmware's tests: the
 // sysfs, efivarfs, /proc and /dev files it reads, and disks with partition
 // tables built here by the layout rules, not by the reader under test.

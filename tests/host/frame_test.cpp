@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The frame: banner, the common clean-up, and the two ways a run ends.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Step 1 as the user sees it: the volume list with true positions, and the
 // choice of the Home Volume.
 #include <gtest/gtest.h>

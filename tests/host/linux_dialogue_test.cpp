@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The whole dialogue on the Linux firmware, in a child process as the
 // program runs it: keys through a pipe, answered when their question shows,
 // and the variable files it leaves compared with the record laid out here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Variables through efivarfs files: the file's layout, the sizes as the
 // firmware reports them, the statuses the dialogue reports, and the
 // immutable flag lifted for one write and put back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The Linux firmware's HD() nodes, read from partition tables built by the
 // layout rules: right for every table it accepts, and a clear refusal, never
 // a wrong node, for every table it cannot trust.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Bytes from a terminal into the keys that EDK2's terminal driver would hand
 // the dialogue: erase keys that the line editor knows, Enter however the
 // line ends, scan codes for escape sequences, and Ctrl-C that ends the run.

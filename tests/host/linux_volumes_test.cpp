@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The Linux firmware's handles over a fake system: disks before their
 // partitions, FAT partitions as file-system volumes, device paths that end
 // at the firmware's HD() node, loaders found on the mounted file system,

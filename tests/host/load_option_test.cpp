@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The description and the load option record, byte for byte, in its three
 // forms: no BVSRD, BVSRD as OptionalData, BVSRD as FilePathList[1].
 #include "loadoption/load_option.h"
@@ -19,6 +20,8 @@ TEST(Description, EmptyAnswerIsUnnamedAndSizesCountTheNul) {
       {"\r", u"Unnamed", 16},
       {"Unnamed\r", u"Unnamed", 16},
       {"U\r", u"U", 4},
+      // The default is written over the erased text and ends with its NUL.
+      {"ABCDEFGH\b\b\b\b\b\b\b\b\r", u"Unnamed", 16},
       {Long31 + "\r", std::u16string(31, u'd'), 64},
   };
   for (const auto &Case : Cases) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Steps 3 to 6 on the simulated machine: the loader's presence check, its
 // full and short-form paths, every report on the way, and the record that
 // the typical session builds.

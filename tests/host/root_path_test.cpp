@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Step 5 and the BVSRD in the record: the system root path and its default,
 // the Boot Volume's short form, the two placements, and step 5's reports.
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@ TEST(RootPath, DefaultAndTypedPathsGiveTheirNodes) {
   const RootCase Cases[] = {
       {"\r", u"Ixo", {0x04, 0x04, 0x0C, 0x00}},
       {"Ixo\r", u"Ixo", {0x04, 0x04, 0x0C, 0x00}},
+      {"ABCD\b\b\b\b\r", u"Ixo", {0x04, 0x04, 0x0C, 0x00}},  // erased text under the default
       {"\\OS\\root\r", u"\\OS\\root", {0x04, 0x04, 0x16, 0x00}},
       {Longest + "X", std::u16string(31, u'r'), {0x04, 0x04, 0x44, 0x00}},
   };

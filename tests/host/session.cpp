@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 #include "session.h"
 
 #include <cstring>
@@ -91,7 +92,7 @@ const std::vector<UINT8> TestPathsAndData = {0x04, 0x01, 0x2A, 0x00, 0x7F,
                                              0xFF, 0x04, 0x00, 0xAA, 0x55};
 const std::vector<UINT8> TestRecord = RecordBytes(8, u"D", TestPathsAndData);
 
-void RunLastSteps(SimFirmware &Fw, const std::string &Keys) {
+void RunLastSteps(SimFirmware &Fw, const std::string &Keys, const std::vector<UINT8> &Record) {
   DialogState State = {};
   // One listed volume, an ESP: no warning about a missing one.
   EFI_HANDLE Esp = Fw.NewHandle();
@@ -102,9 +103,9 @@ void RunLastSteps(SimFirmware &Fw, const std::string &Keys) {
     State.SfsHandleCount = 1;
     State.SfsHandles = static_cast<EFI_HANDLE *>(Fw.Allocate(sizeof Esp));
     State.SfsHandles[0] = Esp;
-    State.LoadOption = static_cast<UINT8 *>(Fw.Allocate(TestRecord.size()));
-    std::memcpy(State.LoadOption, TestRecord.data(), TestRecord.size());
-    State.LoadOptionSize = TestRecord.size();
+    State.LoadOption = static_cast<UINT8 *>(Fw.Allocate(Record.size()));
+    std::memcpy(State.LoadOption, Record.data(), Record.size());
+    State.LoadOptionSize = Record.size();
     RunDialogueFrom(&State, ChooseOptionNumber);
     FinishRun(&State);
   });

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The user's side of a dialogue test: the machines, the keys of typical
 // sessions, the texts many runs show, and the checks that every run must pass
 // at its end.
@@ -51,15 +52,16 @@ struct DialogueRun {
 // the entry point does (without the banner), and checks the run's end.
 DialogueRun RunDialogueSteps(SimFirmware &Fw, const std::string &Keys);
 
-// Runs the dialogue's steps from the option number on, with TestRecord as the
-// record and one listed volume that is an ESP, then the common clean-up, and
-// checks the run's end.
-void RunLastSteps(SimFirmware &Fw, const std::string &Keys);
 // Description "D", then TestPathsAndData: device paths of 8 bytes (the
 // record's FilePathListLength) and 2 bytes of optional data. The last steps
 // store it as it is and look into it only to compare it with listed entries.
 extern const std::vector<UINT8> TestRecord;
 extern const std::vector<UINT8> TestPathsAndData;
+// Runs the dialogue's steps from the option number on, with Record (TestRecord
+// unless given) and one listed volume that is an ESP, then the common
+// clean-up, and checks the run's end.
+void RunLastSteps(SimFirmware &Fw, const std::string &Keys,
+                  const std::vector<UINT8> &Record = TestRecord);
 
 // Records and device paths
 SimPath BytesOf(const void *From, size_t Size);

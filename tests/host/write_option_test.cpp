@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Step 8: the announcement, the one-key confirmation, and the two writes in
 // their fixed order.
 #include "console/colours.h"

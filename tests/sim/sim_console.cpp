@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Keyboard and text console of the simulated firmware.
 #include <cstdio>
 #include <string_view>

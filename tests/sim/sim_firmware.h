@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // A small simulated UEFI firmware for host tests: the tables the application
 // calls, a scripted keyboard, a console that records (colour, text) runs and
 // shows a screen of cells, a pool that catches leaks and double frees, a

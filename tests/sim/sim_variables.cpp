@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // The variable store of the simulated firmware: size reporting as every UEFI
 // firmware does it, the append flag as U-Boot implements it (no
 // append to a variable that does not exist), and no change of attributes

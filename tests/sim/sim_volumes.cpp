@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
 // Volumes, block devices and the two device path protocols of the simulated
 // firmware. Device paths are real node bytes; a volume's files are names that
 // Open finds exactly as given, relative to the root directory.

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Turn the RISC-V 64 ELF of an EFI program into a PE32+ EFI application.
 
 lld-link has no RISC-V, so the image is linked as a position-independent ELF
@@ -30,7 +31,7 @@ IMAGE_FILE_EXECUTABLE_IMAGE, IMAGE_FILE_LARGE_ADDRESS_AWARE = 0x0002, 0x0020
 IMAGE_SUBSYSTEM_EFI_APPLICATION = 10
 DYNAMIC_BASE, NX_COMPAT = 0x0040, 0x0100
 IMAGE_REL_BASED_ABSOLUTE, IMAGE_REL_BASED_DIR64 = 0, 10
-SCN_CODE, SCN_DATA = 0x00000020, 0x00000040
+SCN_CODE, SCN_DATA, SCN_ZEROED = 0x00000020, 0x00000040, 0x00000080
 SCN_DISCARDABLE, SCN_EXECUTE, SCN_READ, SCN_WRITE = 0x02000000, 0x20000000, 0x40000000, 0x80000000
 OPTIONAL_HEADER_SIZE = 112 + 16 * 8  # PE32+ with all 16 data directories
 
@@ -80,6 +81,17 @@ def segments(elf):
     if not any(flags & PF_X and vaddr <= entry < vaddr + memsz for vaddr, _, memsz, flags in loads):
         raise BadInput(f"the entry point {entry:#x} is not in an executable segment")
     return entry, loads, dynamic
+
+
+def section_addresses(elf):
+    """The address of each allocated ELF section, by name."""
+    shoff, = unpack("<Q", elf, 0x28, "ELF header")
+    entry_size, count, names = unpack("<HHH", elf, 0x3A, "ELF header")
+    headers = [unpack("<IIQQQ", elf, shoff + i * entry_size, f"section header {i}")
+               for i in range(count)]
+    strings = headers[names][4] if names < count else len(elf)
+    return {elf[strings + name:].split(b"\0", 1)[0]: address
+            for name, _, _, address, _ in headers if address}
 
 
 def relocations(loads, dynamic):
@@ -146,13 +158,19 @@ def convert(elf):
             raise BadInput(f"relocation at {offset:#x} is not in the file's data")
 
     sections = []  # (name, address, bytes, memory size, characteristics)
+    sbat = section_addresses(elf).get(b".sbat")
     for (vaddr, _, memsz, flags), content in zip(loads, contents):
         if flags & PF_X:
             name, characteristics = b".text", SCN_CODE | SCN_EXECUTE | SCN_READ
+        elif flags & PF_W and not content:
+            # No bytes in the file, so no file position: strict loaders (shim)
+            # take such a section for one inside the headers unless it is
+            # marked as zeroed data, which they clear instead of copying.
+            name, characteristics = b".data", SCN_ZEROED | SCN_READ | SCN_WRITE
         elif flags & PF_W:
             name, characteristics = b".data", SCN_DATA | SCN_READ | SCN_WRITE
-        else:
-            name, characteristics = b".rdata", SCN_DATA | SCN_READ
+        else:  # shim finds its record by the section's name
+            name, characteristics = b".sbat" if vaddr == sbat else b".rdata", SCN_DATA | SCN_READ
         sections.append((name, vaddr, bytes(content), memsz, characteristics))
     end = align(max(vaddr + memsz for vaddr, _, memsz, _ in loads), PAGE)
     relocs = base_relocation_blocks([offset for offset, _ in fixups])

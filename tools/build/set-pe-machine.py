@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Change the machine type of a linked PE image in place.
 
 lld-link marks a Thumb-2 image 0x01C4 (ARMNT), which EDK2's 32-bit Arm loader

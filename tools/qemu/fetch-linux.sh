@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 # Fetches Debian's kernel and busybox-static for one Debian architecture and
 # unpacks them into a folder of the build: fetch-linux.sh DIR DEBIAN_ARCH.
 # APT runs with its own configuration, state and cache under DIR, so the

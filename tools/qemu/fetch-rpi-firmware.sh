@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 # Fetches Debian's U-Boot for the Raspberry Pi (u-boot-rpi, built for arm64
 # only) and unpacks it into a folder of the build: fetch-rpi-firmware.sh DIR.
 # APT runs with its own configuration, state and cache under DIR, so the

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Every per-architecture fact of the Linux program and its end-to-end tests,
 in one table: the Debian architecture (its kernel and busybox packages, its
 cross C library), the compiler's target triple, the serial console's name,

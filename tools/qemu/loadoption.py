@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Decode EFI_LOAD_OPTION records and device paths into readable text.
 
 Written from the UEFI layouts alone, apart from the application, so that it

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Build the demo disk image, without root and without loop devices.
 
 The disk is GPT, or with --table an MBR disk with the same partitions, its

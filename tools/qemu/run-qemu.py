@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Boot the demo disk under QEMU, console on this terminal.
 
 --arch picks the architecture (aa64, the default, x64, ia32, arm, riscv64),

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Print the firmware variables of a store and decode its boot entries.
 
 STORE may be:

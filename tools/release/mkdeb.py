@@ -1,9 +1,12 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Build the Debian package of one architecture's image with dpkg-deb.
 
 The package installs the image as /usr/lib/addbootentry/addbootentry<suffix>.efi
 (data, not a program the system runs: mode 0644) with its copyright file and
-the changelog, made from CHANGELOG.md; it has no maintainer scripts. Its Architecture is the one whose
+the changelog, made from CHANGELOG.md, and from a signed release also the
+signed image as addbootentry<suffix>.efi.signed beside it; it has no
+maintainer scripts. Its Architecture is the one whose
 firmware runs the image. Every file and folder gets SOURCE_DATE_EPOCH as its
 date and root as its owner, and gzip writes no name or time, so the package
 is the same on every build.
@@ -12,7 +15,7 @@ With a Linux program for the architecture, the package also installs it as
 /usr/sbin/addbootentry with its manual page addbootentry(8) and lintian's
 note on it, and depends on the C library version it needs.
 
-Usage: mkdeb.py OUT-DIR SUFFIX DEBIAN-ARCHITECTURE VERSION IMAGE [PROGRAM]
+Usage: mkdeb.py OUT-DIR SUFFIX DEBIAN-ARCHITECTURE VERSION IMAGE [SIGNED-IMAGE [PROGRAM]]
 """
 import datetime
 import email.utils
@@ -122,7 +125,7 @@ def c_library_needed(program):
     return ".".join(str(n) for n in max((int(a), int(b)) for a, b in versions))
 
 
-def build(out_dir, suffix, arch, version, image, program=None):
+def build(out_dir, suffix, arch, version, image, signed=None, program=None):
     """Writes OUT-DIR/addbootentry-efi_VERSION_ARCH.deb; returns its path."""
     if changelog_version() != version:
         raise RuntimeError(f"{os.path.normpath(CHANGELOG)} starts with version {changelog_version()}, "
@@ -136,6 +139,9 @@ def build(out_dir, suffix, arch, version, image, program=None):
     files = {f"usr/lib/addbootentry/addbootentry{suffix}.efi": image_bytes,
              f"usr/share/doc/{PACKAGE}/changelog.gz": changelog,
              f"usr/share/doc/{PACKAGE}/copyright": copyright_text}
+    if signed:
+        with open(signed, "rb") as f:
+            files[f"usr/lib/addbootentry/addbootentry{suffix}.efi.signed"] = f.read()
     depends = ""
     if program:
         with open(program, "rb") as f:

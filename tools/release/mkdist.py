@@ -1,8 +1,16 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Build the release folder from the built images: each image, the stick
 image, the CD image, one Debian package per architecture and SHA256SUMS;
 with a signing key and certificate also each image signed, and the stick and
-CD then carry the signed images.
+CD then carry the signed images. On x64 and aa64 a signed release starts
+through Debian's shim, which Microsoft signs, so that machines trusting only
+Microsoft's keys start it once the user has enrolled the release's
+certificate (addbootentry.cer at the media's root) with MokManager: shim as
+the removable-media file, MokManager beside it, our image as the second stage
+that shim loads. Shim and MokManager come from --shim, the folder
+tools/release/fetch-shim.sh fills; the release carries them under Debian's
+names too, so that SHA256SUMS covers them, and NOTES.txt their versions.
 
 The folder is made anew under a temporary name and takes its real name only
 when everything in it is built, so it never holds a file of an earlier build
@@ -15,7 +23,7 @@ source tree's last commit.
 A Linux program of an architecture (--linux=SUFFIX=PROGRAM) goes into its
 package.
 
-Usage: mkdist.py OUT --source DIR --version V [--key KEY --cert CERT]
+Usage: mkdist.py OUT --source DIR --version V [--key KEY --cert CERT --shim DIR]
                  [--linux=SUFFIX=PROGRAM...] SUFFIX=IMAGE...
 (cmake --build build --target dist runs it with the build's images)
 """
@@ -41,6 +49,12 @@ SIGN = os.path.join(HERE, "sign-efi.sh")
 STICK = "addbootentry.img"
 ISO = "addbootentry.iso"
 SUMS = "SHA256SUMS"
+NOTES = "NOTES.txt"
+CERTIFICATE = "addbootentry.cer"  # the name users pick in MokManager's file list
+# Architectures with a Microsoft-signed shim: its package and MokManager's.
+SHIM_PACKAGES = {"x64": ("shim-signed:amd64", "shim-helpers-amd64-signed:amd64"),
+                 "aa64": ("shim-signed:arm64", "shim-helpers-arm64-signed:arm64")}
+SHIM_FILES = "usr/lib/shim"
 
 
 class DistError(Exception):
@@ -67,6 +81,47 @@ def sign(key, cert, image, signed):
 def sha256(path):
     with open(path, "rb") as f:
         return hashlib.sha256(f.read()).hexdigest()
+
+
+def shim_versions(shim_dir):
+    """{package:arch: version} of what tools/release/fetch-shim.sh unpacked."""
+    path = os.path.join(shim_dir, "versions")
+    if not os.path.isfile(path):
+        raise DistError(f"no {path}: run tools/release/fetch-shim.sh {shim_dir}")
+    with open(path) as f:
+        return dict(line.split() for line in f if line.strip())
+
+
+def through_shim(out, suffix, signed, shim_dir):
+    """The files that start the signed image through shim on this
+    architecture's removable media; shim and MokManager also into the
+    release folder. Shim's fallback (fb*.efi) stays out: it would make boot
+    entries of its own."""
+    boot = os.path.dirname(mkdisk.removable_boot(suffix))
+    files = {}
+    for debian_name, media_name in ((f"shim{suffix}.efi.signed", mkdisk.removable_boot(suffix)),
+                                    (f"mm{suffix}.efi.signed", f"{boot}/mm{suffix}.efi")):
+        source = os.path.join(shim_dir, "root", SHIM_FILES, debian_name)
+        if not os.path.isfile(source):
+            raise DistError(f"no {source}: run tools/release/fetch-shim.sh {shim_dir}")
+        shutil.copyfile(source, os.path.join(out, debian_name))
+        files[media_name] = os.path.join(out, debian_name)
+    files[f"{boot}/grub{suffix}.efi"] = signed
+    return files
+
+
+def write_notes(out, version, suffixes, shim_dir):
+    versions = shim_versions(shim_dir)
+    lines = [f"addbootentry {version}\n", "\n",
+             "Signed release: on x64 and aa64 the stick and the CD start through Debian's shim\n",
+             "(signed by Microsoft) and MokManager; enrol addbootentry.cer with MokManager.\n"]
+    for suffix in suffixes:
+        for package in SHIM_PACKAGES[suffix]:
+            if package not in versions:
+                raise DistError(f"{shim_dir}/versions names no {package}")
+            lines.append(f"{package} {versions[package]}\n")
+    with open(os.path.join(out, NOTES), "w") as f:
+        f.writelines(lines)
 
 
 def write_sums(folder):
@@ -116,7 +171,7 @@ def parse_images(arguments):
     return images
 
 
-def build(out, images, version, key=None, cert=None, programs=None):
+def build(out, images, version, key=None, cert=None, shim_dir=None, programs=None):
     """images: {suffix: path}, programs: {suffix: Linux program}. Fills the
     folder `out` (which must not exist)."""
     work = tempfile.mkdtemp(prefix="work-", dir=os.path.dirname(out))
@@ -126,12 +181,25 @@ def build(out, images, version, key=None, cert=None, programs=None):
             name = mkdisk.app_name(suffix)
             shutil.copyfile(image, os.path.join(out, name))
             boot_files[mkdisk.removable_boot(suffix)] = image
+            signed = None
             if key:
                 signed = os.path.join(out, name + ".signed")
                 sign(key, cert, image, os.path.join(work, name))
                 shutil.copyfile(os.path.join(work, name), signed)
                 boot_files[mkdisk.removable_boot(suffix)] = signed
-            mkdeb.build(out, suffix, architectures.debian(suffix), version, image, (programs or {}).get(suffix))
+            if signed and suffix in SHIM_PACKAGES:
+                boot_files.update(through_shim(out, suffix, signed, shim_dir))
+            mkdeb.build(out, suffix, architectures.debian(suffix), version, image, signed,
+                        (programs or {}).get(suffix))
+        if key:
+            boot_files[CERTIFICATE] = os.path.join(out, CERTIFICATE)
+            r = subprocess.run(["openssl", "x509", "-in", cert, "-outform", "DER", "-out",
+                                boot_files[CERTIFICATE]], stderr=subprocess.PIPE, text=True)
+            if r.returncode != 0:
+                raise DistError(f"openssl: {r.stderr.strip()}")
+            shim_suffixes = sorted(set(images) & set(SHIM_PACKAGES))
+            if shim_suffixes:
+                write_notes(out, version, shim_suffixes, shim_dir)
         mkmedia.stick(os.path.join(out, STICK), boot_files)
         mkmedia.iso(os.path.join(out, ISO), boot_files)
         write_sums(out)
@@ -147,6 +215,11 @@ def check(args, images):
         raise DistError(f"{', '.join(missing)} not found (tools/setup.sh installs them)")
     if bool(args.key) != bool(args.cert):
         raise DistError("signing needs both a key and its certificate")
+    if args.key and set(images) & set(SHIM_PACKAGES):
+        if not args.shim:
+            raise DistError("a signed release for x64 or aa64 needs --shim "
+                            "(the folder tools/release/fetch-shim.sh fills)")
+        shim_versions(args.shim)
     for image in images.values():
         if not os.path.isfile(image):
             raise DistError(f"no image {image} (build first: cmake --build build)")
@@ -159,6 +232,7 @@ def main():
     ap.add_argument("--version", required=True)
     ap.add_argument("--key", help="PEM private key for signing the images")
     ap.add_argument("--cert", help="PEM certificate of that key")
+    ap.add_argument("--shim", help="the folder tools/release/fetch-shim.sh filled (signed releases)")
     ap.add_argument("--linux", action="append", default=[], metavar="SUFFIX=PROGRAM",
                     help="the Linux program for the package of that architecture")
     ap.add_argument("images", nargs="+", metavar="SUFFIX=IMAGE")
@@ -179,7 +253,7 @@ def main():
         # A name of its own: never a folder that was there before.
         partial = tempfile.mkdtemp(prefix=os.path.basename(out) + ".partial-", dir=os.path.dirname(out))
         os.chmod(partial, 0o755)
-        build(partial, images, args.version, args.key, args.cert, programs)
+        build(partial, images, args.version, args.key, args.cert, args.shim, programs)
         os.rename(partial, out)
     except BaseException as e:  # an interrupted build leaves nothing either
         if partial:

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Build the boot media of a release: the USB stick / SD card image and the
 CD image (ISO 9660 with an El Torito no-emulation EFI boot image).
 
@@ -30,7 +31,7 @@ import mkdisk  # noqa: E402
 SECTOR = 512
 KIB = 1024
 MIB = 1024 * KIB
-STICK_SIZE = 4 * MIB
+STICK_SIZE = 4 * MIB      # at least; more when shim and MokManager come along
 STICK_DISK_GUID = "15462f52-28b5-4f9c-8a34-81a72f288f40"
 STICK_PART_GUID = "b2a54d4d-077e-4d68-8049-2cf23b4f6312"
 BASIC_DATA = "0700"       # sgdisk's code for EBD0A0A2-B9E5-4433-87C0-68B6B72699C7
@@ -67,10 +68,13 @@ def _format(image, offset_sectors, size_bytes):
 
 
 def stick(image, files):
-    """A GPT disk image of STICK_SIZE with one basic-data FAT partition holding files."""
-    last = STICK_SIZE // SECTOR - GPT_BACKUP_SECTORS - 1
+    """A GPT disk image of STICK_SIZE, or whole MiB enough for the files and
+    a quarter more, with one basic-data FAT partition holding files."""
+    payload = sum(os.path.getsize(src) for src in files.values())
+    size = max(STICK_SIZE, math.ceil((payload * 5 // 4 + MIB) / MIB) * MIB)
+    last = size // SECTOR - GPT_BACKUP_SECTORS - 1
     with open(image, "wb") as f:
-        f.truncate(STICK_SIZE)
+        f.truncate(size)
     _run("sgdisk", "-U", STICK_DISK_GUID, f"-n1:{FIRST_LBA}:{last}", f"-t1:{BASIC_DATA}",
          f"-u1:{STICK_PART_GUID}", "-c1:addbootentry", image)
     _format(image, FIRST_LBA, (last + 1 - FIRST_LBA) * SECTOR)

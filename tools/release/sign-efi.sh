@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 # Signs an EFI image for Secure Boot with your db key and certificate.
 #
 #   tools/sign-efi.sh KEY CERT [IMAGE [SIGNED]]
