@@ -21,3 +21,13 @@ def pe_machine(suffix):
 def debian(suffix):
     """The Debian architecture whose firmware runs this architecture's images."""
     return ARCHITECTURES[suffix]["debian"]
+
+
+if __name__ == "__main__":
+    # For shell scripts: `architectures.py shim` prints every shim package
+    # the table names, one a line.
+    import sys
+    if sys.argv[1:] != ["shim"]:
+        sys.exit("usage: architectures.py shim")
+    for _package in (p for entry in ARCHITECTURES.values() for p in entry.get("shim", ())):
+        print(_package)

@@ -36,7 +36,7 @@ PACKAGE = "addbootentry-efi"
 BASIC_DATA = "ebd0a0a2-b9e5-4433-87c0-68b6b72699c7"
 MTOOLS_ENV = dict(os.environ, MTOOLS_SKIP_CHECK="1")
 # Architectures whose signed release starts through Microsoft-signed shim.
-SHIM = ("x64", "aa64")
+SHIM = tuple(s for s, arch in architectures.ARCHITECTURES.items() if "shim" in arch)
 
 
 def run(*cmd, **kwargs):

@@ -35,15 +35,6 @@ import mkmedia  # noqa: E402
 MKDIST = os.path.join(REPO, "tools", "release", "mkdist.py")
 SIGN = os.path.join(REPO, "tools", "release", "sign-efi.sh")
 SHIM_DIR = os.environ.get("SHIM_DIR", os.path.join(REPO, "build", "firmware", "shim"))
-# The firmware with Microsoft's keys in db and KEK, and Secure Boot on.
-_OVMF, _AAVMF = "/usr/share/OVMF/", "/usr/share/AAVMF/"
-MICROSOFT = {
-    "aa64": harness.run_qemu.TARGETS["aa64", "edk2"]._replace(
-        firmware=harness.run_qemu.edk2(_AAVMF + "AAVMF_CODE.ms.fd"), store=_AAVMF + "AAVMF_VARS.ms.fd"),
-    "x64": harness.run_qemu.SECURE_BOOT["x64"]._replace(
-        firmware=harness.run_qemu.edk2(_OVMF + "OVMF_CODE_4M.ms.fd", *harness.run_qemu.SECURE_FLASH),
-        store=_OVMF + "OVMF_VARS_4M.ms.fd"),
-}
 DISTRIBUTION = "distro"  # the machine's own shim lives in \EFI\distro
 DOWN = "\x1b[B"
 ENTER = "\r"
@@ -68,7 +59,7 @@ def microsoft_machine(m, key, cert):
     distribution's shim with the test loader, signed with the release's key,
     as its second stage, and nothing at the removable-media path (the stick
     must be what starts)."""
-    m.target = MICROSOFT[m.arch]
+    m.target = harness.run_qemu.MICROSOFT_KEYS[m.arch]
     shutil.copyfile(m.target.store, m.vars)
     loader = os.path.join(m.work_dir, "grub.efi")
     subprocess.run([SIGN, key, cert, m.program("testloader.efi"), loader], check=True,

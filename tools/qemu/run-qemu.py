@@ -94,6 +94,9 @@ FIRMWARES = tuple(dict.fromkeys(firmware for _, firmware in TARGETS))
 SECURE_BOOT = {suffix: _target(arch, {**arch["firmware"]["edk2"], **arch["firmware"]["edk2"]["secure_boot"]})
                for suffix, arch in TABLE.items() if "secure_boot" in arch["firmware"].get("edk2", {})}
 SECURE_BOOT_KEYS = {suffix: TABLE[suffix]["firmware"]["edk2"]["secure_boot"]["key"] for suffix in SECURE_BOOT}
+# EDK2 with only Microsoft's keys enrolled and Secure Boot on, as PCs ship.
+MICROSOFT_KEYS = {suffix: _target(arch, {**arch["firmware"]["edk2"], **arch["firmware"]["edk2"]["microsoft_keys"]})
+                  for suffix, arch in TABLE.items() if "microsoft_keys" in arch["firmware"].get("edk2", {})}
 
 
 def missing_firmware(chosen):

@@ -1,7 +1,7 @@
 #!/bin/sh
 # SPDX-License-Identifier: BSD-2-Clause-Patent
 # Fetches Debian's shim, signed by Microsoft, and its MokManager, signed by
-# Debian, for amd64 and arm64, and unpacks them into a folder of the build:
+# Debian, for the architectures that have them, and unpacks them into a folder of the build:
 # fetch-shim.sh DIR. A release made with a signing key starts through them on
 # x64 and aa64 (tools/release/mkdist.py); DIR/versions names the packages'
 # versions for the release's notes. APT runs with its own configuration,
@@ -10,14 +10,16 @@
 # files are there.
 set -eu
 dir=$(mkdir -p "$1" && cd "$1" && pwd)
-packages="shim-signed:amd64 shim-signed:arm64 shim-helpers-amd64-signed:amd64 shim-helpers-arm64-signed:arm64"
 [ -f "$dir/versions" ] && exit 0
+# The table of architectures names the packages (package:architecture).
+packages=$(python3 "$(dirname "$0")/../architectures.py" shim | tr '\n' ' ')
+architectures=$(for p in $packages; do echo "${p##*:}"; done | sort -u | sed 's/.*/"&"; /' | tr -d '\n')
 
 apt="$dir/apt"
 mkdir -p "$apt/state/lists/partial" "$apt/cache/archives/partial" "$apt/download"
 : >"$apt/state/status"
 cat >"$apt/apt.conf" <<CONF
-APT::Architectures { "amd64"; "arm64"; };
+APT::Architectures { $architectures};
 Dir::State "$apt/state";
 Dir::State::status "$apt/state/status";
 Dir::Cache "$apt/cache";

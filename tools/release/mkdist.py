@@ -52,8 +52,7 @@ SUMS = "SHA256SUMS"
 NOTES = "NOTES.txt"
 CERTIFICATE = "addbootentry.cer"  # the name users pick in MokManager's file list
 # Architectures with a Microsoft-signed shim: its package and MokManager's.
-SHIM_PACKAGES = {"x64": ("shim-signed:amd64", "shim-helpers-amd64-signed:amd64"),
-                 "aa64": ("shim-signed:arm64", "shim-helpers-arm64-signed:arm64")}
+SHIM_PACKAGES = {suffix: arch["shim"] for suffix, arch in architectures.ARCHITECTURES.items() if "shim" in arch}
 SHIM_FILES = "usr/lib/shim"
 
 
