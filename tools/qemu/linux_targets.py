@@ -1,18 +1,20 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: BSD-2-Clause-Patent
-"""Every per-architecture fact of the Linux program and its end-to-end tests,
-in one table: the Debian architecture (its kernel and busybox packages, its
-cross C library), the compiler's target triple, the serial console's name,
-and the kernel modules to load, in order (the .deb has no modules.dep).
+"""The Linux program's facts of each architecture, from the table of
+architectures (cmake/architectures.json, its "linux" and "debian" entries):
+the Debian architecture (its kernel and busybox packages, its cross C
+library), the compiler's target triple, the serial console's name, and the
+kernel modules to load, in order (the .deb has no modules.dep).
 
 `linux_targets.py ARCH FIELD` prints one field, for shell scripts and CMake;
 `linux_targets.py` alone, the architectures.
 """
+import os
 import sys
 from typing import NamedTuple, Tuple
 
-# Both firmware families' FAT volumes, and the variables.
-_COMMON_MODULES = ("efivarfs", "fat", "vfat", "nls_cp437", "nls_ascii")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import architectures  # noqa: E402
 
 
 class LinuxTarget(NamedTuple):
@@ -20,20 +22,12 @@ class LinuxTarget(NamedTuple):
     triple: str               # clang --target, and the cross C library's folder
     console: str              # the kernel's name of QEMU's first serial port
     disk: str                 # the kernel's name of the demo disk on EDK2's machine
-    modules: Tuple[str, ...]  # the disk's driver, then the common ones
+    modules: Tuple[str, ...]  # the disk's driver, then efivarfs and FAT
 
 
-LINUX_TARGETS = {
-    # q35's disk is on AHCI, which is modular in Debian's amd64 kernel.
-    "x64": LinuxTarget("amd64", "x86_64-linux-gnu", "ttyS0", "sda",
-                       ("scsi_common", "scsi_mod", "crc64", "crc64-rocksoft", "crct10dif_common",
-                        "crc-t10dif", "t10-pi", "sd_mod", "libata", "libahci", "ahci") + _COMMON_MODULES),
-    # The virt board's disk is on virtio-blk over PCI, modular in Debian's
-    # arm64 kernel as well (6.1.0-57; the virtio core is built in).
-    "aa64": LinuxTarget("arm64", "aarch64-linux-gnu", "ttyAMA0", "vda",
-                        ("virtio_pci_legacy_dev", "virtio_pci_modern_dev", "virtio_pci", "virtio_blk")
-                        + _COMMON_MODULES),
-}
+LINUX_TARGETS = {suffix: LinuxTarget(arch["debian"], arch["linux"]["triple"], arch["linux"]["console"],
+                                     arch["linux"]["disk"], tuple(arch["linux"]["modules"]))
+                 for suffix, arch in architectures.ARCHITECTURES.items() if "linux" in arch}
 
 
 if __name__ == "__main__":
