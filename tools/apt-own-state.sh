@@ -1,4 +1,5 @@
 # SPDX-License-Identifier: BSD-2-Clause-Patent
+# shellcheck shell=sh
 # Sourced by the scripts that fetch Debian packages of other architectures
 # into the build: apt_own_state DIR ARCH... gives APT its own configuration,
 # state and cache under DIR/apt, for those architectures, so that the
@@ -10,9 +11,9 @@ apt_own_state() {
   shift
   mkdir -p "$apt/state/lists/partial" "$apt/cache/archives/partial" "$apt/download"
   : >"$apt/state/status"
-  architectures=$(for arch in "$@"; do printf '"%s"; ' "$arch"; done)
+  _apt_architectures=$(for _apt_arch in "$@"; do printf '"%s"; ' "$_apt_arch"; done)
   cat >"$apt/apt.conf" <<CONF
-APT::Architectures { $architectures};
+APT::Architectures { $_apt_architectures};
 Dir::State "$apt/state";
 Dir::State::status "$apt/state/status";
 Dir::Cache "$apt/cache";

@@ -10,6 +10,7 @@ arch=$2
 root="$dir/root"
 if ls "$root"/boot/vmlinuz-* >/dev/null 2>&1 && [ -x "$root/bin/busybox" ]; then exit 0; fi
 
+# shellcheck source=tools/apt-own-state.sh
 . "$(dirname "$0")/../apt-own-state.sh"
 
 echo "Fetching linux-image-$arch and busybox-static:$arch into $dir"

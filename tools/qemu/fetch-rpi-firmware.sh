@@ -9,6 +9,7 @@ dir=$(mkdir -p "$1" && cd "$1" && pwd)
 firmware="$dir/root/usr/lib/u-boot/rpi_3/u-boot.bin"
 [ -f "$firmware" ] && exit 0
 
+# shellcheck source=tools/apt-own-state.sh
 . "$(dirname "$0")/../apt-own-state.sh"
 
 echo "Fetching u-boot-rpi:arm64 into $dir"

@@ -14,6 +14,7 @@ dir=$(mkdir -p "$1" && cd "$1" && pwd)
 packages=$(python3 "$(dirname "$0")/../architectures.py" shim | tr '\n' ' ')
 architectures=$(for p in $packages; do echo "${p##*:}"; done | sort -u)
 
+# shellcheck source=tools/apt-own-state.sh
 . "$(dirname "$0")/../apt-own-state.sh"
 
 echo "Fetching $packages into $dir"
