@@ -2,15 +2,19 @@
 // Boot and runtime services of the Linux firmware: the pool is the C heap,
 // the handles are the volumes, the variables are efivarfs files, and both
 // ways out of the application end the program.
+#include "linux/linux_services.h"
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "linux/efivarfs.h"
 #include "linux/ending.h"
-#include "linux/linux_firmware.h"
 #include "linux/loader_files.h"
 
-LinuxFirmware gLinux;
+// The firmware these services were installed for: the tables' functions
+// take no context of their own.
+static LinuxFirmware *Fw;
 
 static BOOLEAN SameGuid(const EFI_GUID &A, const EFI_GUID &B) {
   return std::memcmp(&A, &B, sizeof(EFI_GUID)) == 0;
@@ -27,7 +31,7 @@ static EFI_STATUS EFIAPI FreePool(VOID *Buffer) {
 }
 
 static LinuxVolume *VolumeOf(EFI_HANDLE Handle) {
-  for (auto &Volume : gLinux.Volumes) {
+  for (auto &Volume : Fw->Volumes) {
     if (Volume.get() == Handle) return Volume.get();
   }
   return nullptr;
@@ -67,7 +71,7 @@ static EFI_STATUS EFIAPI LocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE SearchType, c
                                             VOID *, UINTN *Count, EFI_HANDLE **Buffer) {
   if (SearchType != ByProtocol) return EFI_INVALID_PARAMETER;
   std::vector<EFI_HANDLE> Found;
-  for (auto &Volume : gLinux.Volumes) {
+  for (auto &Volume : Fw->Volumes) {
     if (ProtocolOf(Volume.get(), *Guid) != nullptr) Found.push_back(Volume.get());
   }
   if (Found.empty()) return EFI_NOT_FOUND;
@@ -113,7 +117,7 @@ static EFI_DEVICE_PATH_PROTOCOL *EFIAPI AppendDeviceNode(const EFI_DEVICE_PATH_P
 // Only the volumes' own paths are ever shown: each has its text made.
 static CHAR16 *EFIAPI ConvertDevicePathToText(const EFI_DEVICE_PATH_PROTOCOL *Path, BOOLEAN,
                                               BOOLEAN) {
-  for (auto &Volume : gLinux.Volumes) {
+  for (auto &Volume : Fw->Volumes) {
     if (Volume->Path.empty() || Volume->Path.data() != reinterpret_cast<const UINT8 *>(Path)) {
       continue;
     }
@@ -145,21 +149,21 @@ static VOID EFIAPI CopyMem(VOID *Destination, const VOID *Source, UINTN Length) 
 
 // ---- Variables
 
-std::string VariableFolder(const LinuxFirmware &Fw) { return Fw.Root + "/sys/firmware/efi/efivars"; }
+static std::string VariableFolder() { return Fw->Root + "/sys/firmware/efi/efivars"; }
 
 static EFI_STATUS EFIAPI GetVariable(const CHAR16 *Name, const EFI_GUID *Vendor, UINT32 *Attributes,
                                      UINTN *DataSize, VOID *Data) {
   if (Name == nullptr || Vendor == nullptr || DataSize == nullptr) return EFI_INVALID_PARAMETER;
-  return ReadVariableFile(VariableFile(VariableFolder(gLinux), Name, *Vendor), Attributes, DataSize,
+  return ReadVariableFile(VariableFile(VariableFolder(), Name, *Vendor), Attributes, DataSize,
                           Data);
 }
 
 static EFI_STATUS EFIAPI SetVariable(const CHAR16 *Name, const EFI_GUID *Vendor, UINT32 Attributes,
                                      UINTN DataSize, const VOID *Data) {
   if (Name == nullptr || Name[0] == 0 || Vendor == nullptr) return EFI_INVALID_PARAMETER;
-  EFI_STATUS Status = WriteVariableFile(VariableFile(VariableFolder(gLinux), Name, *Vendor),
+  EFI_STATUS Status = WriteVariableFile(VariableFile(VariableFolder(), Name, *Vendor),
                                         Attributes, DataSize, Data);
-  gLinux.Wrote = gLinux.Wrote || Status == EFI_SUCCESS;
+  Fw->Wrote = Fw->Wrote || Status == EFI_SUCCESS;
   return Status;
 }
 
@@ -173,7 +177,16 @@ static VOID EFIAPI ResetSystem(EFI_RESET_TYPE, EFI_STATUS Status, UINTN, VOID *)
   EndProgram(Status == EFI_SUCCESS ? 0 : 1);
 }
 
-void InstallServices(LinuxFirmware *Fw) {
+static void SayNotes(int ExitCode) {
+  if (ExitCode == EXIT_INTERRUPTED) {
+    std::fprintf(stderr, "\r\naddbootentry: interrupted%s\n",
+                 Fw->Wrote ? "" : "; nothing has been written");
+  }
+  for (const std::string &Note : Fw->Notes) std::fprintf(stderr, "addbootentry: %s\n", Note.c_str());
+}
+
+void InstallServices(LinuxFirmware *Installed) {
+  Fw = Installed;
   EFI_BOOT_SERVICES &Boot = Fw->BootServices;
   Boot.AllocatePool = AllocatePool;
   Boot.FreePool = FreePool;
@@ -190,4 +203,5 @@ void InstallServices(LinuxFirmware *Fw) {
   DevicePathUtilities.GetDevicePathSize = GetDevicePathSize;
   DevicePathUtilities.AppendDeviceNode = AppendDeviceNode;
   for (auto &Volume : Fw->Volumes) InstallFileSystem(Volume.get());
+  SayAtEnding(SayNotes);
 }

@@ -6,26 +6,27 @@
 #include <cstdio>
 
 #include "linux/ending.h"
-#include "linux/linux_firmware.h"
+#include "linux/linux_services.h"
+#include "linux/linux_volumes.h"
 #include "linux/refusals.h"
 #include "linux/terminal.h"
-
 
 int main(int Count, char **) {
   if (Count > 1) {
     std::fprintf(stderr, "usage: addbootentry (no arguments: it asks its questions on the terminal)\n");
-    return 2;
+    return EXIT_USAGE;
   }
   std::string Refusal = RefusalBeforeDialogue("", geteuid());
   if (!Refusal.empty()) {
     std::fprintf(stderr, "addbootentry: %s\n", Refusal.c_str());
-    return 1;
+    return EXIT_NOT_WRITTEN;
   }
-  FindVolumes(&gLinux);
-  InstallServices(&gLinux);
+  static LinuxFirmware Firmware;  // the services keep it to the end
+  FindVolumes(&Firmware);
+  InstallServices(&Firmware);
   CatchEndingSignals();
-  InstallTerminal(&gLinux.SystemTable, STDIN_FILENO, STDOUT_FILENO);
+  InstallTerminal(&Firmware.SystemTable, STDIN_FILENO, STDOUT_FILENO);
   static UINT8 Image;  // the application's handle: any address of its own
-  EfiMain(&Image, &gLinux.SystemTable);
+  EfiMain(&Image, &Firmware.SystemTable);
   EndProgram(0);
 }

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "linux/ending.h"
+#include "linux/terminal_keys.h"
 
 #define DEFAULT_COLUMNS 80
 #define DEFAULT_ROWS 25
@@ -40,7 +41,8 @@ static void WriteAll(const char *Bytes, size_t Count) {
 
 static void WriteText(const std::string &Text) { WriteAll(Text.data(), Text.size()); }
 
-void RestoreTerminal() {
+// Safe in a signal handler, and more than once.
+static void RestoreTerminal() {
   static const char Reset[] = "\x1b[0m\x1b[?25h";
   if (!Tty.Raw) return;
   WriteAll(Reset, sizeof Reset - 1);
@@ -196,6 +198,7 @@ static void TakeRawMode() {
   struct termios Raw = Tty.Saved;
   cfmakeraw(&Raw);
   Tty.Raw = tcsetattr(Tty.In, TCSAFLUSH, &Raw) == 0;
+  if (Tty.Raw) UndoAtEnding(RestoreTerminal);
 }
 
 void InstallTerminal(EFI_SYSTEM_TABLE *Table, int In, int Out) {

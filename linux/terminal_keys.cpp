@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause-Patent
-// The terminal's bytes as keys: what EDK2's terminal driver makes of them.
-#include "linux/terminal.h"
+#include "linux/terminal_keys.h"
 
 #define CTRL_C 0x03
 #define ESC 0x1B

@@ -11,7 +11,8 @@
 
 #include "fake_linux.h"
 #include "linux/ending.h"
-#include "linux/linux_firmware.h"
+#include "linux/linux_services.h"
+#include "linux/linux_volumes.h"
 #include "linux/terminal.h"
 
 static const std::vector<FakePartition> Parts = {{34, 2081, true, true}, {2082, 4095, false, false}};
@@ -29,13 +30,13 @@ static bool WaitFor(int From, std::string *Seen, const std::string &Shown) {
 }
 
 static void RunChild(const FakeTree &Tree, int In, int Out) {
-  gLinux.Volumes.clear();
-  gLinux.Root = Tree.Root;
-  FindVolumes(&gLinux);
-  InstallServices(&gLinux);
-  InstallTerminal(&gLinux.SystemTable, In, Out);
+  static LinuxFirmware Fw;
+  Fw.Root = Tree.Root;
+  FindVolumes(&Fw);
+  InstallServices(&Fw);
+  InstallTerminal(&Fw.SystemTable, In, Out);
   static UINT8 Image;
-  EfiMain(&Image, &gLinux.SystemTable);
+  EfiMain(&Image, &Fw.SystemTable);
   EndProgram(3);  // not reached: the closing key ends the program
 }
 

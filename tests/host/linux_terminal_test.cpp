@@ -4,7 +4,7 @@
 // line ends, scan codes for escape sequences, and Ctrl-C that ends the run.
 #include <gtest/gtest.h>
 
-#include "linux/terminal.h"
+#include "linux/terminal_keys.h"
 
 struct DecodeCase {
   const char *Name;

@@ -7,7 +7,8 @@
 #include <unistd.h>
 
 #include "fake_linux.h"
-#include "linux/linux_firmware.h"
+#include "linux/linux_services.h"
+#include "linux/linux_volumes.h"
 #include "linux/refusals.h"
 #include "linux/volume_selector.h"
 
@@ -33,13 +34,13 @@ static std::ostream &operator<<(std::ostream &Out, const Listed &L) {
              << (L.HasPath ? "" : " no path");
 }
 
-static LinuxFirmware &FirmwareOver(const FakeTree &Tree) {
-  gLinux.Volumes.clear();
-  gLinux.Notes.clear();
-  gLinux.Root = Tree.Root;
-  FindVolumes(&gLinux);
-  InstallServices(&gLinux);
-  return gLinux;
+// The services keep the firmware they were installed for: one per test.
+static std::unique_ptr<LinuxFirmware> FirmwareOver(const FakeTree &Tree) {
+  auto Fw = std::make_unique<LinuxFirmware>();
+  Fw->Root = Tree.Root;
+  FindVolumes(Fw.get());
+  InstallServices(Fw.get());
+  return Fw;
 }
 
 TEST(LinuxVolumes, DisksThenPartitionsNamedByDeviceAndHardDriveNode) {
@@ -51,7 +52,8 @@ TEST(LinuxVolumes, DisksThenPartitionsNamedByDeviceAndHardDriveNode) {
   Broken[1024 + 40]++;  // an entry changed behind the checksum's back
   AddFakeDisk(Tree, "vdc", 512, Broken, Typical);
   Tree.Write("/sys/class/block/loop0/size", "0\n");  // no medium: not listed
-  LinuxFirmware &Fw = FirmwareOver(Tree);
+  std::unique_ptr<LinuxFirmware> Owned = FirmwareOver(Tree);
+  LinuxFirmware &Fw = *Owned;
   const std::vector<Listed> Expected = {
       {u"/dev/vda", false, false, true},
       {u"/dev/vda1/HD(1,GPT,13121110-1514-1716-1819-1A1B1C1D1E1F,0x22,0x800)", true, true, true},
@@ -78,7 +80,8 @@ TEST(LinuxVolumes, HandlesByProtocolAsTheDialogueAsksForThem) {
   std::vector<UINT8> Broken = GptDisk(512, 4096, Typical);
   Broken[512 + 40]++;
   AddFakeDisk(Tree, "vda", 512, Broken, Typical);
-  LinuxFirmware &Fw = FirmwareOver(Tree);
+  std::unique_ptr<LinuxFirmware> Owned = FirmwareOver(Tree);
+  LinuxFirmware &Fw = *Owned;
   EFI_BOOT_SERVICES *Boot = Fw.SystemTable.BootServices;
   UINTN Count = 0;
   EFI_HANDLE *Handles = nullptr;
@@ -104,7 +107,8 @@ TEST(LinuxVolumes, LoaderIsLookedForOnTheMountedFileSystem) {
              "30 22 254:1 /sub /elsewhere rw - vfat /dev/vda1 rw\n"
              "31 22 254:1 / /boot/my\\040efi rw,relatime shared:5 master:1 - vfat /dev/vda1 rw\n");
   Tree.Write("/boot/my efi/EFI/test/loader.efi", "MZ");
-  LinuxFirmware &Fw = FirmwareOver(Tree);
+  std::unique_ptr<LinuxFirmware> Owned = FirmwareOver(Tree);
+  LinuxFirmware &Fw = *Owned;
   EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *FileSystem = &Fw.Volumes[1]->FileSystem;
   EFI_FILE_PROTOCOL *Root = nullptr;
   ASSERT_EQ(FileSystem->OpenVolume(FileSystem, &Root), EFI_SUCCESS);
