@@ -57,6 +57,17 @@ static EFI_STATUS EFIAPI SimOpenProtocol(EFI_HANDLE Handle, const EFI_GUID *Guid
   return Sim().Success();
 }
 
+static EFI_STATUS EFIAPI SimHandleProtocol(EFI_HANDLE Handle, const EFI_GUID *Guid,
+                                           VOID **Interface) {
+  EFI_STATUS Status;
+  if (Sim().Fails(SimCall::HandleProtocol, CALLER, &Status)) return Status;
+  if (Interface == nullptr) return EFI_INVALID_PARAMETER;
+  void *Found = FindProtocol(Handle, Guid);
+  if (Found == nullptr) return EFI_UNSUPPORTED;
+  *Interface = Sim().Lie == SimLie::NullResult ? nullptr : Found;
+  return Sim().Success();
+}
+
 static EFI_STATUS EFIAPI SimLocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE SearchType,
                                                const EFI_GUID *Guid, VOID *, UINTN *Count,
                                                EFI_HANDLE **Buffer) {
@@ -127,6 +138,7 @@ SimFirmware::SimFirmware(UINT32 StartAttribute) {
   BootServices.AllocatePool = SimAllocatePool;
   BootServices.FreePool = SimFreePool;
   BootServices.OpenProtocol = SimOpenProtocol;
+  BootServices.HandleProtocol = SimHandleProtocol;
   BootServices.LocateHandleBuffer = SimLocateHandleBuffer;
   BootServices.LocateProtocol = SimLocateProtocol;
   BootServices.CopyMem = SimCopyMem;
@@ -139,6 +151,7 @@ SimFirmware::SimFirmware(UINT32 StartAttribute) {
   InstallSimConsole(*this);
   InstallSimVolumes(*this);
   InstallSimVariables(*this);
+  InstallSimImage(*this);
 }
 
 SimFirmware::~SimFirmware() {
@@ -146,6 +159,7 @@ SimFirmware::~SimFirmware() {
   for (SimHandle *H : Handles) delete H;
   DropSimVolumes(*this);
   DropSimVariables(*this);
+  DropSimImage(*this);
   if (Current == this) Current = nullptr;
 }
 
