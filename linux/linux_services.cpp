@@ -11,6 +11,7 @@
 #include "linux/efivarfs.h"
 #include "linux/ending.h"
 #include "linux/loader_files.h"
+#include "linux/run_ending.h"
 
 // The firmware these services were installed for: the tables' functions
 // take no context of their own.
@@ -56,6 +57,11 @@ static VOID *ProtocolOf(LinuxVolume *Volume, const EFI_GUID &Guid) {
 
 static EFI_STATUS EFIAPI OpenProtocol(EFI_HANDLE Handle, const EFI_GUID *Guid, VOID **Interface,
                                       EFI_HANDLE, EFI_HANDLE, UINT32) {
+  if (Handle == &Fw->Image) {
+    if (!SameGuid(*Guid, EFI_LOADED_IMAGE_PROTOCOL_GUID)) return EFI_UNSUPPORTED;
+    *Interface = &Fw->Image;
+    return EFI_SUCCESS;
+  }
   LinuxVolume *Volume = VolumeOf(Handle);
   if (Volume == nullptr) return EFI_INVALID_PARAMETER;
   // A partition whose table could not be trusted has no device path: the
@@ -80,6 +86,10 @@ static EFI_STATUS EFIAPI LocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE SearchType, c
   std::memcpy(*Buffer, Found.data(), Found.size() * sizeof(EFI_HANDLE));
   *Count = Found.size();
   return EFI_SUCCESS;
+}
+
+static EFI_STATUS EFIAPI HandleProtocol(EFI_HANDLE Handle, const EFI_GUID *Guid, VOID **Interface) {
+  return OpenProtocol(Handle, Guid, Interface, nullptr, nullptr, 0);
 }
 
 // ---- Device paths
@@ -169,7 +179,9 @@ static EFI_STATUS EFIAPI SetVariable(const CHAR16 *Name, const EFI_GUID *Vendor,
 
 // ---- Ways out: the program ends either way, and never powers the machine off.
 
-static EFI_STATUS EFIAPI Exit(EFI_HANDLE, EFI_STATUS Status, UINTN, CHAR16 *) {
+// An unattended run says in its exit data how it ended; the dialogue hands none.
+static EFI_STATUS EFIAPI Exit(EFI_HANDLE, EFI_STATUS Status, UINTN Size, CHAR16 *Data) {
+  if (Data != nullptr) EndProgram(EndingOfRun(Fw, reinterpret_cast<const UINT8 *>(Data), Size));
   EndProgram(Status == EFI_SUCCESS ? 0 : 1);
 }
 
@@ -191,6 +203,7 @@ void InstallServices(LinuxFirmware *Installed) {
   Boot.AllocatePool = AllocatePool;
   Boot.FreePool = FreePool;
   Boot.OpenProtocol = OpenProtocol;
+  Boot.HandleProtocol = HandleProtocol;
   Boot.LocateHandleBuffer = LocateHandleBuffer;
   Boot.LocateProtocol = LocateProtocol;
   Boot.CopyMem = CopyMem;
@@ -198,6 +211,10 @@ void InstallServices(LinuxFirmware *Installed) {
   Fw->RuntimeServices.GetVariable = GetVariable;
   Fw->RuntimeServices.SetVariable = SetVariable;
   Fw->RuntimeServices.ResetSystem = ResetSystem;
+  Fw->Image.SystemTable = &Fw->SystemTable;
+  Fw->Image.LoadOptions = Fw->CommandLine.empty() ? nullptr : Fw->CommandLine.data();
+  Fw->Image.LoadOptionsSize =
+      Fw->CommandLine.empty() ? 0 : (UINT32)((Fw->CommandLine.size() + 1) * sizeof(CHAR16));
   Fw->SystemTable.BootServices = &Fw->BootServices;
   Fw->SystemTable.RuntimeServices = &Fw->RuntimeServices;
   DevicePathUtilities.GetDevicePathSize = GetDevicePathSize;

@@ -148,7 +148,8 @@ TEST(LinuxVolumes, PathSelectorsNameThePartitionByItsUniqueGuidOrMbrSignature) {
              "35 22 254:91 / /mnt/broken rw - vfat /dev/vdc1 rw\n");
   Tree.Write("/boot/efi/.keep", "");
   for (const char *Folder : {"/mnt/usb", "/mnt/other", "/mnt/broken", "/srv"}) Tree.Write(std::string(Folder) + "/.keep", "");
-  LinuxFirmware &Fw = FirmwareOver(Tree);
+  std::unique_ptr<LinuxFirmware> Owned = FirmwareOver(Tree);
+  LinuxFirmware &Fw = *Owned;
   const std::string Gpt1 = "PARTUUID=13121110-1514-1716-1819-1a1b1c1d1e1f";
   const std::pair<const char *, std::string> Cases[] = {
       {"/dev/vda1", Gpt1},
