@@ -4,6 +4,7 @@
 // records laid out here byte by byte.
 #include <gtest/gtest.h>
 
+#include "linux/run_ending.h"
 #include "linux/run_report.h"
 
 static void Add16(std::vector<UINT8> *Bytes, UINT64 Value, int Count) {
@@ -119,4 +120,65 @@ TEST(LinuxRunReport, ObjectSaysHowTheRunEnded) {
        "\"message\": \"Loader not found\"}"},
   };
   for (const Case &C : Cases) EXPECT_EQ(RunReportJson(C.Report), C.Json);
+}
+
+// Exit's data as the application lays it out: the message and its NUL, the
+// 12-byte record (signature "ABEO", result, BootNext set, number, size),
+// then the load option.
+static std::vector<UINT8> ExitData(const std::u16string &Message, UINT8 Result, UINT8 BootNext,
+                                   UINT16 Number, const std::vector<UINT8> &Option, UINT32 Size) {
+  std::vector<UINT8> Data;
+  AddText(&Data, Message);
+  Data.insert(Data.end(), {'A', 'B', 'E', 'O', Result, BootNext});
+  Add16(&Data, Number, 2);
+  Add16(&Data, Size, 4);
+  Data.insert(Data.end(), Option.begin(), Option.end());
+  return Data;
+}
+
+TEST(LinuxRunReport, OutcomeIsReadFromExitDataWithinItsSize) {
+  const std::vector<UINT8> Option = {1, 0, 0, 0, 4, 0, 'A', 0, 0, 0, 0x7F, 0xFF, 4, 0};
+  struct Case {
+    const char *Name;
+    std::vector<UINT8> Data;
+    const char *Result;  // nullptr: no outcome
+    BOOLEAN HasNumber, BootNext;
+  };
+  std::vector<UINT8> NoNul = {'S', 0, 'u', 0};
+  std::vector<UINT8> BadSignature = ExitData(u"x", 1, 0, 4, Option, 14);
+  BadSignature[4] = 'X';
+  std::vector<UINT8> CutShort = ExitData(u"x", 1, 0, 4, {}, 0);
+  CutShort.pop_back();
+  const Case Cases[] = {
+      {"created", ExitData(u"Success!", 1, 0, 4, Option, 14), "created", TRUE, FALSE},
+      {"unchanged, BootNext set", ExitData(u"already", 2, 1, 4, Option, 14), "unchanged", TRUE, TRUE},
+      {"dry run", ExitData(u"", 3, 0, 4, Option, 14), "dry-run", TRUE, FALSE},
+      {"failed: no number, no BootNext", ExitData(u"E: x", 4, 1, 4, {}, 0), "failed", FALSE, FALSE},
+      {"message without its NUL", NoNul, nullptr, FALSE, FALSE},
+      {"record cut short", CutShort, nullptr, FALSE, FALSE},
+      {"another signature", BadSignature, nullptr, FALSE, FALSE},
+      {"option past the end", ExitData(u"x", 1, 0, 4, Option, 15), nullptr, FALSE, FALSE},
+      {"size that wraps", ExitData(u"x", 1, 0, 4, Option, 0xFFFFFFFF), nullptr, FALSE, FALSE},
+      {"unknown result", ExitData(u"x", 5, 0, 4, Option, 14), nullptr, FALSE, FALSE},
+      {"no result", ExitData(u"x", 0, 0, 4, Option, 14), nullptr, FALSE, FALSE},
+  };
+  for (const Case &C : Cases) {
+    SCOPED_TRACE(C.Name);
+    // A copy of exactly the given size: ASan sees any read past it.
+    std::unique_ptr<UINT8[]> Data(new UINT8[C.Data.size()]);
+    std::copy(C.Data.begin(), C.Data.end(), Data.get());
+    RunReport Report = {};
+    BOOLEAN Read = ReadRunOutcome(Data.get(), C.Data.size(), &Report);
+    ASSERT_EQ(Read, C.Result != nullptr);
+    if (!Read) continue;
+    EXPECT_STREQ(Report.Result, C.Result);
+    EXPECT_EQ(Report.HasNumber, C.HasNumber);
+    EXPECT_EQ(Report.BootNext, C.BootNext);
+    EXPECT_EQ(Report.LoadOption, C.HasNumber ? Option : std::vector<UINT8>{});
+  }
+  RunReport Report = {};
+  std::vector<UINT8> Named = ExitData(u"Boot0004 \"Debian\"", 1, 0, 4, Option, 14);
+  ASSERT_TRUE(ReadRunOutcome(Named.data(), Named.size(), &Report));
+  EXPECT_EQ(Report.Message, u"Boot0004 \"Debian\"");
+  EXPECT_EQ(Report.Number, 4);
 }
