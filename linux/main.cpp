@@ -28,5 +28,5 @@ int main(int Count, char **) {
   InstallTerminal(&Firmware.SystemTable, STDIN_FILENO, STDOUT_FILENO);
   static UINT8 Image;  // the application's handle: any address of its own
   EfiMain(&Image, &Firmware.SystemTable);
-  EndProgram(0);
+  EndProgram(ExitStatusOf(Firmware.Outcome));  // not reached: the application leaves through Exit
 }
