@@ -10,11 +10,14 @@
 
 void Print(const CHAR16 *Text) { gFirmware.ConOut->OutputString(gFirmware.ConOut, Text); }
 
+// C0 controls, DEL and the C1 controls, which a terminal would obey.
+static BOOLEAN IsControl(CHAR16 C) { return C < 0x20 || (C >= 0x7F && C <= 0x9F); }
+
 void PrintForeignText(const CHAR16 *Text) {
   CHAR16 Chunk[FOREIGN_CHUNK + 1];
   UINTN Count = 0;
   for (const CHAR16 *C = Text; *C != 0; C++) {
-    Chunk[Count++] = *C < 0x20 || *C == 0x7F ? u'?' : *C;
+    Chunk[Count++] = IsControl(*C) ? u'?' : *C;
     if (Count == FOREIGN_CHUNK || C[1] == 0) {
       Chunk[Count] = 0;
       Print(Chunk);

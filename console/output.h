@@ -5,7 +5,8 @@
 
 void Print(const CHAR16 *Text);
 // Text that another program wrote, in the current colour: a character that
-// would move the cursor or end the line (below 0x20, or DEL) shows as '?'.
+// a console would obey rather than show (below 0x20, DEL, and the C1
+// controls U+0080 to U+009F) shows as '?'.
 void PrintForeignText(const CHAR16 *Text);
 
 // 16 digits and a line break, one output call, current colour.

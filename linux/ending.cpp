@@ -46,11 +46,22 @@ static void OnEndingSignal(int Signal) {
   std::raise(Signal);
 }
 
+// The signals that end the program, a fault of its own included: the
+// terminal is put back before it dies, and the signal raised again from the
+// default action, so that the shell sees the signal and a core is dumped.
+// A stack of its own lets the handler run when the fault is a full stack.
 void CatchEndingSignals() {
-  const int Signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+  static char Stack[64 * 1024];
+  stack_t Alternate = {};
+  Alternate.ss_sp = Stack;
+  Alternate.ss_size = sizeof Stack;
+  bool OwnStack = sigaltstack(&Alternate, nullptr) == 0;
+  const int Signals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT, SIGPIPE,
+                         SIGABRT, SIGSEGV, SIGBUS,  SIGFPE,  SIGILL};
   for (int Signal : Signals) {
     struct sigaction Action = {};
     Action.sa_handler = OnEndingSignal;
+    Action.sa_flags = OwnStack ? SA_ONSTACK : 0;
     sigemptyset(&Action.sa_mask);
     sigaction(Signal, &Action, nullptr);
   }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "efi.h"
+#include "linux/write_outcome.h"
 
 // A disk or one of its partitions: the handle is the volume itself.
 struct LinuxVolume {
@@ -30,7 +31,7 @@ struct LinuxFirmware {
   std::vector<std::unique_ptr<LinuxVolume>> Volumes;
   // Said on the terminal after the run: why a partition has no device path.
   std::vector<std::string> Notes;
-  BOOLEAN Wrote;  // a variable has changed
+  WriteOutcome Outcome;  // what the variable writes came to
   // The application's own handle and what it finds there: its options as the
   // command line a UEFI Shell would hand it (empty for the dialogue), and no
   // volume or file path of its own, so that it looks for no options file.

@@ -173,27 +173,31 @@ static EFI_STATUS EFIAPI SetVariable(const CHAR16 *Name, const EFI_GUID *Vendor,
   if (Name == nullptr || Name[0] == 0 || Vendor == nullptr) return EFI_INVALID_PARAMETER;
   EFI_STATUS Status = WriteVariableFile(VariableFile(VariableFolder(), Name, *Vendor),
                                         Attributes, DataSize, Data);
-  Fw->Wrote = Fw->Wrote || Status == EFI_SUCCESS;
+  NoteVariableWrite(&Fw->Outcome, Name, *Vendor, DataSize, Data, Status);
   return Status;
 }
 
 // ---- Ways out: the program ends either way, and never powers the machine off.
+// The application hands over EFI_SUCCESS whatever happened: the exit status
+// says what its writes came to.
 
 // An unattended run says in its exit data how it ended; the dialogue hands none.
-static EFI_STATUS EFIAPI Exit(EFI_HANDLE, EFI_STATUS Status, UINTN Size, CHAR16 *Data) {
+static EFI_STATUS EFIAPI Exit(EFI_HANDLE, EFI_STATUS, UINTN Size, CHAR16 *Data) {
   if (Data != nullptr) EndProgram(EndingOfRun(Fw, reinterpret_cast<const UINT8 *>(Data), Size));
-  EndProgram(Status == EFI_SUCCESS ? 0 : 1);
+  EndProgram(ExitStatusOf(Fw->Outcome));
 }
 
-static VOID EFIAPI ResetSystem(EFI_RESET_TYPE, EFI_STATUS Status, UINTN, VOID *) {
-  EndProgram(Status == EFI_SUCCESS ? 0 : 1);
+static VOID EFIAPI ResetSystem(EFI_RESET_TYPE, EFI_STATUS, UINTN, VOID *) {
+  EndProgram(ExitStatusOf(Fw->Outcome));
 }
 
 static void SayNotes(int ExitCode) {
   if (ExitCode == EXIT_INTERRUPTED) {
     std::fprintf(stderr, "\r\naddbootentry: interrupted%s\n",
-                 Fw->Wrote ? "" : "; nothing has been written");
+                 Fw->Outcome.Wrote ? "" : "; nothing has been written");
   }
+  std::string Outcome = OutcomeNote(Fw->Outcome);
+  if (!Outcome.empty()) std::fprintf(stderr, "addbootentry: %s\n", Outcome.c_str());
   for (const std::string &Note : Fw->Notes) std::fprintf(stderr, "addbootentry: %s\n", Note.c_str());
 }
 

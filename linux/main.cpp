@@ -105,5 +105,5 @@ int main(int Count, char **Arguments) {
   CatchEndingSignals();
   InstallTerminal(&Firmware.SystemTable, STDIN_FILENO, Line.Json ? STDERR_FILENO : STDOUT_FILENO);
   EfiMain(&Firmware.Image, &Firmware.SystemTable);
-  EndProgram(0);
+  EndProgram(ExitStatusOf(Firmware.Outcome));  // not reached: the application leaves through Exit
 }
