@@ -4,6 +4,7 @@
 // pool buffers (marked "pool"): each is stored here the moment the call that
 // makes it returns, and only the common clean-up frees them.
 #pragma once
+#include "common/run_options.h"
 #include "efi.h"
 
 #define DESCRIPTION_CAPACITY 32
@@ -33,6 +34,9 @@ struct FileDevicePath {
 };
 
 struct DialogState {
+  // The answers of an unattended run; NULL for the dialogue.
+  const RunOptions *Options;
+
   UINTN SfsHandleCount;
   EFI_HANDLE *SfsHandles;  // pool
   UINTN BlockIoHandleCount;
