@@ -2,7 +2,6 @@
 #include "app/parse_options.h"
 
 #include "common/dialog_state.h"
-#include "console/colours.h"
 #include "console/output.h"
 #include "volumes/volume_selector.h"
 
@@ -43,12 +42,7 @@ static UINTN TextLength(const CHAR16 *Text) {
 
 // The one line of a refused run: "E: ", the option, and what is wrong with it.
 static EFI_STATUS Refuse(const CHAR16 *Option, const CHAR16 *Problem) {
-  SetRole(ATTR_ERROR);
-  Print(u"E: ");
-  PrintForeignText(Option);
-  Print(Problem);
-  Print(u"\r\n");
-  SetRole(ATTR_NORMAL);
+  ReportRefusal(Option, nullptr, Problem);
   return EFI_INVALID_PARAMETER;
 }
 

@@ -63,7 +63,29 @@ void PrintHighlightedText(const CHAR16 *Before, const CHAR16 *Text, const CHAR16
   Print(After);
 }
 
+// One run at a time; the entry point clears it (NoteFailure(EFI_SUCCESS)).
+static EFI_STATUS Noted = EFI_SUCCESS;
+
+void NoteFailure(EFI_STATUS Status) { Noted = Status; }
+
+EFI_STATUS NotedFailure() { return Noted; }
+
+void ReportRefusal(const CHAR16 *Option, const CHAR16 *Value, const CHAR16 *Problem) {
+  SetRole(ATTR_ERROR);
+  Print(u"E: ");
+  PrintForeignText(Option);
+  if (Value != nullptr) {
+    Print(u" ");
+    PrintForeignText(Value);
+  }
+  Print(Problem);
+  Print(u"\r\n");
+  SetRole(ATTR_NORMAL);
+  NoteFailure(EFI_INVALID_PARAMETER);
+}
+
 void ReportError(const CHAR16 *Message, EFI_STATUS Status) {
+  NoteFailure(Status);
   SetRole(ATTR_ERROR);
   Print(Message);
   PrintStatus(Status);

@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/run.h"
 #include "common/firmware_context.h"
+#include "common/run_options.h"
 
 SimFirmware *SimFirmware::Current = nullptr;
 
@@ -112,7 +114,11 @@ static VOID EFIAPI SimCopyMem(VOID *Destination, const VOID *Source, UINTN Lengt
 
 static EFI_STATUS EFIAPI SimExit(EFI_HANDLE Image, EFI_STATUS Status, UINTN DataSize,
                                  CHAR16 *Data) {
-  if (Image != Sim().ImageHandle || DataSize != 0 || Data != nullptr) return EFI_INVALID_PARAMETER;
+  if (Image != Sim().ImageHandle || (DataSize != 0) != (Data != nullptr)) return EFI_INVALID_PARAMETER;
+  // The caller of the image (a Shell) takes the data and frees it.
+  const UINT8 *Bytes = (const UINT8 *)Data;
+  Sim().ExitData.assign(Bytes, Bytes + DataSize);
+  if (Data != nullptr) Sim().Release(Data);
   Sim().ExitStatus = Status;
   Sim().End(SimEnding::Exit);
 }
@@ -175,6 +181,16 @@ SimEnding SimFirmware::Run() {
     gFirmware = FirmwareContext{};
     // Returning from the entry point is an exit with the status it returns.
     ExitStatus = EfiMain(ImageHandle, &SystemTable);
+  });
+}
+
+SimEnding SimFirmware::RunWith(const std::vector<std::u16string> &Words) {
+  std::vector<const CHAR16 *> Pointers;
+  for (const std::u16string &Word : Words) Pointers.push_back(Word.c_str());
+  return Call([&] {
+    gFirmware = FirmwareContext{};
+    ExitStatus = RunApplication(ImageHandle, &SystemTable, Pointers.size(), Pointers.data(), nullptr,
+                                RUN_ACCEPTS_THEN);
   });
 }
 

@@ -90,6 +90,8 @@ class SimFirmware {
 
   // Runs the application's entry point until it ends; returns how it ended.
   SimEnding Run();
+  // The same with option words, as the firmware application takes them.
+  SimEnding RunWith(const std::vector<std::u16string> &Words);
   // Runs any piece of application code with the firmware context set up.
   template <typename Fn>
   SimEnding Call(Fn Body);
@@ -164,6 +166,7 @@ class SimFirmware {
   SimEnding Ending = SimEnding::StillRunning;
   EFI_STATUS ExitStatus = ~0ULL;  // given to Exit or ResetSystem, or returned by the entry point
   EFI_RESET_TYPE ResetType = EfiResetCold;
+  std::vector<UINT8> ExitData;  // as Exit handed it over
 
   EFI_HANDLE ImageHandle;
   EFI_SYSTEM_TABLE SystemTable{};
