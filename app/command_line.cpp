@@ -41,12 +41,11 @@ static SplitResult SplitWords(const CHAR16 *Chars, UINTN Length, OptionWords *Wo
       continue;
     }
     Begun = TRUE;
-    if (Char == u'"') {
-      Quoted = !Quoted;
-      continue;
-    }
     if (Char == u'^' && At + 1 < Length) {
       Char = Chars[++At];
+    } else if (Char == u'"') {
+      Quoted = !Quoted;
+      continue;
     }
     Result.Full = !AppendToWord(Words, Char);
   }

@@ -73,6 +73,12 @@ static EFI_STATUS EFIAPI OpenProtocol(EFI_HANDLE Handle, const EFI_GUID *Guid, V
   return *Interface == nullptr ? EFI_UNSUPPORTED : EFI_SUCCESS;
 }
 
+// The program has no Loaded Image protocol: its options come from its
+// arguments, never from load options or a file beside it.
+static EFI_STATUS EFIAPI HandleProtocol(EFI_HANDLE, const EFI_GUID *, VOID **) {
+  return EFI_UNSUPPORTED;
+}
+
 static EFI_STATUS EFIAPI LocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE SearchType, const EFI_GUID *Guid,
                                             VOID *, UINTN *Count, EFI_HANDLE **Buffer) {
   if (SearchType != ByProtocol) return EFI_INVALID_PARAMETER;
