@@ -2,7 +2,7 @@
 """An initramfs for the Linux program's end-to-end tests: busybox, our program
 as it ships with the C library it links to, and the kernel modules it needs,
 loaded in order by /init, which mounts efivarfs, runs the program on the
-console and then keeps a shell there for the test. `mountesp=1` on the
+console (or a command given) and then keeps a shell there for the test. `mountesp=1` on the
 kernel command line (handed to /init as a variable) mounts the ESP at
 /boot/efi first, as an installed system has it; without it the program
 mounts the ESP itself for the loader check."""
@@ -24,7 +24,7 @@ i=0
 while [ ! -b /dev/{disk}1 ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
 [ "$mountesp" = 1 ] && mount -t vfat /dev/{disk}1 /boot/efi
 echo "INIT: ready"
-/sbin/addbootentry
+{run}
 echo "INIT: addbootentry exit status $?"
 exec sh
 """
@@ -76,9 +76,10 @@ def c_library(program, triple):
     return files
 
 
-def build(path, root, program, triple, modules, disk):
+def build(path, root, program, triple, modules, disk, run="/sbin/addbootentry"):
     """Writes the initramfs to path: root is the unpacked kernel and busybox
-    packages, program our build for triple, disk the kernel's name of the disk."""
+    packages, program our build for triple, disk the kernel's name of the disk;
+    run is the command /init runs on the console before its shell."""
     cpio = _Cpio()
     libraries = c_library(program, triple)
     folders = {os.path.dirname(name) for name in libraries}
@@ -96,7 +97,7 @@ def build(path, root, program, triple, modules, disk):
         cpio.add("sbin/addbootentry", stat.S_IFREG | 0o755, f.read())
     for name in modules:
         cpio.add(f"lib/modules/{name}.ko", stat.S_IFREG | 0o644, _module(root, name))
-    init = INIT.format(modules=" ".join(modules), disk=disk)
+    init = INIT.format(modules=" ".join(modules), disk=disk, run=run)
     cpio.add("init", stat.S_IFREG | 0o755, init.encode())
     with open(path, "wb") as f:
         f.write(cpio.finish())
