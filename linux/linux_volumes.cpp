@@ -58,7 +58,7 @@ static std::u16string Wide(const std::string &Text) { return std::u16string(Text
 static void AddPartition(LinuxFirmware *Fw, int Disk, UINT32 SectorSize, const std::string &Sys,
                          const std::string &Name) {
   auto Volume = std::make_unique<LinuxVolume>();
-  Volume->Root = Fw->Root;
+  Volume->Firmware = Fw;
   Volume->Device = "/dev/" + Name;
   Volume->Numbers = FirstLine(Sys + "/dev");
   UINT64 Start = NumberIn(Sys + "/start", 0);
@@ -85,7 +85,7 @@ static void AddDisk(LinuxFirmware *Fw, const std::string &Name) {
   std::string Sys = Fw->Root + "/sys/class/block/" + Name;
   if (NumberIn(Sys + "/size", 0) == 0) return;  // no medium: an empty drive, an unused loop device
   auto Whole = std::make_unique<LinuxVolume>();
-  Whole->Root = Fw->Root;
+  Whole->Firmware = Fw;
   Whole->Device = "/dev/" + Name;
   Whole->Numbers = FirstLine(Sys + "/dev");
   Whole->Path.assign(EndNode, EndNode + sizeof EndNode);
