@@ -196,7 +196,10 @@ static void PrepareMachine(SimFirmware &Fw, const Road &R) {
 // call it fails to one of these by what the run shows, in whatever order the
 // dialogue makes them. Key waits and reads are swept apart.
 static std::vector<Role> CallsOfRoad(const Road &R) {
-  std::vector<Role> Calls = {ImageLookup, Clear, Cursor, SfsLocate, DpttpLocate, ListOpen, ListText};
+  std::vector<Role> Calls = {Clear, Cursor, SfsLocate, DpttpLocate, ListOpen, ListText};
+  // A road with options is handed its words (RunWith): only the entry point
+  // looks its image up for them.
+  if (R.Options.empty()) Calls.insert(Calls.begin(), ImageLookup);
   if (!R.OneVolume) Calls.insert(Calls.end(), {ListOpen, ListText});
   bool Searched = !R.Options.empty() && !HasOption(R, u"--volume");
   // The search opens each volume and the loader on it; the ESP holds it.

@@ -100,7 +100,7 @@ TEST(LinuxUnattended, ExitStatusAndJsonSayWhatTheRunLeft) {
     SCOPED_TRACE(Case.Name);
     FakeTree Tree;
     AddFakeDisk(Tree, "vda", 512, GptDisk(512, 4096, Parts), Parts);
-    Tree.Write("/proc/self/mountinfo", "31 22 254:1 / /esp rw - vfat /dev/vda1 rw\n");
+    Tree.Write("/proc/self/mountinfo", MountFakePartition(Tree, "vda", "vda1", "/esp"));
     if (Case.ExitStatus == 0) Tree.Write("/esp/EFI/test/loader.efi", "MZ");
     Tree.Write(Vars + ".keep", "");
     std::vector<const CHAR16 *> Words = {u"--loader", Loader};

@@ -261,11 +261,11 @@ TEST(LinuxVolumes, PathSelectorsNameThePartitionByItsUniqueGuidOrMbrSignature) {
   for (const char *Part : {"vda1", "vda3", "sda2", "vdc1"}) Tree.Write(std::string("/dev/") + Part, "");
   ASSERT_EQ(symlink("vda1", (Tree.Root + "/dev/by-partuuid-vda1").c_str()), 0);
   Tree.Write("/proc/self/mountinfo",
-             "22 1 254:0 / / rw - ext4 /dev/vda rw\n"
-             "30 22 254:1 / /boot/efi rw - vfat /dev/vda1 rw\n"
+             "22 1 4094:0 / / rw - ext4 /dev/vda rw\n"
+             "30 22 4094:1 / /boot/efi rw - vfat /dev/vda1 rw\n"
              "31 22 8:2 / /mnt/usb rw - vfat /dev/sda2 rw\n"
-             "32 22 254:3 / /boot rw - ext4 /dev/vda3 rw\n"
-             "33 22 254:3 / /mnt/usb rw - ext4 /dev/vda3 rw\n"  // over the stick
+             "32 22 4094:3 / /boot rw - ext4 /dev/vda3 rw\n"
+             "33 22 4094:3 / /mnt/usb rw - ext4 /dev/vda3 rw\n"  // over the stick
              "34 22 0:40 / /mnt/other rw - vfat /dev/loop9 rw\n"
              "35 22 254:91 / /mnt/broken rw - vfat /dev/vdc1 rw\n");
   Tree.Write("/boot/efi/.keep", "");
