@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "linux/utf8.h"
+
 BOOLEAN TakesValue(const std::u16string &Word) {
   static const char16_t *const Valued[] = {u"--loader", u"--volume",   u"--label",    u"--boot-volume",
                                            u"--boot-fs", u"--root",    u"--bvsrd-as", u"--then"};
@@ -79,17 +81,6 @@ std::string ReadCommandLine(int Count, const char *const *Arguments, CommandLine
 
 std::string Utf8Of(const std::u16string &Word) {
   std::string Bytes;
-  for (char16_t C : Word) {
-    if (C < 0x80) {
-      Bytes.push_back((char)C);
-    } else if (C < 0x800) {
-      Bytes.push_back((char)(0xC0 | C >> 6));
-      Bytes.push_back((char)(0x80 | (C & 0x3F)));
-    } else {
-      Bytes.push_back((char)(0xE0 | C >> 12));
-      Bytes.push_back((char)(0x80 | (C >> 6 & 0x3F)));
-      Bytes.push_back((char)(0x80 | (C & 0x3F)));
-    }
-  }
+  for (char16_t C : Word) AppendUtf8(&Bytes, C);
   return Bytes;
 }

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <string>
 
+#include "linux/utf8.h"
+
 static struct {
   int Out;
   SIMPLE_TEXT_OUTPUT_MODE Mode;
@@ -15,17 +17,7 @@ static struct {
 static EFI_STATUS EFIAPI OutputString(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, const CHAR16 *Text) {
   std::string Bytes;
   for (const CHAR16 *C = Text; *C != 0; C++) {
-    if (*C == u'\r') continue;
-    if (*C < 0x80) {
-      Bytes.push_back((char)*C);
-    } else if (*C < 0x800) {
-      Bytes.push_back((char)(0xC0 | (*C >> 6)));
-      Bytes.push_back((char)(0x80 | (*C & 0x3F)));
-    } else {
-      Bytes.push_back((char)(0xE0 | (*C >> 12)));
-      Bytes.push_back((char)(0x80 | ((*C >> 6) & 0x3F)));
-      Bytes.push_back((char)(0x80 | (*C & 0x3F)));
-    }
+    if (*C != u'\r') AppendUtf8(&Bytes, *C);
   }
   for (size_t At = 0; At < Bytes.size();) {
     ssize_t Wrote = write(Plain.Out, Bytes.data() + At, Bytes.size() - At);

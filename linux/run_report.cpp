@@ -4,27 +4,18 @@
 #include <cstdio>
 #include <cstring>
 
+#include "linux/utf8.h"
 #include "loadoption/load_option_reader.h"
 
 #define HARD_DRIVE_NODE_BYTES 42
 
-static std::string Utf8(UINT32 Code) {
+// A character past U+FFFF, from a surrogate pair: four bytes.
+static std::string Utf8OfPair(UINT32 Code) {
   std::string Bytes;
-  if (Code < 0x80) {
-    Bytes += (char)Code;
-  } else if (Code < 0x800) {
-    Bytes += (char)(0xC0 | Code >> 6);
-    Bytes += (char)(0x80 | (Code & 0x3F));
-  } else if (Code < 0x10000) {
-    Bytes += (char)(0xE0 | Code >> 12);
-    Bytes += (char)(0x80 | (Code >> 6 & 0x3F));
-    Bytes += (char)(0x80 | (Code & 0x3F));
-  } else {
-    Bytes += (char)(0xF0 | Code >> 18);
-    Bytes += (char)(0x80 | (Code >> 12 & 0x3F));
-    Bytes += (char)(0x80 | (Code >> 6 & 0x3F));
-    Bytes += (char)(0x80 | (Code & 0x3F));
-  }
+  Bytes += (char)(0xF0 | Code >> 18);
+  Bytes += (char)(0x80 | (Code >> 12 & 0x3F));
+  Bytes += (char)(0x80 | (Code >> 6 & 0x3F));
+  Bytes += (char)(0x80 | (Code & 0x3F));
   return Bytes;
 }
 
@@ -54,12 +45,12 @@ std::string JsonString(const std::u16string &Text) {
       // C1 controls too: a terminal that shows the output would act on them.
       Json += Escaped(C);
     } else if (IsHigh(C) && I + 1 < Text.size() && IsLow(Text[I + 1])) {
-      Json += Utf8(0x10000 + ((UINT32)(C - 0xD800) << 10) + (Text[I + 1] - 0xDC00));
+      Json += Utf8OfPair(0x10000 + ((UINT32)(C - 0xD800) << 10) + (Text[I + 1] - 0xDC00));
       I++;
     } else if (IsHigh(C) || IsLow(C)) {
       Json += Escaped(C);  // UTF-8 cannot carry it; JSON's escape can
     } else {
-      Json += Utf8(C);
+      AppendUtf8(&Json, C);
     }
   }
   return Json + "\"";

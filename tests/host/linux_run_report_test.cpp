@@ -7,26 +7,26 @@
 #include "linux/run_ending.h"
 #include "linux/run_report.h"
 
-static void Add16(std::vector<UINT8> *Bytes, UINT64 Value, int Count) {
-  for (int I = 0; I < Count; I++) Bytes->push_back((UINT8)(Value >> 8 * I));
+static void AddLittle(std::vector<UINT8> *Bytes, UINT64 Value, int Count) {
+  for (int I = 0; I < Count; I++) Bytes->push_back(I < 8 ? (UINT8)(Value >> 8 * I) : 0);
 }
 
 static void AddText(std::vector<UINT8> *Bytes, const std::u16string &Text) {
-  for (char16_t C : Text + u'\0') Add16(Bytes, C, 2);
+  for (char16_t C : Text + u'\0') AddLittle(Bytes, C, 2);
 }
 
 // HD(1,GPT,...) of a partition whose unique GUID bytes are 0x10..0x1F,
 // then the file's node and the end node.
 static std::vector<UINT8> GptPath(const std::u16string &File) {
   std::vector<UINT8> Path = {4, 1, 42, 0};
-  Add16(&Path, 1, 4);
-  Add16(&Path, 0x800, 8);
-  Add16(&Path, 0x10000, 8);
+  AddLittle(&Path, 1, 4);
+  AddLittle(&Path, 0x800, 8);
+  AddLittle(&Path, 0x10000, 8);
   for (UINT8 I = 0; I < 16; I++) Path.push_back(0x10 + I);
   Path.insert(Path.end(), {2, 2});
   if (!File.empty()) {
     Path.insert(Path.end(), {4, 4});
-    Add16(&Path, 4 + 2 * (File.size() + 1), 2);
+    AddLittle(&Path, 4 + 2 * (File.size() + 1), 2);
     AddText(&Path, File);
   }
   Path.insert(Path.end(), {0x7F, 0xFF, 4, 0});
@@ -36,8 +36,8 @@ static std::vector<UINT8> GptPath(const std::u16string &File) {
 static std::vector<UINT8> Record(const std::u16string &Label, const std::vector<UINT8> &Paths,
                                  const std::vector<UINT8> &Data) {
   std::vector<UINT8> Bytes;
-  Add16(&Bytes, 1, 4);
-  Add16(&Bytes, Paths.size(), 2);
+  AddLittle(&Bytes, 1, 4);
+  AddLittle(&Bytes, Paths.size(), 2);
   AddText(&Bytes, Label);
   Bytes.insert(Bytes.end(), Paths.begin(), Paths.end());
   Bytes.insert(Bytes.end(), Data.begin(), Data.end());
@@ -74,9 +74,9 @@ TEST(LinuxRunReport, DevicePathsReadAsEdk2WritesThem) {
   std::vector<UINT8> Root = GptPath(u"\\Ixo");
   Two.insert(Two.end(), Root.begin(), Root.end());
   std::vector<UINT8> Mbr = {4, 1, 42, 0, 2, 0, 0, 0};
-  Add16(&Mbr, 0x800, 8);
-  Add16(&Mbr, 0x1000, 8);
-  Add16(&Mbr, 0x1234ABCD, 16);
+  AddLittle(&Mbr, 0x800, 8);
+  AddLittle(&Mbr, 0x1000, 8);
+  AddLittle(&Mbr, 0x1234ABCD, 16);
   Mbr.insert(Mbr.end(), {1, 1, 0x7F, 0xFF, 4, 0});
   const std::vector<UINT8> Other = {1, 2, 6, 0, 0xAB, 0x0C, 0x7F, 0xFF, 4, 0};
   const std::vector<UINT8> CutShort = {4, 4, 40, 0, 'a', 0};
@@ -130,8 +130,8 @@ static std::vector<UINT8> ExitData(const std::u16string &Message, UINT8 Result, 
   std::vector<UINT8> Data;
   AddText(&Data, Message);
   Data.insert(Data.end(), {'A', 'B', 'E', 'O', Result, BootNext});
-  Add16(&Data, Number, 2);
-  Add16(&Data, Size, 4);
+  AddLittle(&Data, Number, 2);
+  AddLittle(&Data, Size, 4);
   Data.insert(Data.end(), Option.begin(), Option.end());
   return Data;
 }

@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include "app/run.h"
 #include "fake_linux.h"
 #include "linux/ending.h"
@@ -32,6 +34,8 @@ static std::string ReadAll(int From) {
 static int RunUnattended(const FakeTree &Tree, std::vector<const CHAR16 *> Words, std::string *Json) {
   int Out[2], Screen[2];
   if (pipe(Out) != 0 || pipe(Screen) != 0) return -1;
+  // What this process has buffered would reach the child's standard output.
+  std::fflush(nullptr);
   pid_t Child = fork();
   if (Child == 0) {
     close(Out[0]);
