@@ -19,6 +19,17 @@ static const std::u16string DataUuid = u"PARTUUID=A5A4A3A2-A7A6-A9A8-AAAB-ACADAE
 static const std::u16string OsUuid = u"PARTUUID=a6a5a4a3-a8a7-aaa9-abac-adaeafb0b1b2";
 static const std::u16string Loader = LoaderPath;
 
+// An MBR partition, number 5 of the disk with signature 0x0E5C8D3F, holding
+// \mbr.efi: a FAT volume after the boot machine's two.
+static void AddMbrVolume(SimFirmware &Fw) {
+  SimPath Node = HardDriveNode(5, 0x80000, 0x800);
+  const UINT8 Signature[16] = {0x3F, 0x8D, 0x5C, 0x0E};
+  std::memcpy(Node.data() + 24, Signature, sizeof Signature);
+  Node[40] = 0x01;  // MBR partition table
+  Node[41] = 0x01;  // 32-bit signature
+  AddVolume(Fw, DiskPath + Node + EndNode(), u"HD(5,MBR,0x0E5C8D3F,0x80000,0x800)", {u"\\mbr.efi"});
+}
+
 static std::string Narrow(const CHAR16 *Text) {
   std::string Out;
   while (*Text != 0) Out += (char)*Text++;
@@ -102,11 +113,20 @@ TEST(Unattended, AnswersShowAndWriteWhatTheTypedDialogueDoes) {
        {u"--loader", Loader, u"--boot-volume", OsUuid, u"--boot-fs", u"qfs", u"--bvsrd-as",
         u"path", u"--yes"},
        BootSession("yyn3\r3\r") + "y", "Boot0000 \"Unnamed\" created and added to BootOrder"},
+      {"MBR selector, its loader",
+       {u"--loader", u"\\mbr.efi", u"--volume", u"PARTUUID=0E5c8d3f-05", u"--label", u"M"},
+       "2\rnM\r\\mbr.efi\ry", "Boot0000 \"M\" created and added to BootOrder"},
+      {"MBR Boot Volume found by its loader's search",
+       {u"--loader", u"\\mbr.efi", u"--boot-volume", u"PARTUUID=0e5c8d3f-05", u"--bvsrd-as",
+        u"data", u"--root", u"\\"},
+       "2\ryny2\r\r\\mbr.efi\r\\\ry", "Boot0000 \"Unnamed\" created and added to BootOrder"},
   };
   for (const Row &R : Rows) {
     SimFirmware Typed, Answered;
-    AddBootMachine(Typed);
-    AddBootMachine(Answered);
+    for (SimFirmware *Fw : {&Typed, &Answered}) {
+      AddBootMachine(*Fw);
+      AddMbrVolume(*Fw);
+    }
     RunToClosingPrompt(Typed, R.Keys);
     // Without --yes the confirmation is asked on the console.
     if (std::find(R.Options.begin(), R.Options.end(), u"--yes") == R.Options.end()) {
