@@ -196,7 +196,9 @@ static void PrepareMachine(SimFirmware &Fw, const Road &R) {
 // call it fails to one of these by what the run shows, in whatever order the
 // dialogue makes them. Key waits and reads are swept apart.
 static std::vector<Role> CallsOfRoad(const Road &R) {
-  std::vector<Role> Calls = {ImageLookup, Clear, Cursor, SfsLocate, DpttpLocate, ListOpen, ListText};
+  std::vector<Role> Calls = {Clear, Cursor, SfsLocate, DpttpLocate, ListOpen, ListText};
+  // The entry point looks for options; a road with options gets them as words.
+  if (R.Options.empty()) Calls.push_back(ImageLookup);
   if (!R.OneVolume) Calls.insert(Calls.end(), {ListOpen, ListText});
   bool Searched = !R.Options.empty() && !HasOption(R, u"--volume");
   // The search opens each volume and the loader on it; the ESP holds it.
