@@ -66,8 +66,7 @@ static void DropFirstWord(OptionWords *Words) {
   Words->Count--;
 }
 
-OptionsFound SplitCommandLine(const VOID *LoadOptions, UINT32 LoadOptionsSize,
-                              OptionWords *Words) {
+OptionsFound SplitCommandLine(const VOID *LoadOptions, UINT32 LoadOptionsSize, OptionWords *Words) {
   ClearOptionWords(Words);
   if (LoadOptions == nullptr || LoadOptionsSize == 0 || LoadOptionsSize % 2 != 0) {
     return OptionsNone;

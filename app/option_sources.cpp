@@ -132,7 +132,9 @@ static OptionsFound ReadOptionsFile(EFI_HANDLE Device, const CHAR16 *Path, UINTN
   if (File != nullptr) File->Close(File);
   if (Root != nullptr) Root->Close(Root);
   // A refusal never ends in success, not even after a call that lied.
-  *Failure = Found != OptionsRefused ? EFI_SUCCESS : Status == EFI_SUCCESS ? EFI_DEVICE_ERROR : Status;
+  *Failure = Found != OptionsRefused ? EFI_SUCCESS
+             : Status == EFI_SUCCESS ? EFI_DEVICE_ERROR
+                                     : Status;
   return Found;
 }
 
