@@ -36,6 +36,8 @@ TEST(CommandLine, OnlyTextWhoseFirstOrSecondWordIsAnOptionCounts) {
   std::u16string ManyWords = Shell;
   for (int I = 0; I < 65; I++) ManyWords += u" --yes";
   std::u16string Longest = u"--label " + std::u16string(4088, u'x');  // 4096 characters
+  std::u16string Huge = u"--yes";
+  while (Huge.size() < 0x8000) Huge += u" --yes";  // above 64 KiB with its NUL
   const LoadOptionsCase Cases[] = {
       {"the Shell's line", Ucs2Bytes(Shell + u" --loader \\EFI\\debian\\shimx64.efi --yes"),
        OptionsGiven, {u"--loader", u"\\EFI\\debian\\shimx64.efi", u"--yes"}, ""},
@@ -62,6 +64,7 @@ TEST(CommandLine, OnlyTextWhoseFirstOrSecondWordIsAnOptionCounts) {
       {"the longest text", Ucs2Bytes(Longest), OptionsGiven,
        {u"--label", std::u16string(4088, u'x')}, ""},
       {"one character more", Ucs2Bytes(Longest + u"x"), OptionsRefused, {}, TooLong},
+      {"above 64 KiB: not read", Ucs2Bytes(Huge), OptionsNone, {}, ""},
       {"an open quote", Ucs2Bytes(u"--label \"Debian"), OptionsRefused, {},
        "{ERROR}E: the command line has a quote (\") that is not closed.\r\n"},
   };
