@@ -31,9 +31,15 @@ apt-get download -qq $(for p in $PACKAGES; do printf '%s:%s ' "$p" "$arch"; done
 rm -rf "$root"
 for deb in ./*.deb; do dpkg -x "$deb" "$root"; done
 ln -s python3.11 "$root/usr/bin/python3"
+# What neither the server nor a module reads: documentation, character-set
+# converters, Python's tests and tools.
+rm -rf "$root/usr/share" "$root"/usr/lib/*/gconv
+for folder in test idlelib tkinter lib2to3 pydoc_data ensurepip turtledemo config-3.11-*; do
+  rm -rf "$root/usr/lib/python3.11/$folder"
+done
 # Unchecked hashes: the initramfs gives every file the same time, which a
 # time-stamped .pyc would take for a changed source.
-python3.11 -m compileall -q -j 0 --invalidation-mode unchecked-hash -x '/(test|idlelib|tkinter|lib2to3)/' \
+python3.11 -m compileall -q -j 0 --invalidation-mode unchecked-hash \
   "$root/usr/lib/python3.11" >/dev/null
 [ -x "$root/usr/sbin/dropbear" ] && [ -x "$root/usr/bin/python3.11" ] || { echo "no dropbear or python in $root" >&2; exit 1; }
 : >"$root/usr/lib/python3.11/.compiled"
