@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause-Patent
 #include "app/dialogue.h"
 
+#include "app/unattended.h"
 #include "bootvars/boot_order.h"
 #include "bootvars/duplicate_entry.h"
 #include "bootvars/write_option.h"
@@ -16,6 +17,9 @@
 // that writes; a warning never stops the dialogue.
 static BOOLEAN WarnThenConfirmAndWrite(DialogState *State) {
   WarnWithoutSystemPartition(State);
+  if (State->Options != nullptr) {
+    return SettleUnattended(State);
+  }
   WarnOfDuplicateEntry(State);
   return ConfirmAndWrite(State);
 }

@@ -14,5 +14,8 @@ void RunDialogue(DialogState *State);
 void RunDialogueFrom(DialogState *State, DialogStep First);
 
 // Frees every pool buffer the dialogue holds, asks for the closing key, and
-// leaves through ResetSystem or Exit. Does not return on real firmware.
+// leaves through ResetSystem or Exit; an unattended run ends without the
+// question (app/unattended.h). Does not return on real firmware.
 void FinishRun(DialogState *State);
+// Frees every pool buffer State holds and drops answers not read.
+void FreeHeldBuffers(DialogState *State);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: BSD-2-Clause-Patent
 #include "app/dialogue.h"
+#include "app/unattended.h"
 #include "common/firmware_context.h"
 #include "common/pool.h"
 #include "console/colours.h"
@@ -7,13 +8,23 @@
 #include "console/output.h"
 #include "console/screen.h"
 
-void FinishRun(DialogState *State) {
+void FreeHeldBuffers(DialogState *State) {
   VOID **Held[] = {(VOID **)&State->SfsHandles,    (VOID **)&State->BlockIoHandles,
                    (VOID **)&State->HomePath.Full, (VOID **)&State->BootPath.Full,
-                   (VOID **)&State->LoadOption,    (VOID **)&State->BootOrder};
+                   (VOID **)&State->LoadOption,    (VOID **)&State->BootOrder,
+                   &State->OptionWords};
   for (VOID **Buffer : Held) {
     FreePoolToNull(Buffer);
   }
+  DropAnswers();
+}
+
+void FinishRun(DialogState *State) {
+  if (State->Options != nullptr) {
+    FinishUnattendedRun(State);
+    return;
+  }
+  FreeHeldBuffers(State);
 
   SetRole(ATTR_NORMAL);
   // A key typed ahead (an 's' meant for a question that a failure skipped)

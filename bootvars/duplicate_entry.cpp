@@ -16,9 +16,10 @@
 #define OPTION_FIRST_CAPACITY 512
 
 // TRUE after the warning, when Boot#### of Number holds the same paths and
-// data. An entry that cannot be read, or is no well-formed load option, is
-// no duplicate: it is passed over without a report.
-static BOOLEAN WarnIfSameEntry(UINT16 Number, const LoadOptionParts *New) {
+// data; its record then stays in *Kept when Kept is not NULL. An entry that
+// cannot be read, or is no well-formed load option, is no duplicate: it is
+// passed over without a report.
+static BOOLEAN WarnIfSameEntry(UINT16 Number, const LoadOptionParts *New, ListedDuplicate *Kept) {
   CHAR16 Name[OPTION_NAME_LENGTH];
   FormatOptionName(Number, Name);
   UINT8 *Option = nullptr;
@@ -39,19 +40,28 @@ static BOOLEAN WarnIfSameEntry(UINT16 Number, const LoadOptionParts *New) {
     Print(u"\" already has the same paths and data.\r\n");
     SetRole(ATTR_NORMAL);
   }
+  if (Same && Kept != nullptr) {
+    *Kept = {Number, Option, Size};
+    return Same;
+  }
   FreePoolToNull((VOID **)&Option);
   return Same;
 }
 
-void WarnOfDuplicateEntry(const DialogState *State) {
+void FindDuplicateEntry(const DialogState *State, ListedDuplicate *Found) {
+  if (Found != nullptr) {
+    *Found = {};
+  }
   LoadOptionParts New;
   if (!SplitLoadOption(State->LoadOption, State->LoadOptionSize, &New)) {
     return;
   }
   UINTN Count = State->BootOrderSize / sizeof(UINT16);
   for (UINTN I = 0; I < Count; I++) {
-    if (WarnIfSameEntry(State->BootOrder[I], &New)) {
+    if (WarnIfSameEntry(State->BootOrder[I], &New, Found)) {
       return;  // one line is warning enough
     }
   }
 }
+
+void WarnOfDuplicateEntry(const DialogState *State) { FindDuplicateEntry(State, nullptr); }

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: BSD-2-Clause-Patent
 // The record of the dialogue's results. The entry point owns the one instance;
-// steps pass results to each other only through it. Exactly six fields own
+// steps pass results to each other only through it. Exactly seven fields own
 // pool buffers (marked "pool"): each is stored here the moment the call that
 // makes it returns, and only the common clean-up frees them.
 #pragma once
+#include "common/run_options.h"
 #include "efi.h"
 
 #define DESCRIPTION_CAPACITY 32
@@ -33,6 +34,9 @@ struct FileDevicePath {
 };
 
 struct DialogState {
+  // The answers of an unattended run; NULL for the dialogue.
+  const RunOptions *Options;
+
   UINTN SfsHandleCount;
   EFI_HANDLE *SfsHandles;  // pool
   UINTN BlockIoHandleCount;
@@ -68,4 +72,12 @@ struct DialogState {
 
   UINT16 OptionNumber;
   CHAR16 VariableName[OPTION_NAME_LENGTH];
+
+  // How an unattended run ended: a RunResult once it has done all it was
+  // asked (0 until then: a failure), and whether BootNext names the entry.
+  // In an unchanged run LoadOption holds the entry found, OptionNumber its
+  // number, and Description still the label asked for.
+  UINT8 Result;
+  BOOLEAN BootNextSet;
+  VOID *OptionWords;  // pool: where the option words lie, when the caller handed that over
 };

@@ -10,7 +10,63 @@
 // sequences cause: the console is broken.
 #define MAX_EMPTY_KEY_EVENTS 1024
 
+// The longest answer: a loader's path and its Enter.
+#define ANSWER_CAPACITY 80
+// The index question keeps four digits.
+#define MAX_INDEX_VALUE 0xFFFFU
+
+static CHAR16 Answer[ANSWER_CAPACITY];
+static UINTN AnswerRead = 0;
+static UINTN AnswerLength = 0;
+
+BOOLEAN AnswerWith(const CHAR16 *Keys) {
+  UINTN Length = 0;
+  while (Keys[Length] != 0) Length++;
+  if (AnswerRead == AnswerLength) {
+    DropAnswers();
+  }
+  if (Length > ANSWER_CAPACITY - AnswerLength) {
+    return FALSE;
+  }
+  for (UINTN I = 0; I < Length; I++) {
+    Answer[AnswerLength++] = Keys[I];
+  }
+  return TRUE;
+}
+
+BOOLEAN AnswerLine(const CHAR16 *Text) {
+  return AnswerWith(Text != nullptr ? Text : u"") && AnswerWith(u"\r");
+}
+
+BOOLEAN AnswerIndex(UINTN Index) {
+  if (Index > MAX_INDEX_VALUE) {
+    return FALSE;
+  }
+  CHAR16 Digits[5];
+  UINTN Count = 0;
+  do {
+    Digits[Count++] = u"0123456789ABCDEF"[Index & 0xF];
+    Index >>= 4;
+  } while (Index != 0);
+  CHAR16 Keys[6];
+  for (UINTN I = 0; I < Count; I++) {
+    Keys[I] = Digits[Count - 1 - I];
+  }
+  Keys[Count] = u'\r';
+  Keys[Count + 1] = 0;
+  return AnswerWith(Keys);
+}
+
+void DropAnswers() {
+  AnswerRead = 0;
+  AnswerLength = 0;
+}
+
 EFI_STATUS WaitForKeyStroke(EFI_INPUT_KEY *Key) {
+  if (AnswerRead < AnswerLength) {
+    *Key = {0, Answer[AnswerRead++]};
+    return EFI_SUCCESS;
+  }
   EFI_SIMPLE_TEXT_INPUT_PROTOCOL *ConIn = gFirmware.ConIn;
   for (UINTN EmptyEvents = 1;; EmptyEvents++) {
     EFI_EVENT KeyEvent = ConIn->WaitForKey;

@@ -8,7 +8,6 @@
 
 #define KEY_BACKSPACE 0x08
 #define KEY_DEL 0x7F
-#define SCAN_DELETE 0x08
 
 // Terminals send DEL for Backspace. EDK2's terminal driver hands a received
 // DEL on as the Delete key (scan code only), U-Boot as Ctrl-H; another

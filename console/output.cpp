@@ -10,11 +10,14 @@
 
 void Print(const CHAR16 *Text) { gFirmware.ConOut->OutputString(gFirmware.ConOut, Text); }
 
+// C0 controls, DEL and the C1 controls, which a terminal would obey.
+static BOOLEAN IsControl(CHAR16 C) { return C < 0x20 || (C >= 0x7F && C <= 0x9F); }
+
 void PrintForeignText(const CHAR16 *Text) {
   CHAR16 Chunk[FOREIGN_CHUNK + 1];
   UINTN Count = 0;
   for (const CHAR16 *C = Text; *C != 0; C++) {
-    Chunk[Count++] = *C < 0x20 || *C == 0x7F ? u'?' : *C;
+    Chunk[Count++] = IsControl(*C) ? u'?' : *C;
     if (Count == FOREIGN_CHUNK || C[1] == 0) {
       Chunk[Count] = 0;
       Print(Chunk);
@@ -63,7 +66,29 @@ void PrintHighlightedText(const CHAR16 *Before, const CHAR16 *Text, const CHAR16
   Print(After);
 }
 
+// One run at a time; the entry point clears it (NoteFailure(EFI_SUCCESS)).
+static EFI_STATUS Noted = EFI_SUCCESS;
+
+void NoteFailure(EFI_STATUS Status) { Noted = Status; }
+
+EFI_STATUS NotedFailure() { return Noted; }
+
+void ReportRefusal(const CHAR16 *Option, const CHAR16 *Value, const CHAR16 *Problem) {
+  SetRole(ATTR_ERROR);
+  Print(u"E: ");
+  PrintForeignText(Option);
+  if (Value != nullptr) {
+    Print(u" ");
+    PrintForeignText(Value);
+  }
+  Print(Problem);
+  Print(u"\r\n");
+  SetRole(ATTR_NORMAL);
+  NoteFailure(EFI_INVALID_PARAMETER);
+}
+
 void ReportError(const CHAR16 *Message, EFI_STATUS Status) {
+  NoteFailure(Status);
   SetRole(ATTR_ERROR);
   Print(Message);
   PrintStatus(Status);

@@ -5,7 +5,8 @@
 
 void Print(const CHAR16 *Text);
 // Text that another program wrote, in the current colour: a character that
-// would move the cursor or end the line (below 0x20, or DEL) shows as '?'.
+// a console would obey rather than show (below 0x20, DEL, and the C1
+// controls U+0080 to U+009F) shows as '?'.
 void PrintForeignText(const CHAR16 *Text);
 
 // 16 digits and a line break, one output call, current colour.
@@ -21,5 +22,13 @@ void PrintHighlightedText(const CHAR16 *Before, const CHAR16 *Text, const CHAR16
 void ReportError(const CHAR16 *Message, EFI_STATUS Status);
 // A report that carries its own line break and no status.
 void ReportErrorText(const CHAR16 *Message);
+// The one line of refused input, in ATTR_ERROR: "E: ", Option, the value
+// given (when not NULL, after a space), Problem. Notes EFI_INVALID_PARAMETER
+// as the run's failure.
+void ReportRefusal(const CHAR16 *Option, const CHAR16 *Value, const CHAR16 *Problem);
+// The status of the last failure reported (ReportError notes its status), so
+// that an unattended run can end with it; EFI_SUCCESS when none was noted.
+void NoteFailure(EFI_STATUS Status);
+EFI_STATUS NotedFailure();
 // Inside the listings: message in ATTR_LIST_ERROR, digits in ATTR_NORMAL.
 void ReportListError(const CHAR16 *Message, EFI_STATUS Status);

@@ -2,16 +2,20 @@
 // A UEFI firmware made of a running Linux: the tables the application calls,
 // filled from efivarfs, the disks' partition tables and the terminal. Every
 // path it reads is under Root ("" on a real system, a fake tree in tests).
+// One LinuxFirmware holds all of its state; main owns it and hands it to
+// FindVolumes (linux_volumes.h) and InstallServices (linux_services.h).
 #pragma once
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "efi.h"
+#include "linux/write_outcome.h"
 
 // A disk or one of its partitions: the handle is the volume itself.
 struct LinuxVolume {
   EFI_SIMPLE_FILE_SYSTEM_PROTOCOL FileSystem;  // first: OpenVolume's This leads back here
+  std::string Root;     // the firmware's Root
   std::string Device;   // /dev/vda1
   std::string Numbers;  // major:minor, as the mount table names the device
   // The HD() node and the end node; only the end node for a whole disk;
@@ -27,17 +31,14 @@ struct LinuxFirmware {
   std::vector<std::unique_ptr<LinuxVolume>> Volumes;
   // Said on the terminal after the run: why a partition has no device path.
   std::vector<std::string> Notes;
-  BOOLEAN Wrote;  // a variable has changed
+  WriteOutcome Outcome;  // what the variable writes came to
+  // The application's own handle and what it finds there: its options as the
+  // command line a UEFI Shell would hand it (empty for the dialogue), and no
+  // volume or file path of its own, so that it looks for no options file.
+  EFI_LOADED_IMAGE_PROTOCOL Image;
+  std::u16string CommandLine;
+  BOOLEAN Json;  // --json: the outcome as JSON on standard output
   EFI_SYSTEM_TABLE SystemTable;
   EFI_BOOT_SERVICES BootServices;
   EFI_RUNTIME_SERVICES RuntimeServices;
 };
-
-extern LinuxFirmware gLinux;
-
-// The disks and partitions of Root's /sys/class/block (linux_volumes.cpp).
-void FindVolumes(LinuxFirmware *Fw);
-// Boot and runtime services, without the console (linux_services.cpp).
-void InstallServices(LinuxFirmware *Fw);
-// The efivarfs folder under Root.
-std::string VariableFolder(const LinuxFirmware &Fw);

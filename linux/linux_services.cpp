@@ -2,15 +2,20 @@
 // Boot and runtime services of the Linux firmware: the pool is the C heap,
 // the handles are the volumes, the variables are efivarfs files, and both
 // ways out of the application end the program.
+#include "linux/linux_services.h"
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "linux/efivarfs.h"
 #include "linux/ending.h"
-#include "linux/linux_firmware.h"
 #include "linux/loader_files.h"
+#include "linux/run_ending.h"
 
-LinuxFirmware gLinux;
+// The firmware these services were installed for: the tables' functions
+// take no context of their own.
+static LinuxFirmware *Fw;
 
 static BOOLEAN SameGuid(const EFI_GUID &A, const EFI_GUID &B) {
   return std::memcmp(&A, &B, sizeof(EFI_GUID)) == 0;
@@ -27,7 +32,7 @@ static EFI_STATUS EFIAPI FreePool(VOID *Buffer) {
 }
 
 static LinuxVolume *VolumeOf(EFI_HANDLE Handle) {
-  for (auto &Volume : gLinux.Volumes) {
+  for (auto &Volume : Fw->Volumes) {
     if (Volume.get() == Handle) return Volume.get();
   }
   return nullptr;
@@ -52,6 +57,11 @@ static VOID *ProtocolOf(LinuxVolume *Volume, const EFI_GUID &Guid) {
 
 static EFI_STATUS EFIAPI OpenProtocol(EFI_HANDLE Handle, const EFI_GUID *Guid, VOID **Interface,
                                       EFI_HANDLE, EFI_HANDLE, UINT32) {
+  if (Handle == &Fw->Image) {
+    if (!SameGuid(*Guid, EFI_LOADED_IMAGE_PROTOCOL_GUID)) return EFI_UNSUPPORTED;
+    *Interface = &Fw->Image;
+    return EFI_SUCCESS;
+  }
   LinuxVolume *Volume = VolumeOf(Handle);
   if (Volume == nullptr) return EFI_INVALID_PARAMETER;
   // A partition whose table could not be trusted has no device path: the
@@ -63,11 +73,17 @@ static EFI_STATUS EFIAPI OpenProtocol(EFI_HANDLE Handle, const EFI_GUID *Guid, V
   return *Interface == nullptr ? EFI_UNSUPPORTED : EFI_SUCCESS;
 }
 
+// The program has no Loaded Image protocol: its options come from its
+// arguments, never from load options or a file beside it.
+static EFI_STATUS EFIAPI HandleProtocol(EFI_HANDLE, const EFI_GUID *, VOID **) {
+  return EFI_UNSUPPORTED;
+}
+
 static EFI_STATUS EFIAPI LocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE SearchType, const EFI_GUID *Guid,
                                             VOID *, UINTN *Count, EFI_HANDLE **Buffer) {
   if (SearchType != ByProtocol) return EFI_INVALID_PARAMETER;
   std::vector<EFI_HANDLE> Found;
-  for (auto &Volume : gLinux.Volumes) {
+  for (auto &Volume : Fw->Volumes) {
     if (ProtocolOf(Volume.get(), *Guid) != nullptr) Found.push_back(Volume.get());
   }
   if (Found.empty()) return EFI_NOT_FOUND;
@@ -76,6 +92,10 @@ static EFI_STATUS EFIAPI LocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE SearchType, c
   std::memcpy(*Buffer, Found.data(), Found.size() * sizeof(EFI_HANDLE));
   *Count = Found.size();
   return EFI_SUCCESS;
+}
+
+static EFI_STATUS EFIAPI HandleProtocol(EFI_HANDLE Handle, const EFI_GUID *Guid, VOID **Interface) {
+  return OpenProtocol(Handle, Guid, Interface, nullptr, nullptr, 0);
 }
 
 // ---- Device paths
@@ -113,7 +133,7 @@ static EFI_DEVICE_PATH_PROTOCOL *EFIAPI AppendDeviceNode(const EFI_DEVICE_PATH_P
 // Only the volumes' own paths are ever shown: each has its text made.
 static CHAR16 *EFIAPI ConvertDevicePathToText(const EFI_DEVICE_PATH_PROTOCOL *Path, BOOLEAN,
                                               BOOLEAN) {
-  for (auto &Volume : gLinux.Volumes) {
+  for (auto &Volume : Fw->Volumes) {
     if (Volume->Path.empty() || Volume->Path.data() != reinterpret_cast<const UINT8 *>(Path)) {
       continue;
     }
@@ -145,39 +165,55 @@ static VOID EFIAPI CopyMem(VOID *Destination, const VOID *Source, UINTN Length) 
 
 // ---- Variables
 
-std::string VariableFolder(const LinuxFirmware &Fw) { return Fw.Root + "/sys/firmware/efi/efivars"; }
+static std::string VariableFolder() { return Fw->Root + "/sys/firmware/efi/efivars"; }
 
 static EFI_STATUS EFIAPI GetVariable(const CHAR16 *Name, const EFI_GUID *Vendor, UINT32 *Attributes,
                                      UINTN *DataSize, VOID *Data) {
   if (Name == nullptr || Vendor == nullptr || DataSize == nullptr) return EFI_INVALID_PARAMETER;
-  return ReadVariableFile(VariableFile(VariableFolder(gLinux), Name, *Vendor), Attributes, DataSize,
+  return ReadVariableFile(VariableFile(VariableFolder(), Name, *Vendor), Attributes, DataSize,
                           Data);
 }
 
 static EFI_STATUS EFIAPI SetVariable(const CHAR16 *Name, const EFI_GUID *Vendor, UINT32 Attributes,
                                      UINTN DataSize, const VOID *Data) {
   if (Name == nullptr || Name[0] == 0 || Vendor == nullptr) return EFI_INVALID_PARAMETER;
-  EFI_STATUS Status = WriteVariableFile(VariableFile(VariableFolder(gLinux), Name, *Vendor),
+  EFI_STATUS Status = WriteVariableFile(VariableFile(VariableFolder(), Name, *Vendor),
                                         Attributes, DataSize, Data);
-  gLinux.Wrote = gLinux.Wrote || Status == EFI_SUCCESS;
+  NoteVariableWrite(&Fw->Outcome, Name, *Vendor, DataSize, Data, Status);
   return Status;
 }
 
 // ---- Ways out: the program ends either way, and never powers the machine off.
+// The application hands over EFI_SUCCESS whatever happened: the exit status
+// says what its writes came to.
 
-static EFI_STATUS EFIAPI Exit(EFI_HANDLE, EFI_STATUS Status, UINTN, CHAR16 *) {
-  EndProgram(Status == EFI_SUCCESS ? 0 : 1);
+// An unattended run says in its exit data how it ended; the dialogue hands none.
+static EFI_STATUS EFIAPI Exit(EFI_HANDLE, EFI_STATUS, UINTN Size, CHAR16 *Data) {
+  if (Data != nullptr) EndProgram(EndingOfRun(Fw, reinterpret_cast<const UINT8 *>(Data), Size));
+  EndProgram(ExitStatusOf(Fw->Outcome));
 }
 
-static VOID EFIAPI ResetSystem(EFI_RESET_TYPE, EFI_STATUS Status, UINTN, VOID *) {
-  EndProgram(Status == EFI_SUCCESS ? 0 : 1);
+static VOID EFIAPI ResetSystem(EFI_RESET_TYPE, EFI_STATUS, UINTN, VOID *) {
+  EndProgram(ExitStatusOf(Fw->Outcome));
 }
 
-void InstallServices(LinuxFirmware *Fw) {
+static void SayNotes(int ExitCode) {
+  if (ExitCode == EXIT_INTERRUPTED) {
+    std::fprintf(stderr, "\r\naddbootentry: interrupted%s\n",
+                 Fw->Outcome.Wrote ? "" : "; nothing has been written");
+  }
+  std::string Outcome = OutcomeNote(Fw->Outcome);
+  if (!Outcome.empty()) std::fprintf(stderr, "addbootentry: %s\n", Outcome.c_str());
+  for (const std::string &Note : Fw->Notes) std::fprintf(stderr, "addbootentry: %s\n", Note.c_str());
+}
+
+void InstallServices(LinuxFirmware *Installed) {
+  Fw = Installed;
   EFI_BOOT_SERVICES &Boot = Fw->BootServices;
   Boot.AllocatePool = AllocatePool;
   Boot.FreePool = FreePool;
   Boot.OpenProtocol = OpenProtocol;
+  Boot.HandleProtocol = HandleProtocol;
   Boot.LocateHandleBuffer = LocateHandleBuffer;
   Boot.LocateProtocol = LocateProtocol;
   Boot.CopyMem = CopyMem;
@@ -185,9 +221,14 @@ void InstallServices(LinuxFirmware *Fw) {
   Fw->RuntimeServices.GetVariable = GetVariable;
   Fw->RuntimeServices.SetVariable = SetVariable;
   Fw->RuntimeServices.ResetSystem = ResetSystem;
+  Fw->Image.SystemTable = &Fw->SystemTable;
+  Fw->Image.LoadOptions = Fw->CommandLine.empty() ? nullptr : Fw->CommandLine.data();
+  Fw->Image.LoadOptionsSize =
+      Fw->CommandLine.empty() ? 0 : (UINT32)((Fw->CommandLine.size() + 1) * sizeof(CHAR16));
   Fw->SystemTable.BootServices = &Fw->BootServices;
   Fw->SystemTable.RuntimeServices = &Fw->RuntimeServices;
   DevicePathUtilities.GetDevicePathSize = GetDevicePathSize;
   DevicePathUtilities.AppendDeviceNode = AppendDeviceNode;
   for (auto &Volume : Fw->Volumes) InstallFileSystem(Volume.get());
+  SayAtEnding(SayNotes);
 }

@@ -2,6 +2,8 @@
 // Disks and partitions from /sys/class/block. The partitions' places come
 // from each disk's own table, so that the HD() node is the firmware's; the
 // kernel's start and size only confirm them.
+#include "linux/linux_volumes.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -11,7 +13,6 @@
 #include <cstring>
 
 #include "linux/file_text.h"
-#include "linux/linux_firmware.h"
 #include "linux/partition_table.h"
 
 #define KERNEL_SECTOR_BYTES 512
@@ -57,6 +58,7 @@ static std::u16string Wide(const std::string &Text) { return std::u16string(Text
 static void AddPartition(LinuxFirmware *Fw, int Disk, UINT32 SectorSize, const std::string &Sys,
                          const std::string &Name) {
   auto Volume = std::make_unique<LinuxVolume>();
+  Volume->Root = Fw->Root;
   Volume->Device = "/dev/" + Name;
   Volume->Numbers = FirstLine(Sys + "/dev");
   UINT64 Start = NumberIn(Sys + "/start", 0);
@@ -83,6 +85,7 @@ static void AddDisk(LinuxFirmware *Fw, const std::string &Name) {
   std::string Sys = Fw->Root + "/sys/class/block/" + Name;
   if (NumberIn(Sys + "/size", 0) == 0) return;  // no medium: an empty drive, an unused loop device
   auto Whole = std::make_unique<LinuxVolume>();
+  Whole->Root = Fw->Root;
   Whole->Device = "/dev/" + Name;
   Whole->Numbers = FirstLine(Sys + "/dev");
   Whole->Path.assign(EndNode, EndNode + sizeof EndNode);

@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "linux/ending.h"
 #include "linux/efivarfs.h"
+#include "linux/ending.h"
 #include "linux/mount_table.h"
 
 struct LinuxFile {
@@ -19,9 +19,11 @@ struct LinuxFile {
   BOOLEAN Unmounts;  // the root of the temporary mount
 };
 
+// The folder where a FAT partition is mounted for the loader check, until
+// its root directory is closed; "" when there is none.
 static char TemporaryMount[64];
 
-void ReleaseTemporaryMount() {
+static void ReleaseTemporaryMount() {
   if (TemporaryMount[0] == 0) return;
   umount2(TemporaryMount, MNT_DETACH);
   rmdir(TemporaryMount);
@@ -99,12 +101,13 @@ static const MountEntry *MountOf(const std::vector<MountEntry> &Table, const Lin
 static int MountTemporarily(const LinuxVolume &Volume) {
   std::string Template = "/tmp/addbootentry-XXXXXX";
   Template.copy(TemporaryMount, Template.size());
+  UndoAtEnding(ReleaseTemporaryMount);
   if (mkdtemp(TemporaryMount) == nullptr) {
     TemporaryMount[0] = 0;
     return -1;
   }
   if (unshare(CLONE_NEWNS) == 0) mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr);
-  std::string Device = gLinux.Root + Volume.Device;
+  std::string Device = Volume.Root + Volume.Device;
   if (mount(Device.c_str(), TemporaryMount, "vfat", MS_RDONLY | MS_NOSUID | MS_NODEV | MS_NOEXEC,
             nullptr) != 0) {
     int Error = errno;
@@ -119,11 +122,11 @@ static int MountTemporarily(const LinuxVolume &Volume) {
 static EFI_STATUS EFIAPI OpenVolume(EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *This,
                                     EFI_FILE_PROTOCOL **Root) {
   const LinuxVolume &Volume = *reinterpret_cast<LinuxVolume *>(This);
-  std::vector<MountEntry> Table = ReadMountTable(gLinux.Root + "/proc/self/mountinfo");
+  std::vector<MountEntry> Table = ReadMountTable(Volume.Root + "/proc/self/mountinfo");
   const MountEntry *Mounted = MountOf(Table, Volume);
   BOOLEAN Temporary = Mounted == nullptr;
   int Fd = Temporary ? MountTemporarily(Volume)
-                     : open((gLinux.Root + Mounted->MountPoint).c_str(),
+                     : open((Volume.Root + Mounted->MountPoint).c_str(),
                             O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (Fd < 0) {
     EFI_STATUS Status = StatusOfOpen(errno);

@@ -1,31 +1,109 @@
 // SPDX-License-Identifier: BSD-2-Clause-Patent
 // addbootentry for a running Linux: the firmware application's dialogue,
-// unchanged, on the terminal, writing through efivarfs.
+// unchanged, on the terminal, writing through efivarfs; or, with options, the
+// same steps taking their answers from the command line.
 #include <unistd.h>
 
 #include <cstdio>
 
+#include "app/parse_options.h"
+#include "common/firmware_context.h"
+#include "linux/command_line.h"
 #include "linux/ending.h"
-#include "linux/linux_firmware.h"
+#include "linux/linux_services.h"
+#include "linux/linux_volumes.h"
+#include "linux/plain_output.h"
 #include "linux/refusals.h"
 #include "linux/terminal.h"
+#include "linux/volume_selector.h"
 
+static void PrintLinuxUsage() {
+  PrintUsage(0);
+  std::printf(
+      "On Linux also:\n"
+      "  --json               one JSON object on standard output; the dialogue's text on standard error\n"
+      "  SEL                  a partition's block device (/dev/nvme0n1p1) or the mount point of its\n"
+      "                       FAT file system (/boot/efi)\n"
+      "Exit status: 0 the entry exists at the end, 1 refused or failed, 2 bad options.\n");
+}
 
-int main(int Count, char **) {
-  if (Count > 1) {
-    std::fprintf(stderr, "usage: addbootentry (no arguments: it asks its questions on the terminal)\n");
-    return 2;
+static BOOLEAN IsSelectorOption(const std::u16string &Word) {
+  return Word == u"--volume" || Word == u"--boot-volume";
+}
+
+// The options are checked as the application will read them, said in plain
+// lines: --help and --version end here, and a bad option before any question.
+// A Linux selector stands in as a PARTUUID= until the volumes are read, which
+// needs root, while --help does not.
+static int CheckOptions(LinuxFirmware *Fw, const CommandLine &Line, RunOptions *Options) {
+  static const std::u16string Placeholder = u"PARTUUID=00000000-01";
+  std::vector<const CHAR16 *> Words;
+  for (size_t At = 0; At < Line.Words.size(); At++) {
+    BOOLEAN Stands = At > 0 && IsSelectorOption(Line.Words[At - 1]) && IsLinuxSelector(Utf8Of(Line.Words[At]));
+    Words.push_back(reinterpret_cast<const CHAR16 *>((Stands ? Placeholder : Line.Words[At]).c_str()));
   }
+  InstallPlainOutput(&Fw->SystemTable, STDERR_FILENO);
+  InitFirmwareContext(&Fw->Image, &Fw->SystemTable);
+  if (ParseRunOptions(Words.size(), Words.data(), 0, Options) != EFI_SUCCESS) return EXIT_USAGE;
+  if (Options->Help || Options->Version) {
+    std::fflush(stdout);
+    InstallPlainOutput(&Fw->SystemTable, STDOUT_FILENO);
+    Options->Help ? PrintLinuxUsage() : PrintVersion();
+    return EXIT_WRITTEN;
+  }
+  if (Line.Json && !Options->Unattended) {
+    std::fprintf(stderr, "E: --json: needs --loader (which makes the run unattended)\n");
+    return EXIT_USAGE;
+  }
+  return -1;
+}
+
+// The Linux selectors of --volume and --boot-volume as the PARTUUID= form.
+static int ResolveSelectors(const LinuxFirmware &Fw, CommandLine *Line) {
+  for (size_t At = 1; At < Line->Words.size(); At++) {
+    const std::u16string &Option = Line->Words[At - 1];
+    std::string Value = Utf8Of(Line->Words[At]);
+    if (!IsSelectorOption(Option) || !IsLinuxSelector(Value)) continue;
+    std::string Selector;
+    std::string Why = PartitionSelector(Fw, Value, &Selector);
+    if (!Why.empty()) {
+      std::fprintf(stderr, "E: %s %s: %s\n", Utf8Of(Option).c_str(),
+                   Value.c_str(), Why.c_str());
+      return EXIT_USAGE;
+    }
+    Line->Words[At] = std::u16string(Selector.begin(), Selector.end());
+  }
+  return -1;
+}
+
+int main(int Count, char **Arguments) {
+  static LinuxFirmware Firmware;  // the services keep it to the end
+  CommandLine Line;
+  std::string Why = ReadCommandLine(Count, Arguments, &Line);
+  if (!Why.empty()) {
+    std::fprintf(stderr, "E: %s\n", Why.c_str());
+    return EXIT_USAGE;
+  }
+  RunOptions Options = {};
+  int Ended = CheckOptions(&Firmware, Line, &Options);
+  if (Ended >= 0) return Ended;
   std::string Refusal = RefusalBeforeDialogue("", geteuid());
+  if (Refusal.empty() && Options.Unattended && !Options.Yes && !Options.DryRun && !isatty(STDIN_FILENO)) {
+    Refusal = "standard input is not a terminal, so the confirmation cannot be asked; add --yes to write "
+              "without asking.";
+  }
   if (!Refusal.empty()) {
     std::fprintf(stderr, "addbootentry: %s\n", Refusal.c_str());
-    return 1;
+    return EXIT_NOT_WRITTEN;
   }
-  FindVolumes(&gLinux);
-  InstallServices(&gLinux);
+  FindVolumes(&Firmware);
+  Ended = ResolveSelectors(Firmware, &Line);
+  if (Ended >= 0) return Ended;
+  Firmware.CommandLine = ShellCommandLine(Line.Words);
+  Firmware.Json = Line.Json;
+  InstallServices(&Firmware);
   CatchEndingSignals();
-  InstallTerminal(&gLinux.SystemTable, STDIN_FILENO, STDOUT_FILENO);
-  static UINT8 Image;  // the application's handle: any address of its own
-  EfiMain(&Image, &gLinux.SystemTable);
-  EndProgram(0);
+  InstallTerminal(&Firmware.SystemTable, STDIN_FILENO, Line.Json ? STDERR_FILENO : STDOUT_FILENO);
+  EfiMain(&Firmware.Image, &Firmware.SystemTable);
+  EndProgram(ExitStatusOf(Firmware.Outcome));  // not reached: the application leaves through Exit
 }

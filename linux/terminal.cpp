@@ -11,16 +11,21 @@
 #include <cstring>
 
 #include "linux/ending.h"
+#include "linux/terminal_keys.h"
 
 #define DEFAULT_COLUMNS 80
 #define DEFAULT_ROWS 25
+// Keys typed ahead that are decoded before the dialogue asks for them; the
+// rest waits in the kernel, so a pipe that never ends costs no memory.
+#define KEYS_AHEAD_MAX 4096
 
 static struct {
   int In, Out;
   BOOLEAN Raw;
   struct termios Saved;
-  std::string Pending;  // bytes read, not yet keys
+  std::string Pending;  // bytes read, not yet keys: at most a sequence cut short
   std::basic_string<UINT32> Keys;
+  size_t KeysTaken;  // Keys before it are handed out
   BOOLEAN InputEnded;
   UINTN Columns, Rows;
   SIMPLE_TEXT_OUTPUT_MODE Mode;
@@ -40,7 +45,8 @@ static void WriteAll(const char *Bytes, size_t Count) {
 
 static void WriteText(const std::string &Text) { WriteAll(Text.data(), Text.size()); }
 
-void RestoreTerminal() {
+// Safe in a signal handler, and more than once.
+static void RestoreTerminal() {
   static const char Reset[] = "\x1b[0m\x1b[?25h";
   if (!Tty.Raw) return;
   WriteAll(Reset, sizeof Reset - 1);
@@ -50,41 +56,49 @@ void RestoreTerminal() {
 
 // ---- Keys
 
+static BOOLEAN NoKeys() { return Tty.KeysTaken == Tty.Keys.size(); }
+
 static void TakeKeys(BOOLEAN MoreMayCome) {
   DecodedKeys Decoded = DecodeKeys(&Tty.Pending, MoreMayCome);
+  if (NoKeys()) {
+    Tty.Keys.clear();
+    Tty.KeysTaken = 0;
+  }
   Tty.Keys += Decoded.Keys;
   if (Decoded.Interrupted) EndProgram(EXIT_INTERRUPTED);
 }
 
-// Whatever the terminal has sent by now. Only a sequence cut short waits, a
-// moment, for its rest: a lone Esc is a key of its own.
+// Whatever the terminal has sent by now, up to KEYS_AHEAD_MAX keys. Only a
+// sequence cut short waits, a moment, for its rest: a lone Esc is a key of
+// its own.
 static void TakeWaitingBytes() {
   struct pollfd Poll = {Tty.In, POLLIN, 0};
-  while (!Tty.InputEnded && poll(&Poll, 1, 0) > 0) {
+  while (!Tty.InputEnded && Tty.Keys.size() - Tty.KeysTaken < KEYS_AHEAD_MAX &&
+         poll(&Poll, 1, 0) > 0) {
     char Chunk[256];
     ssize_t Got = read(Tty.In, Chunk, sizeof Chunk);
     if (Got < 0 && errno == EINTR) continue;
     if (Got <= 0) Tty.InputEnded = TRUE;
     if (Got > 0) Tty.Pending.append(Chunk, (size_t)Got);
+    TakeKeys(TRUE);
   }
-  TakeKeys(TRUE);
   if (Tty.Pending.empty()) return;
   BOOLEAN More = !Tty.InputEnded && poll(&Poll, 1, 50) > 0;
   if (!More) TakeKeys(FALSE);  // otherwise the next read completes it
 }
 
 static EFI_STATUS EFIAPI ReadKeyStroke(EFI_SIMPLE_TEXT_INPUT_PROTOCOL *, EFI_INPUT_KEY *Key) {
-  if (Tty.Keys.empty()) TakeWaitingBytes();
-  if (Tty.Keys.empty()) return Tty.InputEnded ? EFI_DEVICE_ERROR : EFI_NOT_READY;
-  Key->ScanCode = (UINT16)(Tty.Keys[0] >> 16);
-  Key->UnicodeChar = (CHAR16)(Tty.Keys[0] & 0xFFFF);
-  Tty.Keys.erase(0, 1);
+  if (NoKeys()) TakeWaitingBytes();
+  if (NoKeys()) return Tty.InputEnded ? EFI_DEVICE_ERROR : EFI_NOT_READY;
+  UINT32 Taken = Tty.Keys[Tty.KeysTaken++];
+  Key->ScanCode = (UINT16)(Taken >> 16);
+  Key->UnicodeChar = (CHAR16)(Taken & 0xFFFF);
   return EFI_SUCCESS;
 }
 
 static EFI_STATUS EFIAPI WaitForEvent(UINTN Count, EFI_EVENT *Events, UINTN *Index) {
   if (Count != 1 || Events[0] != Tty.ConIn.WaitForKey) return EFI_INVALID_PARAMETER;
-  while (Tty.Keys.empty() && Tty.Pending.empty()) {
+  while (NoKeys() && Tty.Pending.empty()) {
     if (Tty.InputEnded) return EFI_DEVICE_ERROR;  // no key will ever come
     struct pollfd Poll = {Tty.In, POLLIN, 0};
     if (poll(&Poll, 1, -1) < 0 && errno != EINTR) return EFI_DEVICE_ERROR;
@@ -196,11 +210,16 @@ static void TakeRawMode() {
   struct termios Raw = Tty.Saved;
   cfmakeraw(&Raw);
   Tty.Raw = tcsetattr(Tty.In, TCSAFLUSH, &Raw) == 0;
+  if (Tty.Raw) UndoAtEnding(RestoreTerminal);
 }
 
 void InstallTerminal(EFI_SYSTEM_TABLE *Table, int In, int Out) {
   Tty.In = In;
   Tty.Out = Out;
+  Tty.Pending.clear();
+  Tty.Keys.clear();
+  Tty.KeysTaken = 0;
+  Tty.InputEnded = FALSE;
   struct winsize Size = {};
   BOOLEAN Known = ioctl(Out, TIOCGWINSZ, &Size) == 0 && Size.ws_col > 0 && Size.ws_row > 0;
   Tty.Columns = Known ? Size.ws_col : DEFAULT_COLUMNS;

@@ -2,6 +2,7 @@
 #include "loadoption/loader_path.h"
 
 #include "common/firmware_context.h"
+#include "console/keyboard.h"
 #include "console/line_editor.h"
 #include "console/output.h"
 #include "loadoption/file_path_node.h"
@@ -11,6 +12,9 @@
 // The path is typed straight into the node, so the name the firmware opens
 // and the name stored in the load option are the same characters.
 static UINTN AskLoaderPath(DialogState *State) {
+  if (State->Options != nullptr) {
+    AnswerLine(State->Options->Loader);  // checked to fit the line when parsed
+  }
   Print(u"Now, type Loader File Path:\r\n");
   return GetStringFromUser(State->LoaderNode.PathName, LOADER_PATH_CAPACITY);
 }

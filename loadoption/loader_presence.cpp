@@ -19,6 +19,7 @@ static BOOLEAN OpenLoaderFile(EFI_FILE_PROTOCOL *Root, const CHAR16 *Path) {
   // Nothing is read from the file: its opening is all the proof wanted.
   CloseGivenFile(Status, File);
   if (Status == EFI_NOT_FOUND) {
+    NoteFailure(Status);
     ReportErrorText(
         u"E: The file, you specified is not found. Check File Path again and rerun.\r\n");
     return FALSE;
@@ -50,4 +51,25 @@ BOOLEAN CheckLoaderPresence(EFI_HANDLE homevolh, const CHAR16 *Path) {
   BOOLEAN Present = OpenLoaderFile(Root, Path);
   Root->Close(Root);
   return Present;
+}
+
+BOOLEAN LoaderIsOn(EFI_HANDLE Volume, const CHAR16 *Path) {
+  EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *FileSystem = nullptr;
+  EFI_STATUS Status = gFirmware.BootServices->OpenProtocol(
+      Volume, &EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_GUID, (VOID **)&FileSystem, gFirmware.ImageHandle,
+      nullptr, EFI_OPEN_PROTOCOL_GET_PROTOCOL);
+  if (Status != EFI_SUCCESS || FileSystem == nullptr) {
+    return FALSE;
+  }
+  EFI_FILE_PROTOCOL *Root = nullptr;
+  Status = FileSystem->OpenVolume(FileSystem, &Root);
+  if (Status != EFI_SUCCESS || Root == nullptr) {
+    CloseGivenFile(Status, Root);
+    return FALSE;
+  }
+  EFI_FILE_PROTOCOL *File = nullptr;
+  Status = Root->Open(Root, &File, Path, EFI_FILE_MODE_READ, 0);
+  CloseGivenFile(Status, File);
+  Root->Close(Root);
+  return Status == EFI_SUCCESS && File != nullptr;
 }

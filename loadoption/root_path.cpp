@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause-Patent
 #include "loadoption/root_path.h"
 
+#include "console/keyboard.h"
 #include "console/line_editor.h"
 #include "console/output.h"
 #include "loadoption/file_path_node.h"
@@ -10,6 +11,9 @@
 // The root path is not looked for on the volume: it may lie on a file system
 // the firmware cannot read.
 static UINTN AskRootPath(DialogState *State) {
+  if (State->Options != nullptr) {
+    AnswerLine(State->Options->Root);  // checked to fit the line when parsed
+  }
   Print(u"Now, type System Root Path (default is \"Ixo\"):\r\n");
   UINTN Count = GetStringOrDefault(State->RootNode.PathName, ROOT_PATH_CAPACITY, u"Ixo");
   return 2 * Count + 2;

@@ -7,6 +7,7 @@
 #include "console/questions.h"
 #include "volumes/listing.h"
 #include "volumes/partition_listing.h"
+#include "volumes/volume_answers.h"
 
 // Values 0 to 3 are accepted; 0 (FAT) is wrong here but harmless.
 #define FS_TYPE_LIMIT 4
@@ -57,6 +58,9 @@ static BOOLEAN PickPartition(DialogState *State) {
     ReportErrorText(u"E: you chose non-FAT volume, but there is no such. Make sure you have one.\r\n");
     return FALSE;
   }
+  if (State->Options != nullptr && !AnswerPartition(State)) {
+    return FALSE;
+  }
   UINTN Index = 0;
   Status = GetIndexFromUser(u"\r\nType the exact index as you see it highlighted for Boot Volume: ",
                             &Index, State->BlockIoHandleCount);
@@ -70,6 +74,9 @@ static BOOLEAN PickPartition(DialogState *State) {
 
 BOOLEAN ChooseBootVolume(DialogState *State) {
   State->BvsrdAsFilePath = FALSE;
+  if (State->Options != nullptr && !AnswerBootVolume(State)) {
+    return FALSE;
+  }
   if (!AskYesNo(u"== Do you want to create Boot Volume System Root Descriptor (BVSRD)?\r\n"
                 u"Type \"Y/y\" for \"yes\": ")) {
     State->bootvolh = nullptr;

@@ -6,6 +6,7 @@
 #include "console/output.h"
 #include "console/questions.h"
 #include "volumes/listing.h"
+#include "volumes/volume_answers.h"
 
 // Every handle keeps its position as its number, shown or not, so that the
 // numbers stay the same for the Boot Volume question later on.
@@ -35,6 +36,9 @@ BOOLEAN ChooseHomeVolume(DialogState *State) {
     return FALSE;
   }
   ListVolumes(State);
+  if (State->Options != nullptr && !AnswerHomeVolume(State)) {
+    return FALSE;
+  }
 
   // The limit is the whole list: a volume left out of it can still be chosen.
   Status = GetIndexFromUser(u"\r\nEnter the index for Home Volume (Loader home): ",

@@ -3,6 +3,20 @@
 #pragma once
 #include "efi_types.h"
 
+// The scan codes of the keys that have no character.
+#define SCAN_NULL 0x00
+#define SCAN_UP 0x01
+#define SCAN_DOWN 0x02
+#define SCAN_RIGHT 0x03
+#define SCAN_LEFT 0x04
+#define SCAN_HOME 0x05
+#define SCAN_END 0x06
+#define SCAN_INSERT 0x07
+#define SCAN_DELETE 0x08
+#define SCAN_PAGE_UP 0x09
+#define SCAN_PAGE_DOWN 0x0A
+#define SCAN_ESC 0x17
+
 struct EFI_INPUT_KEY {
   UINT16 ScanCode;
   CHAR16 UnicodeChar;

@@ -9,7 +9,7 @@
 // Afterwards the machine is reset, not exited to the firmware: BootNext only
 // takes effect on the next boot, and under -no-reboot the reset ends QEMU.
 #include "efi.h"
-#include "tests/efi/efi_loaded_image.h"
+#include "efi/efi_loaded_image.h"
 #include "tests/efi/print.h"
 
 static const CHAR16 COMMAND_FILE[] = u"\\EFI\\test\\setvars.txt";

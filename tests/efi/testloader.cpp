@@ -4,7 +4,7 @@
 // entry handed over as LoadOptions and whether Secure Boot is on, then powers
 // the machine off so that QEMU exits and the test sees the end of the run.
 #include "efi.h"
-#include "tests/efi/efi_loaded_image.h"
+#include "efi/efi_loaded_image.h"
 #include "tests/efi/print.h"
 
 // Long hex lines would be wrapped by the firmware's console at column 80.

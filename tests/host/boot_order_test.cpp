@@ -109,6 +109,10 @@ static std::vector<ChoiceCase> ChoiceCases() {
       {"SpaceAndDelInADuplicateShow", Bytes({0}), 7, {}, 1, 0x47, Bytes({0, 1}),
        {{0, SameEntry(u"Windows Boot Manager\x7F")}},
        DuplicateWarning("Boot0000", "Windows Boot Manager?")},
+      // C1 controls too: U+009B would start a terminal's control sequence.
+      {"C1ControlsInADuplicateShowAsQuestionMarks", Bytes({0}), 7, {}, 1, 0x47, Bytes({0, 1}),
+       {{0, SameEntry(u"\u0080Deb\u009B2J\u009F\u00A0")}},
+       DuplicateWarning("Boot0000", "?Deb?2J?\u00A0")},
       {"OtherScriptsInADuplicateShow", Bytes({0}), 7, {}, 1, 0x47, Bytes({0, 1}),
        {{0, SameEntry(u"Deb \u0100\u4E00 Ж")}},
        DuplicateWarning("Boot0000", "Deb \u0100\u4E00 Ж")},

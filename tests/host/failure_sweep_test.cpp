@@ -89,6 +89,8 @@ static const Role EspTest = {SimCall::OpenProtocol, EFI_UNSUPPORTED, Outcome::Wa
 // A listed Boot#### that cannot be read is no duplicate: the same session.
 static const Role EntryAlloc = {SimCall::AllocatePool, EFI_OUT_OF_RESOURCES, Outcome::Unnoticed};
 static const Role EntryRead = {SimCall::GetVariable, EFI_DEVICE_ERROR, Outcome::Unnoticed};
+// An image that cannot say where it came from has no options: the dialogue.
+static const Role ImageLookup = {SimCall::HandleProtocol, EFI_UNSUPPORTED, Outcome::Unnoticed};
 
 enum class Bvsrd { None, Fat, Partition };
 
@@ -154,7 +156,7 @@ static void PrepareMachine(SimFirmware &Fw, const Road &R) {
 // call it fails to one of these by what the run shows, in whatever order the
 // dialogue makes them. Key waits and reads are swept apart.
 static std::vector<Role> CallsOfRoad(const Road &R) {
-  std::vector<Role> Calls = {Clear, Cursor, SfsLocate, DpttpLocate, ListOpen, ListText};
+  std::vector<Role> Calls = {ImageLookup, Clear, Cursor, SfsLocate, DpttpLocate, ListOpen, ListText};
   if (!R.OneVolume) Calls.insert(Calls.end(), {ListOpen, ListText});
   Calls.push_back(HomeOpen);
   if (R.Boot == Bvsrd::Fat) Calls.push_back(BootOpen);
@@ -311,6 +313,7 @@ static std::vector<LieCase> LiesOf(SimCall Call) {
     case SimCall::AllocatePool:
       return {Null, Warning, Unwritten};
     case SimCall::OpenProtocol:
+    case SimCall::HandleProtocol:
     case SimCall::LocateHandleBuffer:
     case SimCall::LocateProtocol:
     case SimCall::OpenVolume:

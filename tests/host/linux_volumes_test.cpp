@@ -4,10 +4,13 @@
 // at the firmware's HD() node, loaders found on the mounted file system,
 // and the refusals before any question.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "fake_linux.h"
-#include "linux/linux_firmware.h"
+#include "linux/linux_services.h"
+#include "linux/linux_volumes.h"
 #include "linux/refusals.h"
+#include "linux/volume_selector.h"
 
 static const std::vector<FakePartition> Typical = {
     {34, 2081, true, true}, {2082, 3000, false, true}, {3001, 4000, false, false}};
@@ -31,13 +34,13 @@ static std::ostream &operator<<(std::ostream &Out, const Listed &L) {
              << (L.HasPath ? "" : " no path");
 }
 
-static LinuxFirmware &FirmwareOver(const FakeTree &Tree) {
-  gLinux.Volumes.clear();
-  gLinux.Notes.clear();
-  gLinux.Root = Tree.Root;
-  FindVolumes(&gLinux);
-  InstallServices(&gLinux);
-  return gLinux;
+// The services keep the firmware they were installed for: one per test.
+static std::unique_ptr<LinuxFirmware> FirmwareOver(const FakeTree &Tree) {
+  auto Fw = std::make_unique<LinuxFirmware>();
+  Fw->Root = Tree.Root;
+  FindVolumes(Fw.get());
+  InstallServices(Fw.get());
+  return Fw;
 }
 
 TEST(LinuxVolumes, DisksThenPartitionsNamedByDeviceAndHardDriveNode) {
@@ -49,7 +52,8 @@ TEST(LinuxVolumes, DisksThenPartitionsNamedByDeviceAndHardDriveNode) {
   Broken[1024 + 40]++;  // an entry changed behind the checksum's back
   AddFakeDisk(Tree, "vdc", 512, Broken, Typical);
   Tree.Write("/sys/class/block/loop0/size", "0\n");  // no medium: not listed
-  LinuxFirmware &Fw = FirmwareOver(Tree);
+  std::unique_ptr<LinuxFirmware> Owned = FirmwareOver(Tree);
+  LinuxFirmware &Fw = *Owned;
   const std::vector<Listed> Expected = {
       {u"/dev/vda", false, false, true},
       {u"/dev/vda1/HD(1,GPT,13121110-1514-1716-1819-1A1B1C1D1E1F,0x22,0x800)", true, true, true},
@@ -76,7 +80,8 @@ TEST(LinuxVolumes, HandlesByProtocolAsTheDialogueAsksForThem) {
   std::vector<UINT8> Broken = GptDisk(512, 4096, Typical);
   Broken[512 + 40]++;
   AddFakeDisk(Tree, "vda", 512, Broken, Typical);
-  LinuxFirmware &Fw = FirmwareOver(Tree);
+  std::unique_ptr<LinuxFirmware> Owned = FirmwareOver(Tree);
+  LinuxFirmware &Fw = *Owned;
   EFI_BOOT_SERVICES *Boot = Fw.SystemTable.BootServices;
   UINTN Count = 0;
   EFI_HANDLE *Handles = nullptr;
@@ -102,7 +107,8 @@ TEST(LinuxVolumes, LoaderIsLookedForOnTheMountedFileSystem) {
              "30 22 254:1 /sub /elsewhere rw - vfat /dev/vda1 rw\n"
              "31 22 254:1 / /boot/my\\040efi rw,relatime shared:5 master:1 - vfat /dev/vda1 rw\n");
   Tree.Write("/boot/my efi/EFI/test/loader.efi", "MZ");
-  LinuxFirmware &Fw = FirmwareOver(Tree);
+  std::unique_ptr<LinuxFirmware> Owned = FirmwareOver(Tree);
+  LinuxFirmware &Fw = *Owned;
   EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *FileSystem = &Fw.Volumes[1]->FileSystem;
   EFI_FILE_PROTOCOL *Root = nullptr;
   ASSERT_EQ(FileSystem->OpenVolume(FileSystem, &Root), EFI_SUCCESS);
@@ -117,6 +123,56 @@ TEST(LinuxVolumes, LoaderIsLookedForOnTheMountedFileSystem) {
     if (Status == EFI_SUCCESS) EXPECT_EQ(File->Close(File), EFI_SUCCESS);
   }
   EXPECT_EQ(Root->Close(Root), EFI_SUCCESS);
+}
+
+TEST(LinuxVolumes, PathSelectorsNameThePartitionByItsUniqueGuidOrMbrSignature) {
+  FakeTree Tree;
+  AddFakeDisk(Tree, "vda", 512, GptDisk(512, 4096, Typical), Typical);
+  AddFakeDisk(Tree, "sda", 512, MbrDisk(0x1234ABCD, 4096, Typical), Typical);
+  for (const char *Part : {"sda1", "sda2", "sda3"}) {
+    Tree.Write(std::string("/sys/class/block/sda/") + Part + "/dev", std::string("8:") + Part[3] + "\n");
+  }
+  std::vector<UINT8> Broken = GptDisk(512, 4096, Typical);
+  Broken[1024 + 40]++;
+  AddFakeDisk(Tree, "vdc", 512, Broken, Typical);
+  Tree.Write("/sys/class/block/vdc/vdc1/dev", "254:91\n");
+  for (const char *Part : {"vda1", "vda3", "sda2", "vdc1"}) Tree.Write(std::string("/dev/") + Part, "");
+  ASSERT_EQ(symlink("vda1", (Tree.Root + "/dev/by-partuuid-vda1").c_str()), 0);
+  Tree.Write("/proc/self/mountinfo",
+             "22 1 254:0 / / rw - ext4 /dev/vda rw\n"
+             "30 22 254:1 / /boot/efi rw - vfat /dev/vda1 rw\n"
+             "31 22 8:2 / /mnt/usb rw - vfat /dev/sda2 rw\n"
+             "32 22 254:3 / /boot rw - ext4 /dev/vda3 rw\n"
+             "33 22 254:3 / /mnt/usb rw - ext4 /dev/vda3 rw\n"  // over the stick
+             "34 22 0:40 / /mnt/other rw - vfat /dev/loop9 rw\n"
+             "35 22 254:91 / /mnt/broken rw - vfat /dev/vdc1 rw\n");
+  Tree.Write("/boot/efi/.keep", "");
+  for (const char *Folder : {"/mnt/usb", "/mnt/other", "/mnt/broken", "/srv"}) Tree.Write(std::string(Folder) + "/.keep", "");
+  std::unique_ptr<LinuxFirmware> Owned = FirmwareOver(Tree);
+  LinuxFirmware &Fw = *Owned;
+  const std::string Gpt1 = "PARTUUID=13121110-1514-1716-1819-1a1b1c1d1e1f";
+  const std::pair<const char *, std::string> Cases[] = {
+      {"/dev/vda1", Gpt1},
+      {"/dev/by-partuuid-vda1", Gpt1},
+      {"/dev/../dev/vda3", "PARTUUID=33323130-3534-3736-3839-3a3b3c3d3e3f"},
+      {"/dev/sda2", "PARTUUID=1234abcd-02"},
+      {"/boot/efi", Gpt1},
+      {"/boot/efi/", Gpt1},
+      {"/boot", "! the file system mounted on /boot is ext4, not FAT"},
+      {"/mnt/usb", "! the file system mounted on /mnt/usb is ext4, not FAT"},
+      {"/srv", "! no file system is mounted on /srv"},
+      {"/mnt/other", "! mounted on /mnt/other is device 0:40, not a partition this program lists"},
+      {"/mnt/broken", "! /dev/vdc1 has no device path (said after the run)"},
+      {"/dev/vdc1", "! /dev/vdc1 has no device path (said after the run)"},
+      {"/dev/vda", "! /dev/vda is a whole disk; name one of its partitions"},
+      {"/boot/efi/.keep", "! /boot/efi/.keep is not a disk or partition this program lists"},
+      {"/dev/vdz1", "! No such file or directory"},
+  };
+  for (const auto &[Value, Expected] : Cases) {
+    std::string Selector;
+    std::string Why = PartitionSelector(Fw, Value, &Selector);
+    EXPECT_EQ(Why.empty() ? Selector : "! " + Why, Expected) << Value;
+  }
 }
 
 struct RefusalCase {

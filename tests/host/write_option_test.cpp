@@ -4,8 +4,6 @@
 #include "console/colours.h"
 #include "session.h"
 
-#define SCAN_ESC 0x17
-
 static SimVariableStore &WithTwoOptions(SimFirmware &Fw) {
   SimVariableStore &Vars = VariablesOf(Fw);
   Vars.Put(u"BootOrder", 7, OptionNumberBytes({1, 0}));

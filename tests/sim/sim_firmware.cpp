@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/run.h"
 #include "common/firmware_context.h"
+#include "common/run_options.h"
 
 SimFirmware *SimFirmware::Current = nullptr;
 
@@ -57,6 +59,17 @@ static EFI_STATUS EFIAPI SimOpenProtocol(EFI_HANDLE Handle, const EFI_GUID *Guid
   return Sim().Success();
 }
 
+static EFI_STATUS EFIAPI SimHandleProtocol(EFI_HANDLE Handle, const EFI_GUID *Guid,
+                                           VOID **Interface) {
+  EFI_STATUS Status;
+  if (Sim().Fails(SimCall::HandleProtocol, CALLER, &Status)) return Status;
+  if (Interface == nullptr) return EFI_INVALID_PARAMETER;
+  void *Found = FindProtocol(Handle, Guid);
+  if (Found == nullptr) return EFI_UNSUPPORTED;
+  *Interface = Sim().Lie == SimLie::NullResult ? nullptr : Found;
+  return Sim().Success();
+}
+
 static EFI_STATUS EFIAPI SimLocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE SearchType,
                                                const EFI_GUID *Guid, VOID *, UINTN *Count,
                                                EFI_HANDLE **Buffer) {
@@ -101,7 +114,11 @@ static VOID EFIAPI SimCopyMem(VOID *Destination, const VOID *Source, UINTN Lengt
 
 static EFI_STATUS EFIAPI SimExit(EFI_HANDLE Image, EFI_STATUS Status, UINTN DataSize,
                                  CHAR16 *Data) {
-  if (Image != Sim().ImageHandle || DataSize != 0 || Data != nullptr) return EFI_INVALID_PARAMETER;
+  if (Image != Sim().ImageHandle || (DataSize != 0) != (Data != nullptr)) return EFI_INVALID_PARAMETER;
+  // The caller of the image (a Shell) takes the data and frees it.
+  const UINT8 *Bytes = (const UINT8 *)Data;
+  Sim().ExitData.assign(Bytes, Bytes + DataSize);
+  if (Data != nullptr) Sim().Release(Data);
   Sim().ExitStatus = Status;
   Sim().End(SimEnding::Exit);
 }
@@ -127,6 +144,7 @@ SimFirmware::SimFirmware(UINT32 StartAttribute) {
   BootServices.AllocatePool = SimAllocatePool;
   BootServices.FreePool = SimFreePool;
   BootServices.OpenProtocol = SimOpenProtocol;
+  BootServices.HandleProtocol = SimHandleProtocol;
   BootServices.LocateHandleBuffer = SimLocateHandleBuffer;
   BootServices.LocateProtocol = SimLocateProtocol;
   BootServices.CopyMem = SimCopyMem;
@@ -139,6 +157,7 @@ SimFirmware::SimFirmware(UINT32 StartAttribute) {
   InstallSimConsole(*this);
   InstallSimVolumes(*this);
   InstallSimVariables(*this);
+  InstallSimImage(*this);
 }
 
 SimFirmware::~SimFirmware() {
@@ -146,6 +165,7 @@ SimFirmware::~SimFirmware() {
   for (SimHandle *H : Handles) delete H;
   DropSimVolumes(*this);
   DropSimVariables(*this);
+  DropSimImage(*this);
   if (Current == this) Current = nullptr;
 }
 
@@ -161,6 +181,16 @@ SimEnding SimFirmware::Run() {
     gFirmware = FirmwareContext{};
     // Returning from the entry point is an exit with the status it returns.
     ExitStatus = EfiMain(ImageHandle, &SystemTable);
+  });
+}
+
+SimEnding SimFirmware::RunWith(const std::vector<std::u16string> &Words) {
+  std::vector<const CHAR16 *> Pointers;
+  for (const std::u16string &Word : Words) Pointers.push_back(Word.c_str());
+  return Call([&] {
+    gFirmware = FirmwareContext{};
+    ExitStatus = RunApplication(ImageHandle, &SystemTable, Pointers.size(), Pointers.data(), nullptr,
+                                RUN_ACCEPTS_THEN);
   });
 }
 

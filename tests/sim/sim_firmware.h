@@ -33,6 +33,8 @@ enum class SimCall {
   SetVariable,
   ClearScreen,
   EnableCursor,
+  HandleProtocol,
+  FileRead,
   Count
 };
 
@@ -88,6 +90,8 @@ class SimFirmware {
 
   // Runs the application's entry point until it ends; returns how it ended.
   SimEnding Run();
+  // The same with option words, as the firmware application takes them.
+  SimEnding RunWith(const std::vector<std::u16string> &Words);
   // Runs any piece of application code with the firmware context set up.
   template <typename Fn>
   SimEnding Call(Fn Body);
@@ -162,6 +166,7 @@ class SimFirmware {
   SimEnding Ending = SimEnding::StillRunning;
   EFI_STATUS ExitStatus = ~0ULL;  // given to Exit or ResetSystem, or returned by the entry point
   EFI_RESET_TYPE ResetType = EfiResetCold;
+  std::vector<UINT8> ExitData;  // as Exit handed it over
 
   EFI_HANDLE ImageHandle;
   EFI_SYSTEM_TABLE SystemTable{};
@@ -203,8 +208,10 @@ inline SimFirmware &Sim() { return *SimFirmware::Current; }
 void InstallSimConsole(SimFirmware &Sim);
 void InstallSimVolumes(SimFirmware &Sim);    // sim_volumes.cpp
 void InstallSimVariables(SimFirmware &Sim);  // sim_variables.cpp
+void InstallSimImage(SimFirmware &Sim);      // sim_image.cpp
 void DropSimVolumes(const SimFirmware &Sim);
 void DropSimVariables(const SimFirmware &Sim);
+void DropSimImage(const SimFirmware &Sim);
 
 template <typename Fn>
 SimEnding SimFirmware::Call(Fn Body) {
@@ -300,3 +307,24 @@ EFI_HANDLE AddBlockDevice(SimFirmware &Fw, SimPath Path, const std::u16string &T
 EFI_HANDLE AddBlockDevice(SimFirmware &Fw, const UINT8 *KeptPath, const std::u16string &Text);
 // Root directories and files the application opened and has not closed.
 size_t OpenFileCount(SimFirmware &Fw);
+
+// ---- The application's own image and its files (sim_image.cpp)
+
+// The image handle carries a Loaded Image protocol, as on every firmware:
+// by default with no load options, no device handle (an image that did not
+// come from a file system) and the path \EFI\BOOT\BOOTAA64.EFI.
+EFI_LOADED_IMAGE_PROTOCOL &LoadedImageOf(SimFirmware &Fw);
+// Load options of these bytes, kept by the firmware; empty: none (NULL, 0).
+void SetLoadOptions(SimFirmware &Fw, const std::vector<UINT8> &Bytes);
+// The bytes of a UCS-2 text, with its NUL unless told otherwise.
+std::vector<UINT8> Ucs2Bytes(const std::u16string &Text, bool WithNul = true);
+// Started from File (a device path of the file, relative to Device's volume).
+void SetImageFile(SimFirmware &Fw, EFI_HANDLE Device, SimPath File);
+// What Read gives for Name on the volume of Handle (a name AddVolume listed);
+// a listed file without contents reads as empty. Read fails through
+// SimCall::FileRead, or lies with SimLie::SizeLarger.
+void PutFileContents(SimFirmware &Fw, EFI_HANDLE Volume, const std::u16string &Name,
+                     const std::string &Bytes);
+// For sim_volumes.cpp: a file of Volume opened under Name.
+void OpenedSimFile(EFI_FILE_PROTOCOL *File, const EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *Volume,
+                   const CHAR16 *Name);

@@ -179,6 +179,7 @@ static EFI_STATUS EFIAPI SimFileOpen(EFI_FILE_PROTOCOL *This, EFI_FILE_PROTOCOL 
   SimVolume *Volume = reinterpret_cast<SimFile *>(This)->Volume;
   if (Volume->Files.count(FileName) == 0) return EFI_NOT_FOUND;
   *NewHandle = Sim().Lie == SimLie::NullResult ? nullptr : NewOpenFile(Volume);
+  if (*NewHandle != nullptr) OpenedSimFile(*NewHandle, &Volume->FileSystem, FileName);
   return Sim().Success();
 }
 

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: BSD-2-Clause-Patent
-// Loaded Image protocol: how a started image finds its load options. Only
-// the test programs ask for it; the application never does.
+// Loaded Image protocol: how a started image finds its load options (the
+// Shell's command line or a boot entry's optional data), the volume it was
+// loaded from and its own file path there.
 #pragma once
-#include "efi.h"
+#include "efi_device_path.h"
+#include "efi_types.h"
 
 inline constexpr EFI_GUID EFI_LOADED_IMAGE_PROTOCOL_GUID = {
     0x5b1b31a1, 0x9562, 0x11d2, {0x8e, 0x3f, 0x00, 0xa0, 0xc9, 0x69, 0x72, 0x3b}};
@@ -25,6 +27,8 @@ struct EFI_LOADED_IMAGE_PROTOCOL {
   VOID *Unload;
 };
 static_assert(__builtin_offsetof(EFI_LOADED_IMAGE_PROTOCOL, DeviceHandle) == EFI_SLOTS(3),
+              "LoadedImage");
+static_assert(__builtin_offsetof(EFI_LOADED_IMAGE_PROTOCOL, FilePath) == EFI_SLOTS(4),
               "LoadedImage");
 static_assert(__builtin_offsetof(EFI_LOADED_IMAGE_PROTOCOL, LoadOptionsSize) == EFI_SLOTS(6),
               "LoadedImage");

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+// The program's arguments as the option words of the application's parser:
+// UTF-8 into the firmware's 16-bit characters, and --json, which only this
+// program has, taken out first.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "efi.h"
+
+struct CommandLine {
+  std::vector<std::u16string> Words;  // without the program's name and --json
+  BOOLEAN Json;
+};
+
+// Empty when every argument is UTF-8 text that UCS-2 holds; otherwise the
+// one line that names the argument (the option, for a value) and says why not.
+std::string ReadCommandLine(int Count, const char *const *Arguments, CommandLine *Line);
+
+// Whether the option Word takes the next word as its value.
+BOOLEAN TakesValue(const std::u16string &Word);
+
+// The words as one command line in the UEFI Shell's syntax, which the
+// application reads from its load options: words apart by a space, a word
+// with a blank or nothing in it in double quotes, and '^' before every '"'
+// and '^' so that they stand for themselves.
+std::u16string ShellCommandLine(const std::vector<std::u16string> &Words);
+
+// A word back as UTF-8 (it holds no surrogate: ReadCommandLine refuses them).
+std::string Utf8Of(const std::u16string &Word);
