@@ -77,21 +77,6 @@ std::string ReadCommandLine(int Count, const char *const *Arguments, CommandLine
   return "";
 }
 
-std::u16string ShellCommandLine(const std::vector<std::u16string> &Words) {
-  std::u16string Line;
-  for (const std::u16string &Word : Words) {
-    BOOLEAN Quoted = Word.empty() || Word.find_first_of(u" \t") != std::u16string::npos;
-    if (!Line.empty()) Line += u' ';
-    if (Quoted) Line += u'"';
-    for (char16_t C : Word) {
-      if (C == u'"' || C == u'^') Line += u'^';
-      Line += C;
-    }
-    if (Quoted) Line += u'"';
-  }
-  return Line;
-}
-
 std::string Utf8Of(const std::u16string &Word) {
   std::string Bytes;
   for (char16_t C : Word) {

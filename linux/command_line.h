@@ -20,11 +20,5 @@ std::string ReadCommandLine(int Count, const char *const *Arguments, CommandLine
 // Whether the option Word takes the next word as its value.
 BOOLEAN TakesValue(const std::u16string &Word);
 
-// The words as one command line in the UEFI Shell's syntax, which the
-// application reads from its load options: words apart by a space, a word
-// with a blank or nothing in it in double quotes, and '^' before every '"'
-// and '^' so that they stand for themselves.
-std::u16string ShellCommandLine(const std::vector<std::u16string> &Words);
-
 // A word back as UTF-8 (it holds no surrogate: ReadCommandLine refuses them).
 std::string Utf8Of(const std::u16string &Word);

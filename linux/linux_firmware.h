@@ -32,11 +32,6 @@ struct LinuxFirmware {
   // Said on the terminal after the run: why a partition has no device path.
   std::vector<std::string> Notes;
   WriteOutcome Outcome;  // what the variable writes came to
-  // The application's own handle and what it finds there: its options as the
-  // command line a UEFI Shell would hand it (empty for the dialogue), and no
-  // volume or file path of its own, so that it looks for no options file.
-  EFI_LOADED_IMAGE_PROTOCOL Image;
-  std::u16string CommandLine;
   BOOLEAN Json;  // --json: the outcome as JSON on standard output
   EFI_SYSTEM_TABLE SystemTable;
   EFI_BOOT_SERVICES BootServices;

@@ -57,11 +57,6 @@ static VOID *ProtocolOf(LinuxVolume *Volume, const EFI_GUID &Guid) {
 
 static EFI_STATUS EFIAPI OpenProtocol(EFI_HANDLE Handle, const EFI_GUID *Guid, VOID **Interface,
                                       EFI_HANDLE, EFI_HANDLE, UINT32) {
-  if (Handle == &Fw->Image) {
-    if (!SameGuid(*Guid, EFI_LOADED_IMAGE_PROTOCOL_GUID)) return EFI_UNSUPPORTED;
-    *Interface = &Fw->Image;
-    return EFI_SUCCESS;
-  }
   LinuxVolume *Volume = VolumeOf(Handle);
   if (Volume == nullptr) return EFI_INVALID_PARAMETER;
   // A partition whose table could not be trusted has no device path: the
@@ -92,10 +87,6 @@ static EFI_STATUS EFIAPI LocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE SearchType, c
   std::memcpy(*Buffer, Found.data(), Found.size() * sizeof(EFI_HANDLE));
   *Count = Found.size();
   return EFI_SUCCESS;
-}
-
-static EFI_STATUS EFIAPI HandleProtocol(EFI_HANDLE Handle, const EFI_GUID *Guid, VOID **Interface) {
-  return OpenProtocol(Handle, Guid, Interface, nullptr, nullptr, 0);
 }
 
 // ---- Device paths
@@ -221,10 +212,6 @@ void InstallServices(LinuxFirmware *Installed) {
   Fw->RuntimeServices.GetVariable = GetVariable;
   Fw->RuntimeServices.SetVariable = SetVariable;
   Fw->RuntimeServices.ResetSystem = ResetSystem;
-  Fw->Image.SystemTable = &Fw->SystemTable;
-  Fw->Image.LoadOptions = Fw->CommandLine.empty() ? nullptr : Fw->CommandLine.data();
-  Fw->Image.LoadOptionsSize =
-      Fw->CommandLine.empty() ? 0 : (UINT32)((Fw->CommandLine.size() + 1) * sizeof(CHAR16));
   Fw->SystemTable.BootServices = &Fw->BootServices;
   Fw->SystemTable.RuntimeServices = &Fw->RuntimeServices;
   DevicePathUtilities.GetDevicePathSize = GetDevicePathSize;

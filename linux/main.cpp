@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "app/parse_options.h"
+#include "app/run.h"
 #include "common/firmware_context.h"
 #include "linux/command_line.h"
 #include "linux/ending.h"
@@ -27,6 +28,12 @@ static void PrintLinuxUsage() {
       "Exit status: 0 the entry exists at the end, 1 refused or failed, 2 bad options.\n");
 }
 
+static std::vector<const CHAR16 *> WordsOf(const CommandLine &Line) {
+  std::vector<const CHAR16 *> Words;
+  for (const std::u16string &Word : Line.Words) Words.push_back(reinterpret_cast<const CHAR16 *>(Word.c_str()));
+  return Words;
+}
+
 static BOOLEAN IsSelectorOption(const std::u16string &Word) {
   return Word == u"--volume" || Word == u"--boot-volume";
 }
@@ -37,13 +44,16 @@ static BOOLEAN IsSelectorOption(const std::u16string &Word) {
 // needs root, while --help does not.
 static int CheckOptions(LinuxFirmware *Fw, const CommandLine &Line, RunOptions *Options) {
   static const std::u16string Placeholder = u"PARTUUID=00000000-01";
-  std::vector<const CHAR16 *> Words;
-  for (size_t At = 0; At < Line.Words.size(); At++) {
-    BOOLEAN Stands = At > 0 && IsSelectorOption(Line.Words[At - 1]) && IsLinuxSelector(Utf8Of(Line.Words[At]));
-    Words.push_back(reinterpret_cast<const CHAR16 *>((Stands ? Placeholder : Line.Words[At]).c_str()));
+  CommandLine Checked = Line;
+  for (size_t At = 1; At < Checked.Words.size(); At++) {
+    if (IsSelectorOption(Checked.Words[At - 1]) && IsLinuxSelector(Utf8Of(Checked.Words[At]))) {
+      Checked.Words[At] = Placeholder;
+    }
   }
+  std::vector<const CHAR16 *> Words = WordsOf(Checked);
   InstallPlainOutput(&Fw->SystemTable, STDERR_FILENO);
-  InitFirmwareContext(&Fw->Image, &Fw->SystemTable);
+  static UINT8 Image;
+  InitFirmwareContext(&Image, &Fw->SystemTable);
   if (ParseRunOptions(Words.size(), Words.data(), 0, Options) != EFI_SUCCESS) return EXIT_USAGE;
   if (Options->Help || Options->Version) {
     std::fflush(stdout);
@@ -99,11 +109,12 @@ int main(int Count, char **Arguments) {
   FindVolumes(&Firmware);
   Ended = ResolveSelectors(Firmware, &Line);
   if (Ended >= 0) return Ended;
-  Firmware.CommandLine = ShellCommandLine(Line.Words);
   Firmware.Json = Line.Json;
   InstallServices(&Firmware);
   CatchEndingSignals();
   InstallTerminal(&Firmware.SystemTable, STDIN_FILENO, Line.Json ? STDERR_FILENO : STDOUT_FILENO);
-  EfiMain(&Firmware.Image, &Firmware.SystemTable);
+  static UINT8 Image;  // the application's handle: any address of its own
+  std::vector<const CHAR16 *> Words = WordsOf(Line);
+  RunApplication(&Image, &Firmware.SystemTable, Words.size(), Words.data(), nullptr, 0);
   EndProgram(ExitStatusOf(Firmware.Outcome));  // not reached: the application leaves through Exit
 }

@@ -48,16 +48,3 @@ TEST(LinuxCommandLine, ArgumentsBecomeWordsOrOneRefusal) {
     }
   }
 }
-
-TEST(LinuxCommandLine, WordsReachTheApplicationAsTheShellQuotesThem) {
-  const std::pair<std::vector<std::u16string>, std::u16string> Cases[] = {
-      {{}, u""},
-      {{u"--loader", u"\\EFI\\a.efi", u"--yes"}, u"--loader \\EFI\\a.efi --yes"},
-      {{u"--label", u"Debian 12"}, u"--label \"Debian 12\""},
-      {{u"--label", u"a\tb"}, u"--label \"a\tb\""},
-      {{u"--label", u"say \"hi\" ^"}, u"--label \"say ^\"hi^\" ^^\""},
-      {{u"--label", u"x\"y"}, u"--label x^\"y"},
-      {{u"--root", u""}, u"--root \"\""},
-  };
-  for (const auto &[Words, Line] : Cases) EXPECT_EQ(ShellCommandLine(Words), Line);
-}
