@@ -65,7 +65,8 @@ ROWS = [
     ("exit status 1 with a result that says otherwise", {}, False, (1, report("created")),
      ["--json", "--yes", "--loader", LOADER], "failed", "Boot0004 \"Debian\" written.", {}),
     ("no JSON: the last line of standard error", {}, False, (1, "not json"),
-     ["--json", "--yes", "--loader", LOADER], "failed", "the dialogue's last line", {}),
+     ["--json", "--yes", "--loader", LOADER], "failed", "the dialogue's last line",
+     {"stderr": "the dialogue's last line\n"}),
     ("a BVSRD option without a Boot Volume", {"bvsrd_as": "data"}, False, None, None, "failed",
      "missing parameter(s) required by 'bvsrd_as': boot_volume", {}),
     ("a Boot Volume without bvsrd_as", {"boot_volume": "/dev/sda3"}, False, None, None, "failed",
@@ -77,7 +78,7 @@ ROWS = [
 FAKE = """#!/bin/sh
 printf '%s\\n' "$@" > "{folder}/words"
 cat "{folder}/stdout"
-echo "the dialogue's last line" >&2
+printf '\\033[1;36;40mthe dialogue\\047s last line\\033[0;37;40m\\n' >&2
 exit {status}
 """
 

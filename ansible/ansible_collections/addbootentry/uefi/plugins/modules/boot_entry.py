@@ -170,7 +170,7 @@ rc:
   type: int
   sample: 0
 stderr:
-  description: The dialogue's text, which the program writes to standard error.
+  description: The dialogue's text, which the program writes to standard error, without its colours.
   returned: when the program ran
   type: str
   sample: ''
@@ -178,6 +178,7 @@ stderr:
 
 import json
 import os
+import re
 
 from ansible.module_utils.basic import AnsibleModule
 
@@ -185,6 +186,8 @@ from ansible.module_utils.basic import AnsibleModule
 BOOT_NEXT = '/sys/firmware/efi/efivars/BootNext-8be4df61-93ca-11d2-aa0d-00e098032b8c'
 # The options handed to the program as they are, module name to command-line name.
 VALUE_OPTIONS = ('loader', 'volume', 'label', 'boot_volume', 'boot_fs', 'root', 'bvsrd_as')
+# The terminal's control sequences in the dialogue's text: colours, cursor moves.
+CONTROL = re.compile(r'\x1b\[[0-9;?]*[A-Za-z]')
 FIELDS = ('result', 'variable', 'number', 'label', 'device_paths', 'optional_data', 'load_option',
           'boot_order', 'boot_next', 'message')
 
@@ -255,6 +258,7 @@ def main():
                          % params['executable'])
     before = boot_next_now()
     rc, stdout, stderr = module.run_command(command_line(params, module.check_mode))
+    stderr = CONTROL.sub('', stderr)
     failed, changed, fields = outcome(rc, stdout, before, params['boot_next'])
     if failed:
         message = fields.pop('message', None) or (stderr.strip().splitlines() or ['no JSON object'])[-1]
