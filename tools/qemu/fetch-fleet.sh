@@ -33,7 +33,7 @@ for deb in ./*.deb; do dpkg -x "$deb" "$root"; done
 ln -s python3.11 "$root/usr/bin/python3"
 # What neither the server nor a module reads: documentation, character-set
 # converters, Python's tests and tools.
-rm -rf "$root/usr/share" "$root"/usr/lib/*/gconv
+rm -rf "${root:?}/usr/share" "$root"/usr/lib/*/gconv
 for folder in test idlelib tkinter lib2to3 pydoc_data ensurepip turtledemo config-3.11-*; do
   rm -rf "$root/usr/lib/python3.11/$folder"
 done
@@ -41,5 +41,8 @@ done
 # time-stamped .pyc would take for a changed source.
 python3.11 -m compileall -q -j 0 --invalidation-mode unchecked-hash \
   "$root/usr/lib/python3.11" >/dev/null
-[ -x "$root/usr/sbin/dropbear" ] && [ -x "$root/usr/bin/python3.11" ] || { echo "no dropbear or python in $root" >&2; exit 1; }
+if [ ! -x "$root/usr/sbin/dropbear" ] || [ ! -x "$root/usr/bin/python3.11" ]; then
+  echo "no dropbear or python in $root" >&2
+  exit 1
+fi
 : >"$root/usr/lib/python3.11/.compiled"
