@@ -27,7 +27,7 @@ PATHS = ["HD(1,GPT,0C2D5EF3-4A1B-4E07-9D55-2F0E5B9A61C4,0x800,0x1000)/\\EFI\\deb
 def report(result, **more):
     fields = {"result": result, "variable": "Boot0004", "number": 4, "label": "Debian", "device_paths": PATHS,
               "optional_data": "", "load_option": "01000000", "boot_order": ["0000", "0004"], "boot_next": None,
-              "message": "Boot0004 \"Debian\" written."}
+              "message": "Boot0004 \"Debian\" created and added to BootOrder"}
     fields.update(more)
     return json.dumps(fields)
 
@@ -63,7 +63,7 @@ ROWS = [
      ["--json", "--yes", "--loader", LOADER, "--volume", "PARTUUID=nothing"], "failed",
      "--volume PARTUUID=nothing: no such partition", {}),
     ("exit status 1 with a result that says otherwise", {}, False, (1, report("created")),
-     ["--json", "--yes", "--loader", LOADER], "failed", "Boot0004 \"Debian\" written.", {}),
+     ["--json", "--yes", "--loader", LOADER], "failed", "Boot0004 \"Debian\" created and added to BootOrder", {}),
     ("no JSON: the last line of standard error", {}, False, (1, "not json"),
      ["--json", "--yes", "--loader", LOADER], "failed", "the dialogue's last line",
      {"stderr": "the dialogue's last line\n"}),

@@ -137,7 +137,7 @@ device_paths:
   returned: success
   type: list
   elements: str
-  sample: ['HD(1,GPT,8C2D5EF3-4A1B-4E07-9D55-2F0E5B9A61C4,0x800,0x100000)/\EFI\debian\shimx64.efi']
+  sample: ['HD(1,GPT,C0DE0001-E5B0-4A1E-8D1A-0123456789AB,0x800,0x10000)/\EFI\test\loader.efi']
 optional_data:
   description: The entry's optional data, in hexadecimal.
   returned: success
@@ -147,7 +147,7 @@ load_option:
   description: The whole C(EFI_LOAD_OPTION) record, in hexadecimal.
   returned: success
   type: str
-  sample: 0100000074004400650062006900610e000000...
+  sample: 010000005c0046006c00650065007400000004012a00010000000008000000000000000001000000000001...
 boot_order:
   description: C(BootOrder) at the end of the run, four hexadecimal digits an entry.
   returned: success
@@ -163,7 +163,7 @@ message:
   description: The program's closing line; on failure, why.
   returned: always
   type: str
-  sample: Boot0004 "Debian" written.
+  sample: Boot0004 "Debian" created and added to BootOrder
 rc:
   description: The program's exit status (0 the entry exists, 1 refused or a firmware call failed, 2 bad options).
   returned: when the program ran
