@@ -49,8 +49,8 @@ REFUSAL = ("addbootentry: this firmware keeps its variables for itself (efivarfs
            "make the entry with the firmware application addbootentry<arch>.efi started from the firmware.")
 # The network card's drivers, after the disk's (virtio-net over PCI); virtio's
 # core is a module on x64 and built in on aa64.
-NET_MODULES = ("virtio_ring", "virtio", "virtio_pci_legacy_dev", "virtio_pci_modern_dev", "virtio_pci", "failover", "net_failover",
-               "virtio_net")
+NET_MODULES = ("virtio_ring", "virtio", "virtio_pci_legacy_dev", "virtio_pci_modern_dev", "virtio_pci",
+               "failover", "net_failover", "virtio_net")
 GUEST_ADDRESS = "10.0.2.15/24"  # the address QEMU's user network gives its guest
 
 INIT = """#!/bin/busybox sh

@@ -13,8 +13,8 @@ short_description: Make sure a UEFI boot entry exists
 version_added: 1.0.0
 description:
   - Makes sure that the firmware's C(BootOrder) lists a C(Boot####) entry that starts I(loader) from
-    I(volume), with short-form device paths (from the partition's C(HD) node), by running the host's C(addbootentry) unattended
-    (C(addbootentry --json --yes)).
+    I(volume), with short-form device paths (from the partition's C(HD) node), by running the host's
+    C(addbootentry) unattended (C(addbootentry --json --yes)).
   - A new entry gets the lowest free number, one that clobbers no existing variable, and is appended to
     the end of C(BootOrder).
   - When C(BootOrder) already lists an entry with the same device paths and optional data, nothing is
