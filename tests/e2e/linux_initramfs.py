@@ -2,7 +2,7 @@
 """An initramfs for the Linux program's end-to-end tests: busybox, our program
 as it ships with the C library it links to, and the kernel modules it needs,
 loaded in order by /init, which mounts efivarfs, runs the program on the
-console and then keeps a shell there for the test. `mountesp=1` on the
+console (or a command given) and then keeps a shell there for the test. `mountesp=1` on the
 kernel command line (handed to /init as a variable) mounts the ESP at
 /boot/efi first, as an installed system has it; without it the program
 mounts the ESP itself for the loader check."""
@@ -24,7 +24,7 @@ i=0
 while [ ! -b /dev/{disk}1 ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
 [ "$mountesp" = 1 ] && mount -t vfat /dev/{disk}1 /boot/efi
 echo "INIT: ready"
-/sbin/addbootentry
+{run}
 echo "INIT: addbootentry exit status $?"
 exec sh
 """
@@ -95,11 +95,12 @@ def _add_tree(cpio, top, added):
                     cpio.add(inside, stat.S_IFREG | (mode & 0o755), f.read())
 
 
-def build(path, root, program, triple, modules, disk, init=INIT, program_at="sbin/addbootentry", trees=(),
-          files=None):
+def build(path, root, program, triple, modules, disk, run="/sbin/addbootentry", init=INIT,
+          program_at="sbin/addbootentry", trees=(), files=None):
     """Writes the initramfs to path: root is the unpacked kernel and busybox
-    packages, program our build for triple, disk the kernel's name of the disk.
-    init is /init's text ({modules} and {disk} filled in), program_at where
+    packages, program our build for triple, disk the kernel's name of the disk;
+    run is the command /init runs on the console before its shell. init is
+    /init's text ({modules}, {disk} and {run} filled in), program_at where
     the program goes; trees, more unpacked packages, whose files come after
     (and so in place of) the C library above; files, more {path: (mode,
     bytes)}, folders (S_IFDIR) before what they hold."""
@@ -128,7 +129,7 @@ def build(path, root, program, triple, modules, disk, init=INIT, program_at="sbi
         _add_tree(cpio, tree, added)
     for name, (mode, content) in (files or {}).items():
         cpio.add(name, mode, content)
-    init = init.format(modules=" ".join(modules), disk=disk)
+    init = init.format(modules=" ".join(modules), disk=disk, run=run)
     cpio.add("init", stat.S_IFREG | 0o755, init.encode())
     with open(path, "wb") as f:
         f.write(cpio.finish())

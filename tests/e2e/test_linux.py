@@ -46,12 +46,13 @@ def start_through_uboot(m, kernel, initrd, append):
     m.send(f"bootefi $kernel_addr_r:{os.path.getsize(kernel):x} $fdtcontroladdr\r")
 
 
-def start_linux(m, mount_esp):
+def start_linux(m, mount_esp, run="/sbin/addbootentry"):
     """Boot Linux up to the program's start; with mount_esp the ESP is
-    mounted at /boot/efi first, as on an installed system."""
+    mounted at /boot/efi first, as on an installed system. /init runs the
+    command run on the console, then keeps a shell there."""
     target = LINUX_TARGETS[m.arch]
     initrd = os.path.join(m.work_dir, "initrd.cpio")
-    linux_initramfs.build(initrd, ROOT, PROGRAM, target.triple, target.modules, target.disk)
+    linux_initramfs.build(initrd, ROOT, PROGRAM, target.triple, target.modules, target.disk, run)
     append = f"console={target.console} quiet" + (" mountesp=1" if mount_esp else "")
     started = time.monotonic()
     kernel = linux_initramfs.kernel(ROOT)
