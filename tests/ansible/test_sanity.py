@@ -16,6 +16,7 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.join(HERE, "..", "..")
 COLLECTION = os.path.join(REPO, "ansible", "ansible_collections", "addbootentry", "uefi")
+PYTHON = "/usr/bin/python3"
 # Every test with requirements; pslint (PowerShell) and shellcheck have nothing to check here.
 SKIPPED = {"ansible-doc", "changelog", "import", "integration-aliases", "mypy", "pep8", "pylint", "pslint",
            "runtime-metadata", "validate-modules", "yamllint", "shellcheck"}
@@ -24,8 +25,10 @@ SKIPPED = {"ansible-doc", "changelog", "import", "integration-aliases", "mypy", 
 def main():
     with open(os.path.join(REPO, "LICENSE"), "rb") as a, open(os.path.join(COLLECTION, "LICENSE"), "rb") as b:
         assert a.read() == b.read(), "the collection's LICENSE is not the repository's"
-    import ansible_test  # Debian's ansible-core
-    requirements = os.path.join(os.path.dirname(ansible_test.__file__), "_data", "requirements")
+    # Debian's ansible-core, in Debian's Python, whichever Python runs this.
+    package = subprocess.run([PYTHON, "-c", "import ansible_test, os; print(os.path.dirname(ansible_test.__file__))"],
+                             capture_output=True, text=True, check=True).stdout.strip()
+    requirements = os.path.join(package, "_data", "requirements")
     needing = {os.path.basename(p)[len("sanity."):].split(".")[0] for p in glob.glob(f"{requirements}/sanity.*")}
     assert needing <= SKIPPED, f"tests with requirements that would run: {sorted(needing - SKIPPED)}"
     with tempfile.TemporaryDirectory() as work:
