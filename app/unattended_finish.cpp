@@ -98,7 +98,7 @@ static CHAR16 *BuildExitData(const DialogState *State, const MessageText *Messag
   UINTN TextBytes = 2 * (Message->Length + 1);
   *Size = TextBytes + sizeof Outcome + Outcome.LoadOptionSize;
   UINT8 *Data = nullptr;
-  if (AllocatePoolOrNull(*Size, (VOID **)&Data) != EFI_SUCCESS) {
+  if (AllocatePoolOrNull(*Size, (VOID **)&Data) != EFI_SUCCESS || Data == nullptr) {
     FreePoolToNull((VOID **)&Data);  // a warning still handed a buffer out
     *Size = 0;
     return nullptr;

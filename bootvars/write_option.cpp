@@ -9,6 +9,7 @@
 #include "console/colours.h"
 #include "console/keyboard.h"
 #include "console/output.h"
+#include "console/questions.h"
 
 static BOOLEAN AskConfirmationDroppingTypedAhead() {
   SetRole(ATTR_HIGHLIGHT);
@@ -19,8 +20,7 @@ static BOOLEAN AskConfirmationDroppingTypedAhead() {
   Print(u"Are you sure you want to write the created Load Option\r\n"
         u"into UEFI persistent storage?\r\nType \"y\" for \"yes\"\r\n");
   SetRole(ATTR_NORMAL);
-  CHAR16 Key = WaitForKeyChar();
-  return Key == u'Y' || Key == u'y';
+  return IsYes(WaitForKeyChar());
 }
 
 BOOLEAN ConfirmAndWrite(DialogState *State) {

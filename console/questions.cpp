@@ -13,7 +13,7 @@ static void EchoAnswerKey(CHAR16 C) {
   Print(Echo);
 }
 
-static BOOLEAN IsYes(CHAR16 C) { return C == u'Y' || C == u'y'; }
+BOOLEAN IsYes(CHAR16 C) { return C == u'Y' || C == u'y'; }
 
 // Value of a hexadecimal digit key, or -1 for any other key.
 static INT32 HexDigitValue(CHAR16 C) {

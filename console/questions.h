@@ -9,3 +9,5 @@
 EFI_STATUS GetIndexFromUser(const CHAR16 *Prompt, UINTN *Index, UINTN Limit);
 // TRUE only for 'Y' or 'y'.
 BOOLEAN AskYesNo(const CHAR16 *Prompt);
+// The one key that says yes to a question: 'Y' or 'y'.
+BOOLEAN IsYes(CHAR16 C);

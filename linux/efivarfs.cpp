@@ -11,6 +11,8 @@
 #include <cstring>
 #include <vector>
 
+#include "linux/file_text.h"
+
 #define ATTRIBUTE_BYTES 4
 
 std::string VariableFile(const std::string &Folder, const CHAR16 *Name, const EFI_GUID &Vendor) {
@@ -37,27 +39,14 @@ EFI_STATUS StatusOfErrno(int Error) {
   }
 }
 
-// The whole file: efivarfs hands a variable out in one piece, but a read
-// may still come back short.
-static EFI_STATUS ReadWhole(int Fd, std::vector<UINT8> *Bytes) {
-  UINT8 Chunk[4096];
-  for (;;) {
-    ssize_t Got = read(Fd, Chunk, sizeof Chunk);
-    if (Got < 0 && errno == EINTR) continue;
-    if (Got < 0) return StatusOfErrno(errno);
-    if (Got == 0) return EFI_SUCCESS;
-    Bytes->insert(Bytes->end(), Chunk, Chunk + Got);
-  }
-}
-
 EFI_STATUS ReadVariableFile(const std::string &File, UINT32 *Attributes, UINTN *DataSize,
                             VOID *Data) {
   int Fd = open(File.c_str(), O_RDONLY | O_CLOEXEC);
   if (Fd < 0) return StatusOfErrno(errno);
-  std::vector<UINT8> Bytes;
-  EFI_STATUS Status = ReadWhole(Fd, &Bytes);
+  std::string Bytes;
+  int Error = ReadToEnd(Fd, &Bytes);
   close(Fd);
-  if (Status != EFI_SUCCESS) return Status;
+  if (Error != 0) return StatusOfErrno(Error);
   if (Bytes.size() < ATTRIBUTE_BYTES) return EFI_DEVICE_ERROR;  // no variable file at all
   UINTN Size = Bytes.size() - ATTRIBUTE_BYTES;
   if (*DataSize < Size) {

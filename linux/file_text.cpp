@@ -6,17 +6,22 @@
 
 #include <cerrno>
 
-std::string FileText(const std::string &Path) {
-  std::string Text;
-  int Fd = open(Path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (Fd < 0) return Text;
+int ReadToEnd(int Fd, std::string *Bytes) {
   char Chunk[4096];
   for (;;) {
     ssize_t Got = read(Fd, Chunk, sizeof Chunk);
     if (Got < 0 && errno == EINTR) continue;
-    if (Got <= 0) break;
-    Text.append(Chunk, (size_t)Got);
+    if (Got < 0) return errno;
+    if (Got == 0) return 0;
+    Bytes->append(Chunk, (size_t)Got);
   }
+}
+
+std::string FileText(const std::string &Path) {
+  std::string Text;
+  int Fd = open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (Fd < 0) return Text;
+  ReadToEnd(Fd, &Text);
   close(Fd);
   return Text;
 }

@@ -12,10 +12,12 @@
 #include "efi.h"
 #include "linux/write_outcome.h"
 
+struct LinuxFirmware;
+
 // A disk or one of its partitions: the handle is the volume itself.
 struct LinuxVolume {
   EFI_SIMPLE_FILE_SYSTEM_PROTOCOL FileSystem;  // first: OpenVolume's This leads back here
-  std::string Root;     // the firmware's Root
+  LinuxFirmware *Firmware;  // its Root, and its Notes for what the user must know
   std::string Device;   // /dev/vda1
   std::string Numbers;  // major:minor, as the mount table names the device
   // The HD() node and the end node; only the end node for a whole disk;
@@ -29,7 +31,8 @@ struct LinuxVolume {
 struct LinuxFirmware {
   std::string Root;
   std::vector<std::unique_ptr<LinuxVolume>> Volumes;
-  // Said on the terminal after the run: why a partition has no device path.
+  // Said on the terminal after the run: why a partition has no device path,
+  // why a loader could not be looked for.
   std::vector<std::string> Notes;
   WriteOutcome Outcome;  // what the variable writes came to
   BOOLEAN Json;  // --json: the outcome as JSON on standard output

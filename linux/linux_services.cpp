@@ -91,18 +91,17 @@ static EFI_STATUS EFIAPI LocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE SearchType, c
 
 // ---- Device paths
 
-static UINTN NodeLength(const UINT8 *Node) { return Node[2] | (UINTN)Node[3] << 8; }
-
 // Every path this firmware hands out is its own and well formed.
 static UINTN EFIAPI GetDevicePathSize(const EFI_DEVICE_PATH_PROTOCOL *Path) {
   if (Path == nullptr) return 0;
   const UINT8 *Bytes = reinterpret_cast<const UINT8 *>(Path);
   UINTN Size = 0;
   for (;;) {
-    const UINT8 *Node = Bytes + Size;
-    if (NodeLength(Node) < 4) return 0;
-    Size += NodeLength(Node);
-    if (Node[0] == END_DEVICE_PATH_TYPE && Node[1] == END_ENTIRE_DEVICE_PATH_SUBTYPE) return Size;
+    const EFI_DEVICE_PATH_PROTOCOL *Node = reinterpret_cast<const EFI_DEVICE_PATH_PROTOCOL *>(Bytes + Size);
+    UINTN Length = DevicePathNodeLength(Node);
+    if (Length < sizeof *Node) return 0;
+    Size += Length;
+    if (IsEndOfPath(Node)) return Size;
   }
 }
 
@@ -110,14 +109,13 @@ static EFI_DEVICE_PATH_PROTOCOL *EFIAPI AppendDeviceNode(const EFI_DEVICE_PATH_P
                                                          const EFI_DEVICE_PATH_PROTOCOL *Node) {
   UINTN Front = Path == nullptr ? 0 : GetDevicePathSize(Path);
   if (Path != nullptr && Front == 0) return nullptr;
-  if (Front > 0) Front -= 4;  // the end node goes after the new node
-  UINTN Added = NodeLength(reinterpret_cast<const UINT8 *>(Node));
-  UINT8 *Joined = static_cast<UINT8 *>(std::malloc(Front + Added + 4));
+  if (Front > 0) Front -= sizeof END_OF_PATH_NODE;  // the end node goes after the new node
+  UINTN Added = DevicePathNodeLength(Node);
+  UINT8 *Joined = static_cast<UINT8 *>(std::malloc(Front + Added + sizeof END_OF_PATH_NODE));
   if (Joined == nullptr) return nullptr;
   std::memcpy(Joined, Path, Front);
   std::memcpy(Joined + Front, Node, Added);
-  const UINT8 End[] = {END_DEVICE_PATH_TYPE, END_ENTIRE_DEVICE_PATH_SUBTYPE, 4, 0};
-  std::memcpy(Joined + Front + Added, End, 4);
+  std::memcpy(Joined + Front + Added, END_OF_PATH_NODE, sizeof END_OF_PATH_NODE);
   return reinterpret_cast<EFI_DEVICE_PATH_PROTOCOL *>(Joined);
 }
 

@@ -40,8 +40,6 @@ static std::vector<std::string> Entries(const std::string &Folder) {
   return Names;
 }
 
-static const UINT8 EndNode[] = {END_DEVICE_PATH_TYPE, END_ENTIRE_DEVICE_PATH_SUBTYPE, 4, 0};
-
 // A FAT boot sector: the jump, the 0x55AA mark, and the type name that
 // every formatter writes (FAT12/FAT16 at 54, FAT32 at 82).
 static BOOLEAN HoldsFat(int Disk, UINT64 Offset) {
@@ -58,7 +56,7 @@ static std::u16string Wide(const std::string &Text) { return std::u16string(Text
 static void AddPartition(LinuxFirmware *Fw, int Disk, UINT32 SectorSize, const std::string &Sys,
                          const std::string &Name) {
   auto Volume = std::make_unique<LinuxVolume>();
-  Volume->Root = Fw->Root;
+  Volume->Firmware = Fw;
   Volume->Device = "/dev/" + Name;
   Volume->Numbers = FirstLine(Sys + "/dev");
   UINT64 Start = NumberIn(Sys + "/start", 0);
@@ -68,7 +66,7 @@ static void AddPartition(LinuxFirmware *Fw, int Disk, UINT32 SectorSize, const s
   if (Problem.empty()) Problem = CheckAgainstKernel(Place, SectorSize, Start, NumberIn(Sys + "/size", 0));
   if (Problem.empty()) {
     Volume->Path = HardDriveNodeBytes(Place);
-    Volume->Path.insert(Volume->Path.end(), EndNode, EndNode + sizeof EndNode);
+    Volume->Path.insert(Volume->Path.end(), END_OF_PATH_NODE, END_OF_PATH_NODE + sizeof END_OF_PATH_NODE);
     Volume->Text = Wide(Volume->Device + "/") + HardDriveNodeText(Place);
     Volume->SystemPartition = Place.SystemPartition;
   } else {
@@ -85,10 +83,10 @@ static void AddDisk(LinuxFirmware *Fw, const std::string &Name) {
   std::string Sys = Fw->Root + "/sys/class/block/" + Name;
   if (NumberIn(Sys + "/size", 0) == 0) return;  // no medium: an empty drive, an unused loop device
   auto Whole = std::make_unique<LinuxVolume>();
-  Whole->Root = Fw->Root;
+  Whole->Firmware = Fw;
   Whole->Device = "/dev/" + Name;
   Whole->Numbers = FirstLine(Sys + "/dev");
-  Whole->Path.assign(EndNode, EndNode + sizeof EndNode);
+  Whole->Path.assign(END_OF_PATH_NODE, END_OF_PATH_NODE + sizeof END_OF_PATH_NODE);
   Whole->Text = Wide(Whole->Device);
   Fw->Volumes.push_back(std::move(Whole));
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause-Patent
-// The Simple File System of a FAT partition: the file system as Linux has it
-// mounted, or mounted read-only in a private temporary folder until the
-// root directory is closed.
+// The Simple File System of a FAT partition: its root folder from
+// volume_root.h, and the files in it opened as the firmware's FAT driver
+// would open them.
 #pragma once
 #include "linux/linux_firmware.h"
 

@@ -46,6 +46,13 @@ static BOOLEAN ReadExactly(int Disk, UINT64 Offset, std::vector<UINT8> *Bytes, s
   return TRUE;
 }
 
+// The disk's size in sectors: lseek finds a block device's end, where
+// fstat says 0.
+static UINT64 DiskSectors(int Disk, UINT32 SectorSize) {
+  off_t End = lseek(Disk, 0, SEEK_END);
+  return End <= 0 ? 0 : (UINT64)End / SectorSize;
+}
+
 static std::string ReadMbrEntry(const std::vector<UINT8> &Mbr, UINT32 Number,
                                 PartitionPlace *Place) {
   if (Number < 1 || Number > 4) {
@@ -89,10 +96,19 @@ static std::string ReadGptEntry(int Disk, UINT32 SectorSize, UINT32 Number,
       (UINT64)Count * EntrySize > GPT_ENTRIES_MAX_BYTES) {
     return "GPT entry array size is wrong";
   }
+  // Every sector number is checked against the disk before it is
+  // multiplied: the array after the header, the usable sectors inside.
+  UINT64 Sectors = DiskSectors(Disk, SectorSize);
+  UINT64 ArraySectors = ((UINT64)Count * EntrySize + SectorSize - 1) / SectorSize;
+  if (EntriesAt < 2 || EntriesAt >= Sectors) return "GPT entry array lies outside the disk";
   std::vector<UINT8> Entries;
-  if (!ReadExactly(Disk, EntriesAt * SectorSize, &Entries, (size_t)Count * EntrySize)) {
+  if (ArraySectors > Sectors - EntriesAt ||
+      !ReadExactly(Disk, EntriesAt * SectorSize, &Entries, (size_t)Count * EntrySize)) {
     return "GPT entry array cut short";
   }
+  UINT64 FirstUsable = Little64(&Header[40]);
+  UINT64 LastUsable = Little64(&Header[48]);
+  if (FirstUsable > LastUsable || LastUsable >= Sectors) return "GPT usable sectors lie outside the disk";
   if (Crc32(Entries.data(), Entries.size()) != Little32(&Header[88])) {
     return "GPT entry array checksum is wrong";
   }

@@ -12,6 +12,7 @@
 
 #include "linux/ending.h"
 #include "linux/terminal_keys.h"
+#include "linux/utf8.h"
 
 #define DEFAULT_COLUMNS 80
 #define DEFAULT_ROWS 25
@@ -109,19 +110,6 @@ static EFI_STATUS EFIAPI WaitForEvent(UINTN Count, EFI_EVENT *Events, UINTN *Ind
 }
 
 // ---- Screen
-
-static void AppendUtf8(std::string *Out, CHAR16 C) {
-  if (C < 0x80) {
-    Out->push_back((char)C);
-  } else if (C < 0x800) {
-    Out->push_back((char)(0xC0 | (C >> 6)));
-    Out->push_back((char)(0x80 | (C & 0x3F)));
-  } else {
-    Out->push_back((char)(0xE0 | (C >> 12)));
-    Out->push_back((char)(0x80 | ((C >> 6) & 0x3F)));
-    Out->push_back((char)(0x80 | (C & 0x3F)));
-  }
-}
 
 // The cursor as EDK2's consoles move it: text wraps at the last column and
 // the screen scrolls at the bottom row.

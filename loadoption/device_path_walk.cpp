@@ -3,16 +3,8 @@
 
 #define NODE_HEADER_BYTES sizeof(EFI_DEVICE_PATH_PROTOCOL)
 
-static UINTN NodeLength(const EFI_DEVICE_PATH_PROTOCOL *Node) {
-  return (UINTN)Node->Length[0] | ((UINTN)Node->Length[1] << 8);
-}
-
 static BOOLEAN IsHardDrive(const EFI_DEVICE_PATH_PROTOCOL *Node) {
   return Node->Type == MEDIA_DEVICE_PATH && Node->SubType == MEDIA_HARDDRIVE_DP;
-}
-
-static BOOLEAN IsEndOfPath(const EFI_DEVICE_PATH_PROTOCOL *Node) {
-  return Node->Type == END_DEVICE_PATH_TYPE && Node->SubType == END_ENTIRE_DEVICE_PATH_SUBTYPE;
 }
 
 // The first node that Wanted picks, with in *Offset the bytes in front of it;
@@ -27,7 +19,7 @@ static const EFI_DEVICE_PATH_PROTOCOL *FirstNode(const EFI_DEVICE_PATH_PROTOCOL 
   // Offset never exceeds MaxBytes, so the subtractions below cannot wrap.
   while (MaxBytes - *Offset >= NODE_HEADER_BYTES) {
     const EFI_DEVICE_PATH_PROTOCOL *Node = (const EFI_DEVICE_PATH_PROTOCOL *)(Bytes + *Offset);
-    UINTN Length = NodeLength(Node);
+    UINTN Length = DevicePathNodeLength(Node);
     if (Length < NODE_HEADER_BYTES || Length > MaxBytes - *Offset) {
       return nullptr;
     }
@@ -53,5 +45,5 @@ EFI_DEVICE_PATH_PROTOCOL *FindHardDriveNode(const EFI_DEVICE_PATH_PROTOCOL *Path
 UINTN DevicePathBytes(const EFI_DEVICE_PATH_PROTOCOL *Path, UINTN MaxBytes) {
   UINTN Offset;
   const EFI_DEVICE_PATH_PROTOCOL *End = FirstNode(Path, MaxBytes, IsEndOfPath, &Offset);
-  return End == nullptr ? 0 : Offset + NodeLength(End);
+  return End == nullptr ? 0 : Offset + DevicePathNodeLength(End);
 }

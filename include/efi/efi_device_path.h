@@ -18,6 +18,18 @@ struct EFI_DEVICE_PATH_PROTOCOL {
 };
 static_assert(sizeof(EFI_DEVICE_PATH_PROTOCOL) == 4, "device path node header");
 
+static inline UINTN DevicePathNodeLength(const EFI_DEVICE_PATH_PROTOCOL *Node) {
+  return (UINTN)Node->Length[0] | ((UINTN)Node->Length[1] << 8);
+}
+
+static inline BOOLEAN IsEndOfPath(const EFI_DEVICE_PATH_PROTOCOL *Node) {
+  return Node->Type == END_DEVICE_PATH_TYPE && Node->SubType == END_ENTIRE_DEVICE_PATH_SUBTYPE;
+}
+
+// The end-of-entire-path node's bytes, that close every path.
+inline constexpr UINT8 END_OF_PATH_NODE[4] = {END_DEVICE_PATH_TYPE, END_ENTIRE_DEVICE_PATH_SUBTYPE,
+                                              4, 0};
+
 typedef CHAR16 *(EFIAPI *EFI_DEVICE_PATH_TO_TEXT_NODE)(
     const EFI_DEVICE_PATH_PROTOCOL *DeviceNode, BOOLEAN DisplayOnly, BOOLEAN AllowShortcuts);
 typedef CHAR16 *(EFIAPI *EFI_DEVICE_PATH_TO_TEXT_PATH)(

@@ -15,13 +15,14 @@ import expected
 import harness
 from harness import BOOT_TIMEOUT
 from linux_targets import LINUX_TARGETS
-from storediff import boot_changes, boot_variables, order
+from storediff import boot_variables, order
 from test_linux import FIRMWARE_ORDER, end_linux, start_linux
 from testprograms import LOADER_PATH, loader_load_options
 
 # One line of the shell after the program: its exit status and standard
 # output between two markers that the shell's echo of the command cannot hold.
-RESULT = re.compile(rb"RUN STATUS (\d+)\r\n(.*?)RUN END 42", re.S)
+# The serial line ends lines with "\r\r\n": every "\r" is dropped.
+RESULT = re.compile(rb"RUN STATUS (\d+)\r*\n(.*?)RUN END 42", re.S)
 
 
 def run_program(m, options, redirect=""):
@@ -32,8 +33,8 @@ def run_program(m, options, redirect=""):
     m.expect("RUN END 42")
     match = RESULT.search(m.qemu.before + b"RUN END 42")
     m.expect("RUN ERR 42")
-    error = m.qemu.before.decode("utf-8", "replace").replace("\r\n", "\n")
-    return int(match.group(1)), match.group(2).decode().replace("\r\n", "\n"), error
+    error = m.qemu.before.decode("utf-8", "replace").replace("\r", "")
+    return int(match.group(1)), match.group(2).decode().replace("\r", ""), error
 
 
 def run_json(m, options, status=0):
@@ -62,7 +63,6 @@ def many_machines(m):
     plain = expected.load_option("Probe", [loader])
     bvsrd = expected.bvsrd_option("OS on raw", loader, expected.short_path(raw, "Ixo"), "WFS", True)
     first, second = len(FIRMWARE_ORDER), len(FIRMWARE_ORDER) + 1
-    before = m.variables()
     started = time.monotonic()
     start_linux(m, True, run=":")
     m.expect("INIT: addbootentry exit status 0")
@@ -90,15 +90,15 @@ def many_machines(m):
     assert "addbootentry: standard input is not a terminal, so the confirmation cannot be asked; add --yes " \
            "to write without asking." in err, err
     print(f"{m.arch}: five runs in one Linux, {time.monotonic() - started:.1f} s", flush=True)
-    end_linux(m, 0)
+    end_linux(m, None)
 
     store = boot_variables(m.variables())
     assert store[f"Boot{first:04X}"] == (7, plain), store[f"Boot{first:04X}"][1].hex()
     assert store[f"Boot{second:04X}"] == (7, bvsrd), store[f"Boot{second:04X}"][1].hex()
     assert store["BootOrder"] == (7, order(FIRMWARE_ORDER + [first, second])), store["BootOrder"]
     assert store["BootNext"][1] == struct.pack("<H", second), store["BootNext"]
-    assert set(boot_changes(before, m.variables())) == {f"Boot{first:04X}", f"Boot{second:04X}", "BootOrder",
-                                                        "BootNext"}
+    entries = sorted(name for name in store if re.fullmatch(r"Boot[0-9A-F]{4}", name))
+    assert entries == [f"Boot{n:04X}" for n in FIRMWARE_ORDER + [first, second]], entries
 
     # --boot-next: the firmware starts the BVSRD entry, whose optional data is the FS type.
     m.boot()

@@ -4,7 +4,10 @@
 // its own, and the run must show that call's report, reach the closing
 // prompt, exit with EFI_SUCCESS, free every pool buffer exactly once (and
 // nothing that a failed call left in a buffer pointer), close every file and
-// change no variable that the user has not confirmed. The same calls then
+// change no variable that the user has not confirmed. Runs with options take
+// the same roads without a key: each must end by Exit with its report and the
+// failed call's status (a refusal's when the fault hides what the options
+// name), with no closing prompt and no write the options did not ask for. The same calls then
 // lie: success with a NULL result, a warning after doing the work (or, from
 // an allocation, with nothing written), sizes above or below the truth, a
 // "too small" that asks for no more, and a failure of every call from that
@@ -15,6 +18,7 @@
 #include <chrono>
 #include <iostream>
 
+#include "console/colours.h"
 #include "session.h"
 
 // What the failure of one call must lead to.
@@ -26,6 +30,7 @@ enum class Outcome {
   Warned,       // the volume counts as no ESP: the warning, then on to the new entry
   Unnoticed,    // the key is waited for again: the same session
   NoErase,      // the erase on the row above is left out, and nothing else changes
+  Refused,      // with options: what they name is not found, the refusal, no write
 };
 
 // One failable call as the road meets it, and how it fails.
@@ -92,6 +97,29 @@ static const Role EntryRead = {SimCall::GetVariable, EFI_DEVICE_ERROR, Outcome::
 // An image that cannot say where it came from has no options: the dialogue.
 static const Role ImageLookup = {SimCall::HandleProtocol, EFI_UNSUPPORTED, Outcome::Unnoticed};
 
+// Runs with options.
+static const std::u16string EspUuid = u"PARTUUID=a4a3a2a1-a6a5-a8a7-a9aa-abacadaeafb0";
+static const std::u16string OsUuid = u"PARTUUID=a6a5a4a3-a8a7-aaa9-abac-adaeafb0b1b2";
+static const Role NextWrite = {SimCall::SetVariable, EFI_WRITE_PROTECTED, Outcome::Report,
+                               "E: SetVariable failed on setting BootNext, S: "};
+// Without its ExitData the run still ends with its status.
+static const Role ExitDataAlloc = {SimCall::AllocatePool, EFI_OUT_OF_RESOURCES, Outcome::Unnoticed};
+// The volume without the loader, or a handle that the selector does not name
+// anyway: a failure there changes nothing.
+static const Role QuietOpen = {SimCall::OpenProtocol, EFI_DEVICE_ERROR, Outcome::Unnoticed};
+static const Role QuietVolume = {SimCall::OpenVolume, EFI_DEVICE_ERROR, Outcome::Unnoticed};
+static const Role QuietFile = {SimCall::FileOpen, EFI_DEVICE_ERROR, Outcome::Unnoticed};
+#define NO_LOADER "E: --loader \\EFI\\BOOT\\BOOTAA64.EFI: on no volume listed above\r\n"
+static const Role SearchOpen = {SimCall::OpenProtocol, EFI_DEVICE_ERROR, Outcome::Refused, NO_LOADER};
+static const Role SearchVolume = {SimCall::OpenVolume, EFI_DEVICE_ERROR, Outcome::Refused, NO_LOADER};
+static const Role SearchFile = {SimCall::FileOpen, EFI_DEVICE_ERROR, Outcome::Refused, NO_LOADER};
+static const Role HomeSelect = {SimCall::OpenProtocol, EFI_DEVICE_ERROR, Outcome::Refused,
+                                "E: --volume PARTUUID=a4a3a2a1-a6a5-a8a7-a9aa-abacadaeafb0: "
+                                "matches no volume listed above\r\n"};
+static const Role PartitionSelect = {SimCall::OpenProtocol, EFI_DEVICE_ERROR, Outcome::Refused,
+                                     "E: --boot-volume PARTUUID=a6a5a4a3-a8a7-aaa9-abac-"
+                                     "adaeafb0b1b2: matches no partition listed above\r\n"};
+
 enum class Bvsrd { None, Fat, Partition };
 
 struct Road {
@@ -106,6 +134,7 @@ struct Road {
   bool Narrow = false;           // 20 columns and a backspace at column 0
   bool OneVolume = false;        // the ESP alone, which also is the one block device
   size_t EntryBytes = 2;         // of each listed Boot####; above 512 read twice
+  std::vector<std::u16string> Options = {};  // none: the dialogue, typed
 };
 
 static const Road Roads[] = {
@@ -121,7 +150,17 @@ static const Road Roads[] = {
     // One handle: success with a count of 1 and no buffer is no list either.
     {"one volume, a listed entry of 600 bytes", Bvsrd::None, false, 0, true, {0}, {}, 1, false,
      true, 600},
+    {"options: the loader's volume searched, BootNext", Bvsrd::None, false, 1, true, {0}, {}, 1,
+     false, false, 2, {u"--loader", LoaderPath, u"--yes", u"--boot-next"}},
+    {"options: partition by selector, FilePathList[1], dry run", Bvsrd::Partition, true, 1, false,
+     {}, {}, 1, false, false, 2,
+     {u"--loader", LoaderPath, u"--volume", EspUuid, u"--boot-volume", OsUuid, u"--boot-fs",
+      u"kfs", u"--bvsrd-as", u"path", u"--dry-run"}},
 };
+
+static bool HasOption(const Road &R, const char16_t *Option) {
+  return std::find(R.Options.begin(), R.Options.end(), Option) != R.Options.end();
+}
 
 static void PrepareMachine(SimFirmware &Fw, const Road &R) {
   if (R.OneVolume) {
@@ -142,6 +181,7 @@ static void PrepareMachine(SimFirmware &Fw, const Road &R) {
   }
   for (UINT16 N : R.Unlisted) Vars.Put(OptionName(N), 7, {0x01, (UINT8)N});
   if (R.Narrow) Fw.Columns = 20;
+  if (!R.Options.empty()) return;  // no key: every answer comes from the options
   std::string Step2 = "n";
   if (R.Boot == Bvsrd::Fat) Step2 = std::string("y") + (R.AsFilePath ? "y" : "n") + "y1\r";
   if (R.Boot == Bvsrd::Partition) Step2 = std::string("y") + (R.AsFilePath ? "y" : "n") + "n3\r1\r";
@@ -158,8 +198,20 @@ static void PrepareMachine(SimFirmware &Fw, const Road &R) {
 static std::vector<Role> CallsOfRoad(const Road &R) {
   std::vector<Role> Calls = {ImageLookup, Clear, Cursor, SfsLocate, DpttpLocate, ListOpen, ListText};
   if (!R.OneVolume) Calls.insert(Calls.end(), {ListOpen, ListText});
+  bool Searched = !R.Options.empty() && !HasOption(R, u"--volume");
+  // The search opens each volume and the loader on it; the ESP holds it.
+  if (Searched) {
+    Calls.insert(Calls.end(), {SearchOpen, SearchVolume, SearchFile, QuietOpen, QuietVolume,
+                               QuietFile});
+  }
+  if (HasOption(R, u"--volume")) Calls.push_back(HomeSelect);
   Calls.push_back(HomeOpen);
   if (R.Boot == Bvsrd::Fat) Calls.push_back(BootOpen);
+  // A partition is no file-system volume: both volumes are passed, and then
+  // the whole disk, before the partition is found.
+  if (R.Boot == Bvsrd::Partition && !R.Options.empty()) {
+    Calls.insert(Calls.end(), {QuietOpen, QuietOpen, QuietOpen, PartitionSelect});
+  }
   if (R.Boot == Bvsrd::Partition) {
     // Block I/O positions: the whole disk (opened, no hard-drive node), the
     // two volumes (left out unopened), then the partitions.
@@ -181,17 +233,43 @@ static std::vector<Role> CallsOfRoad(const Road &R) {
     if (R.EntryBytes > 512) Calls.insert(Calls.end(), {EntryAlloc, EntryRead});
   }
   // After the confirmation the chosen number is looked up once more.
-  Calls.insert(Calls.end(), {Probe, OptionWrite, OrderWrite, Cursor});
+  if (!HasOption(R, u"--dry-run")) Calls.insert(Calls.end(), {Probe, OptionWrite, OrderWrite});
+  if (HasOption(R, u"--boot-next")) Calls.push_back(NextWrite);
+  if (!R.Options.empty()) Calls.push_back(ExitDataAlloc);
+  Calls.push_back(Cursor);
   return Calls;
 }
 
 struct Baseline {
+  bool Unattended;
   std::vector<SimCallRecord> Log;
   std::string Screen;
+  std::string SuccessEnd;  // the success line and the closing prompt, or the closing line
   SimVariableMap Before;
   SimVariableMap After;
   SimVariableMap Stranded;  // the option written, BootOrder as before
+  SimVariableMap WithoutNext;  // all but BootNext
 };
+
+// How a run that failed ends: the closing prompt, or, with options, the
+// closing line with the status the run exits with.
+static std::string FailedEnd(const Baseline &B, EFI_STATUS Status) {
+  if (!B.Unattended) return ClosingPrompt;
+  return "E: the run failed, nothing more done, S: " + StatusDigits(Status) + "{NORMAL}\r\n";
+}
+
+// The end of every run with options: Exit, with success exactly when the run
+// reached the baseline's end; every buffer freed, every file closed.
+static void ExpectUnattendedEnd(SimFirmware &Fw, SimEnding Ending, const Baseline &B) {
+  EXPECT_EQ(Ending, SimEnding::Exit);
+  bool Succeeded = EndsWith(Fw.Screen(), B.SuccessEnd);
+  EXPECT_EQ(Fw.ExitStatus == EFI_SUCCESS, Succeeded) << StatusDigits(Fw.ExitStatus);
+  EXPECT_TRUE(Succeeded || EFI_ERROR(Fw.ExitStatus));
+  EXPECT_EQ(Fw.LiveBuffers(), 0u);
+  EXPECT_TRUE(Fw.PoolErrors.empty()) << Fw.PoolErrors.front();
+  EXPECT_EQ(OpenFileCount(Fw), 0u);
+  EXPECT_TRUE(!Fw.Transcript.empty() && (Fw.Transcript.back().Attribute & 0x7F) == ATTR_NORMAL);
+}
 
 struct FaultedRun {
   std::string Screen;
@@ -212,8 +290,12 @@ static FaultedRun RunFaulted(const Road &R, const Baseline &B, size_t Index, EFI
     Fw.FailCall(Call, Nth, Status, How);
   }
   Fw.StaleOnFailure = true;  // the clean-up must not free what a failed call left behind
-  // A run that stops early leaves keys unread.
-  ExpectCleanEnd(Fw, Fw.Run(), false);
+  if (B.Unattended) {
+    ExpectUnattendedEnd(Fw, Fw.RunWith(R.Options), B);
+  } else {
+    // A run that stops early leaves keys unread.
+    ExpectCleanEnd(Fw, Fw.Run(), false);
+  }
   // Everything before the faulted call is the same run.
   EXPECT_GT(Fw.CallLog.size(), Index);
   if (Fw.CallLog.size() > Index) EXPECT_EQ(Fw.CallLog[Index].CallSite, B.Log[Index].CallSite);
@@ -245,10 +327,19 @@ static bool Fits(const Role &What, EFI_STATUS Shown, const Baseline &B, const Fa
       if (!Contains(Screen, ListLine + Digits(Shown))) return false;
       [[fallthrough]];
     case Outcome::Report: {
-      if (!EndsWith(Screen, "{ERROR}" + Report + ClosingPrompt)) return false;
-      // Only a failed BootOrder write leaves something behind: the option.
+      // A report without a status, or with a warning, ends the run all the same.
+      bool Status = EndsWith(What.Report, "S: ") && EFI_ERROR(Shown);
+      if (!EndsWith(Screen, "{ERROR}" + Report + FailedEnd(B, Status ? Shown : EFI_ABORTED))) {
+        return false;
+      }
+      // Only a failed BootOrder write leaves something behind: the option;
+      // a failed BootNext leaves the entry.
+      if (What.Report == NextWrite.Report) return Run.Store == B.WithoutNext;
       return Run.Store == (What.Report == OrderWrite.Report ? B.Stranded : B.Before);
     }
+    case Outcome::Refused:
+      return EndsWith(Screen, "{ERROR}" + Report + FailedEnd(B, EFI_INVALID_PARAMETER)) &&
+             Run.Store == B.Before;
     case Outcome::ListLine:
       if (!Contains(Screen, ListLine + Digits(Shown))) return false;
       break;
@@ -279,21 +370,22 @@ static bool Fits(const Role &What, EFI_STATUS Shown, const Baseline &B, const Fa
       break;
     }
   }
-  return EndsWith(Screen, SuccessLine + ClosingPrompt) && Run.Store == B.After;
+  return EndsWith(Screen, B.SuccessEnd) && Run.Store == B.After;
 }
 
 // For the lies whose outcome no role foresees: the run either completes with
 // the same store as without the fault, or ends on a report, and the store
 // then holds nothing the user did not confirm.
 static void ExpectSafeOutcome(const Baseline &B, const FaultedRun &Run) {
-  if (EndsWith(Run.Screen, SuccessLine + ClosingPrompt)) {
+  if (EndsWith(Run.Screen, B.SuccessEnd)) {
     EXPECT_TRUE(Run.Store == B.After) << Run.Screen;
     return;
   }
   EXPECT_TRUE(Contains(Run.Screen, "{ERROR}E: ") || Contains(Run.Screen, "{LIST_ERROR}E: ") ||
               Contains(Run.Screen, AbortReport))
       << Run.Screen;
-  EXPECT_TRUE(Run.Store == B.Before || Run.Store == B.Stranded) << Run.Screen;
+  EXPECT_TRUE(Run.Store == B.Before || Run.Store == B.Stranded || Run.Store == B.WithoutNext)
+      << Run.Screen;
 }
 
 // The lies a call can tell besides failing, and whether its role foresees the
@@ -434,8 +526,10 @@ TEST(FailureSweep, EveryFailableCallOnEveryRoadEndsAtTheClosingPromptWithItsRepo
     {
       SimFirmware Fw;
       PrepareMachine(Fw, R);
+      B.Unattended = !R.Options.empty();
       B.Before = VariablesOf(Fw).Entries;
-      ASSERT_EQ(Fw.Run(), SimEnding::Exit);
+      ASSERT_EQ(B.Unattended ? Fw.RunWith(R.Options) : Fw.Run(), SimEnding::Exit);
+      ASSERT_EQ(Fw.ExitStatus, EFI_SUCCESS);
       B.Log = Fw.CallLog;
       B.Screen = Fw.Screen();
       B.After = VariablesOf(Fw).Entries;
@@ -443,7 +537,14 @@ TEST(FailureSweep, EveryFailableCallOnEveryRoadEndsAtTheClosingPromptWithItsRepo
       auto Order = GlobalKey(u"BootOrder");
       B.Stranded.erase(Order);
       if (B.Before.count(Order)) B.Stranded[Order] = B.Before.at(Order);
-      ASSERT_TRUE(EndsWith(B.Screen, SuccessLine + ClosingPrompt)) << B.Screen;
+      B.WithoutNext = B.After;
+      B.WithoutNext.erase(GlobalKey(u"BootNext"));
+      B.Stranded.erase(GlobalKey(u"BootNext"));
+      // With options: the closing line, the last on the screen.
+      B.SuccessEnd = B.Unattended ? B.Screen.substr(B.Screen.rfind("\r\n", B.Screen.size() - 3) + 2)
+                                  : SuccessLine + ClosingPrompt;
+      ASSERT_TRUE(EndsWith(B.Screen, B.Unattended ? "{NORMAL}\r\n" : SuccessLine + ClosingPrompt))
+          << B.Screen;
       Count.Runs++;
     }
     std::vector<Role> Left = CallsOfRoad(R);

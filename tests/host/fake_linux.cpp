@@ -2,6 +2,7 @@
 #include "fake_linux.h"
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -9,9 +10,9 @@
 #include <fstream>
 #include <sstream>
 
-FakeTree::FakeTree() {
-  char Template[] = "/tmp/fake-linux-XXXXXX";
-  Root = mkdtemp(Template);
+FakeTree::FakeTree(const std::string &Base) {
+  std::string Template = Base + "/fake-linux-XXXXXX";
+  Root = mkdtemp(Template.data());
 }
 
 FakeTree::~FakeTree() { std::system(("rm -rf '" + Root + "'").c_str()); }
@@ -35,6 +36,12 @@ std::string FakeTree::Read(const std::string &Path) const {
   std::ostringstream Out;
   Out << std::ifstream(Root + Path, std::ios::binary).rdbuf();
   return Out.str();
+}
+
+std::string FakeTree::Numbers() const {
+  struct stat Info = {};
+  stat(Root.c_str(), &Info);
+  return std::to_string(major(Info.st_dev)) + ":" + std::to_string(minor(Info.st_dev));
 }
 
 UINT8 FakeGuidByte(UINT32 Number, int I) { return (UINT8)(0x10 * Number + I); }
@@ -96,12 +103,20 @@ std::vector<UINT8> GptDisk(UINT32 SectorSize, UINT64 Sectors, const std::vector<
   Put(Disk, Header + 12, 92, 4);
   Put(Disk, Header + 24, 1, 8);
   Put(Disk, Header + 32, Sectors - 1, 8);
+  Put(Disk, Header + 40, 2 + 128 * 128 / SectorSize, 8);  // the first usable sector
+  Put(Disk, Header + 48, Sectors - 1, 8);                 // the last
   Put(Disk, Header + 72, 2, 8);
   Put(Disk, Header + 80, 128, 4);
   Put(Disk, Header + 84, 128, 4);
   Put(Disk, Header + 88, Crc32(&Disk[Entries], 128 * 128), 4);
   Put(Disk, Header + 16, Crc32(&Disk[Header], 92), 4);
   return Disk;
+}
+
+void PutGptHeaderField(std::vector<UINT8> &Disk, UINT32 SectorSize, size_t Offset, UINT64 Value) {
+  Put(Disk, SectorSize + Offset, Value, 8);
+  Put(Disk, SectorSize + 16, 0, 4);
+  Put(Disk, SectorSize + 16, Crc32(&Disk[SectorSize], 92), 4);
 }
 
 std::vector<UINT8> MbrDisk(UINT32 Signature, UINT64 Sectors, const std::vector<FakePartition> &Parts) {
@@ -120,14 +135,22 @@ void AddFakeDisk(const FakeTree &Tree, const std::string &Disk, UINT32 SectorSiz
   std::string Sys = "/sys/class/block/" + Disk;
   UINT64 Scale = SectorSize / 512;
   Tree.Write(Sys + "/size", std::to_string(Bytes.size() / 512) + "\n");
-  Tree.Write(Sys + "/dev", "254:0\n");
+  // A major number no real device has here: a partition's numbers never
+  // meet those of the file system the tree is on, unless mounted below.
+  Tree.Write(Sys + "/dev", "4094:0\n");
   Tree.Write(Sys + "/queue/logical_block_size", std::to_string(SectorSize) + "\n");
   for (size_t N = 0; N < Parts.size(); N++) {
     std::string Part = Sys + "/" + Disk + std::to_string(N + 1);
     Tree.Write(Part + "/partition", std::to_string(N + 1) + "\n");
     Tree.Write(Part + "/start", std::to_string(Parts[N].First * Scale) + "\n");
     Tree.Write(Part + "/size", std::to_string((Parts[N].Last - Parts[N].First + 1) * Scale) + "\n");
-    Tree.Write(Part + "/dev", "254:" + std::to_string(N + 1) + "\n");
+    Tree.Write(Part + "/dev", "4094:" + std::to_string(N + 1) + "\n");
   }
   Tree.Write("/dev/" + Disk, Bytes);
+}
+
+std::string MountFakePartition(const FakeTree &Tree, const std::string &Disk,
+                               const std::string &Partition, const std::string &MountPoint) {
+  Tree.Write("/sys/class/block/" + Disk + "/" + Partition + "/dev", Tree.Numbers() + "\n");
+  return "31 22 " + Tree.Numbers() + " / " + MountPoint + " rw - vfat /dev/" + Partition + " rw\n";
 }

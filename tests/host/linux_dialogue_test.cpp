@@ -73,7 +73,7 @@ static int RunSession(const FakeTree &Tree, const std::vector<Step> &Session, st
 
 static void MakeTypicalTree(const FakeTree &Tree) {
   AddFakeDisk(Tree, "vda", 512, GptDisk(512, 4096, Parts), Parts);
-  Tree.Write("/proc/self/mountinfo", "31 22 254:1 / /esp rw - vfat /dev/vda1 rw\n");
+  Tree.Write("/proc/self/mountinfo", MountFakePartition(Tree, "vda", "vda1", "/esp"));
   Tree.Write("/esp/EFI/test/loader.efi", "MZ");
   Tree.Write("/sys/firmware/efi/efivars/.keep", "");
 }

@@ -3,8 +3,16 @@
 // partitions, FAT partitions as file-system volumes, device paths that end
 // at the firmware's HD() node, loaders found on the mounted file system,
 // and the refusals before any question.
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <regex>
 
 #include "fake_linux.h"
 #include "linux/linux_services.h"
@@ -24,6 +32,17 @@ static std::vector<Listed> Listing(LinuxFirmware &Fw) {
   std::vector<Listed> Out;
   for (auto &V : Fw.Volumes) Out.push_back({V->Text, (bool)V->Fat, (bool)V->SystemPartition, !V->Path.empty()});
   return Out;
+}
+
+static std::vector<std::string> Entries(const std::string &Folder) {
+  std::vector<std::string> Names;
+  DIR *Dir = opendir(Folder.c_str());
+  while (struct dirent *Entry = Dir == nullptr ? nullptr : readdir(Dir)) {
+    if (std::string(".") != Entry->d_name && std::string("..") != Entry->d_name) Names.push_back(Entry->d_name);
+  }
+  if (Dir != nullptr) closedir(Dir);
+  std::sort(Names.begin(), Names.end());
+  return Names;
 }
 
 static bool operator==(const Listed &A, const Listed &B) {
@@ -99,30 +118,133 @@ TEST(LinuxVolumes, HandlesByProtocolAsTheDialogueAsksForThem) {
   Boot->FreePool(Handles);
 }
 
+// The loader as the firmware's FAT driver finds it: backslashes only, never
+// above the volume's root, only a regular file of the volume's own.
 TEST(LinuxVolumes, LoaderIsLookedForOnTheMountedFileSystem) {
   FakeTree Tree;
   AddFakeDisk(Tree, "vda", 512, GptDisk(512, 4096, Typical), Typical);
+  std::string Mounted = MountFakePartition(Tree, "vda", "vda1", "/boot/my\\040efi");
   Tree.Write("/proc/self/mountinfo",
-             "22 1 254:0 / / rw - ext4 /dev/vda rw\n"
-             "30 22 254:1 /sub /elsewhere rw - vfat /dev/vda1 rw\n"
-             "31 22 254:1 / /boot/my\\040efi rw,relatime shared:5 master:1 - vfat /dev/vda1 rw\n");
-  Tree.Write("/boot/my efi/EFI/test/loader.efi", "MZ");
+             "22 1 4094:0 / / rw - ext4 /dev/vda rw\n"
+             "30 22 " + Tree.Numbers() + " /sub /elsewhere rw - vfat /dev/vda1 rw\n" +
+             Mounted.replace(Mounted.find(" rw - "), 6, " rw,relatime shared:5 master:1 - "));
+  const std::string Esp = "/boot/my efi";
+  Tree.Write(Esp + "/EFI/test/loader.efi", "MZ");
+  ASSERT_EQ(mkfifo((Tree.Root + Esp + "/EFI/fifo").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("test/loader.efi", (Tree.Root + Esp + "/EFI/link.efi").c_str()), 0);
+  ASSERT_EQ(symlink("test", (Tree.Root + Esp + "/EFI/linked").c_str()), 0);
   std::unique_ptr<LinuxFirmware> Owned = FirmwareOver(Tree);
   LinuxFirmware &Fw = *Owned;
   EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *FileSystem = &Fw.Volumes[1]->FileSystem;
   EFI_FILE_PROTOCOL *Root = nullptr;
   ASSERT_EQ(FileSystem->OpenVolume(FileSystem, &Root), EFI_SUCCESS);
-  const std::pair<const char16_t *, EFI_STATUS> Cases[] = {
+  std::u16string Climb;
+  for (int I = 0; I < 16; I++) Climb += u"\\..";
+  const std::pair<std::u16string, EFI_STATUS> Cases[] = {
       {u"\\EFI\\test\\loader.efi", EFI_SUCCESS},
+      {u"EFI\\test\\loader.efi", EFI_SUCCESS},
+      {u"\\EFI\\..\\EFI\\.\\test\\loader.efi", EFI_SUCCESS},
       {u"\\EFI\\test\\other.efi", EFI_NOT_FOUND},
       {u"\\EFI\\test\\loader.efi\\x", EFI_NOT_FOUND},
+      {u"\\EFI\\test", EFI_NOT_FOUND},  // a folder is no loader
+      // Slashes are no separator to the firmware: not even the host's files.
+      {u"EFI/test/loader.efi", EFI_NOT_FOUND},
+      {u"/etc/passwd", EFI_NOT_FOUND},
+      {Climb + u"\\etc\\passwd", EFI_NOT_FOUND},  // never above the volume's root
+      {u"\\EFI\\fifo", EFI_NOT_FOUND},        // not opened: it would wait for a writer
+      {u"\\EFI\\link.efi", EFI_NOT_FOUND},    // FAT has no links
+      {u"\\EFI\\linked\\loader.efi", EFI_NOT_FOUND},
   };
-  for (auto [Name, Status] : Cases) {
+  for (const auto &[Name, Status] : Cases) {
+    SCOPED_TRACE(std::string(Name.begin(), Name.end()));
     EFI_FILE_PROTOCOL *File = nullptr;
-    EXPECT_EQ(Root->Open(Root, &File, Name, EFI_FILE_MODE_READ, 0), Status);
-    if (Status == EFI_SUCCESS) EXPECT_EQ(File->Close(File), EFI_SUCCESS);
+    EXPECT_EQ(Root->Open(Root, &File, Name.c_str(), EFI_FILE_MODE_READ, 0), Status);
+    if (Status == EFI_SUCCESS && File != nullptr) EXPECT_EQ(File->Close(File), EFI_SUCCESS);
   }
   EXPECT_EQ(Root->Close(Root), EFI_SUCCESS);
+  // The dialogue says only "not found": why, for a path with slashes, after it.
+  EXPECT_EQ(Fw.Notes, std::vector<std::string>{
+                          "the firmware separates folders with \\ only: a path written with / is not "
+                          "found on it"});
+}
+
+struct MountCase {
+  const char *Name;
+  const char *MountInfo;  // before the partition's own mount at /esp; @ is its numbers
+  const char *Stale;      // the file in EFI\test where /over leads, on another file system
+  bool Found;             // the loader on /esp
+};
+
+// The mount table is text: the folder it names must hold the partition's
+// own file system, or the loader checked would be another one.
+TEST(LinuxVolumes, LoaderIsLookedForOnThePartitionItself) {
+  const MountCase Cases[] = {
+      {"a file system mounted over a parent of the mount point",
+       "30 22 @ / /over/esp rw - vfat /dev/vda1 rw\n", "loader.efi", false},
+      {"a mount point gone", "30 22 @ / /esp\\040(deleted) rw - vfat /dev/vda1 rw\n", "loader.efi", true},
+      {"a mount point hidden, then the partition's own", "30 22 @ / /over/esp rw - vfat /dev/vda1 rw\n",
+       "stale.efi", true},
+  };
+  for (const MountCase &Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    FakeTree Tree;
+    FakeTree Elsewhere("/dev/shm");
+    ASSERT_NE(Elsewhere.Numbers(), Tree.Numbers());
+    AddFakeDisk(Tree, "vda", 512, GptDisk(512, 4096, Typical), Typical);
+    std::string Own = MountFakePartition(Tree, "vda", "vda1", "/esp");
+    std::string Table = std::regex_replace(std::string(Case.MountInfo), std::regex("@"), Tree.Numbers());
+    Tree.Write("/proc/self/mountinfo", Table + (Case.Found ? Own : ""));
+    Tree.Write("/esp/EFI/test/loader.efi", "MZ");
+    // A stale loader where /over leads: on another file system.
+    Elsewhere.Write("/esp/EFI/test/" + std::string(Case.Stale), "MZ");
+    ASSERT_EQ(symlink(Elsewhere.Root.c_str(), (Tree.Root + "/over").c_str()), 0);
+    std::unique_ptr<LinuxFirmware> Fw = FirmwareOver(Tree);
+    EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *FileSystem = &Fw->Volumes[1]->FileSystem;
+    EFI_FILE_PROTOCOL *Root = nullptr;
+    EFI_FILE_PROTOCOL *File = nullptr;
+    EFI_STATUS Status = FileSystem->OpenVolume(FileSystem, &Root);
+    if (Status == EFI_SUCCESS) {
+      Status = Root->Open(Root, &File, u"\\EFI\\test\\loader.efi", EFI_FILE_MODE_READ, 0);
+      if (Status == EFI_SUCCESS) File->Close(File);
+      Root->Close(Root);
+    }
+    EXPECT_EQ(Status == EFI_SUCCESS, Case.Found) << Status;
+  }
+}
+
+// Without the right to mount, as in a container: no mount is made where
+// everyone would see it, no folder is left for it, and the user is told why.
+static bool DropMountRight() {
+  __user_cap_header_struct Header = {_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct Data[2] = {};
+  if (syscall(SYS_capget, &Header, Data) != 0) return false;
+  Data[CAP_SYS_ADMIN / 32].effective &= ~(1u << (CAP_SYS_ADMIN % 32));
+  Data[CAP_SYS_ADMIN / 32].permitted &= ~(1u << (CAP_SYS_ADMIN % 32));
+  return syscall(SYS_capset, &Header, Data) == 0;
+}
+
+TEST(LinuxVolumes, NoTemporaryMountWithoutANamespaceOfItsOwn) {
+  FakeTree Tree;
+  AddFakeDisk(Tree, "vda", 512, GptDisk(512, 4096, Typical), Typical);
+  Tree.Write("/proc/self/mountinfo", "22 1 4094:0 / / rw - ext4 /dev/vda rw\n");
+  Tree.Write("/tmp/.keep", "");
+  pid_t Child = fork();
+  if (Child == 0) {
+    // Each mismatch its own exit status, read below.
+    if (!DropMountRight()) _exit(10);
+    std::unique_ptr<LinuxFirmware> Fw = FirmwareOver(Tree);
+    EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *FileSystem = &Fw->Volumes[1]->FileSystem;
+    EFI_FILE_PROTOCOL *Root = nullptr;
+    if (FileSystem->OpenVolume(FileSystem, &Root) != EFI_ACCESS_DENIED) _exit(11);
+    const std::string Said = "/dev/vda1 is not mounted, and cannot be mounted where only this program sees it";
+    if (Fw->Notes.size() != 1 || Fw->Notes[0].compare(0, Said.size(), Said) != 0) _exit(12);
+    _exit(0);
+  }
+  int Status = 0;
+  waitpid(Child, &Status, 0);
+  ASSERT_TRUE(WIFEXITED(Status)) << Status;
+  EXPECT_EQ(WEXITSTATUS(Status), 0) << "10: right kept, 11: another status, 12: another note";
+  EXPECT_EQ(Entries(Tree.Root + "/tmp"), std::vector<std::string>{".keep"});
 }
 
 TEST(LinuxVolumes, PathSelectorsNameThePartitionByItsUniqueGuidOrMbrSignature) {

@@ -291,3 +291,83 @@ TEST(OptionSources, TheFileIsLookedForBesideTheImageThatRuns) {
     EXPECT_EQ(Words.Count, Case.Found == OptionsGiven ? 1u : 0u);
   }
 }
+
+// A stick that holds the image and its conf file, beside the typical
+// machine; the loader is on the machine's ESP alone.
+static EFI_HANDLE AddStick(SimFirmware &Fw, const std::string &Conf) {
+  const std::u16string Image = u"\\EFI\\tools\\addbootentryaa64.efi";
+  const std::u16string StickConf = u"\\EFI\\tools\\addbootentry.conf";
+  EFI_HANDLE Stick = AddVolume(Fw, PciRootNode(0) + PciNode(2, 0) + HardDriveNode(1, 0x800, 0x1000) +
+                                       EndNode(),
+                               u"USB", {Image});
+  if (Conf != "-") {
+    AddFile(Fw, Stick, StickConf);
+    PutFileContents(Fw, Stick, StickConf, Conf);
+  }
+  SetImageFile(Fw, Stick, FilePathNode(Image) + EndNode());
+  return Stick;
+}
+
+// Through the entry point: the words of a command line or of a conf file
+// write what the dialogue writes when the same answers are typed; bad ones
+// get their message, the run's failed closing line, Exit with
+// EFI_INVALID_PARAMETER, and no write.
+TEST(OptionSources, TheEntryPointRunsTheOptionsOfEitherSource) {
+  struct Row {
+    const char *Name;
+    std::u16string CommandLine;
+    std::string Conf;  // "-": none on the stick
+    std::string Keys;  // the typed dialogue's, and "y" for a run without --yes
+    std::string Message;  // of a refusal
+  };
+  const std::string Loader = "\\EFI\\BOOT\\BOOTAA64.EFI";
+  const std::u16string Shell = u"fs0:\\EFI\\tools\\addbootentryaa64.efi --loader \\EFI\\BOOT\\BOOTAA64.EFI";
+  const Row Rows[] = {
+      {"the Shell's line, a quoted label", Shell + u" --label \"Debian 12\" --yes", "-",
+       TypicalSession("0", "Debian 12") + "y", ""},
+      {"a boot entry's data, a BVSRD",
+       u"--loader \\EFI\\BOOT\\BOOTAA64.EFI --boot-volume PARTUUID=A5A4A3A2-A7A6-A9A8-AAAB-ACADAEAFB0B1 "
+       u"--bvsrd-as data --yes",
+       "-", BootSession("yny1\r") + "y", ""},
+      {"the conf file, CRLF, a '#' in the label",
+       u"", "# provisioning\r\n--loader " + Loader + "\r\n--label Lab #3\r\n--yes\r\n",
+       TypicalSession("0", "Lab #3") + "y", ""},
+      {"the conf file without --yes: the question is asked", u"",
+       "--label \xC3\xA9t\xC3\xA9\n--loader " + Loader + "\n", "", ""},
+      {"a line of the conf file", u"", "--loader " + Loader + "\nyes\n", "",
+       "E: addbootentry.conf, line 2: an option begins with --."},
+      {"a value left out in the conf file", u"", "--label\n--loader " + Loader + "\n", "",
+       "E: --label: needs a value"},
+      {"the Linux program's option on the command line", Shell + u" --json", "-", "",
+       "E: --json: no such option (--help lists them)"},
+  };
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(R.Name);
+    SimFirmware Typed, Answered;
+    AddBootMachine(Typed);
+    AddStick(Typed, "-");
+    AddBootMachine(Answered);
+    AddStick(Answered, R.Conf);
+    if (!R.CommandLine.empty()) SetLoadOptions(Answered, Ucs2Bytes(R.CommandLine));
+    if (R.Message.empty()) {
+      // The typed dialogue of the row without keys: the same answers by hand.
+      std::string Keys = R.Keys.empty() ? TypicalSession("0", "\xE9t\xE9") + "y" : R.Keys;
+      RunToClosingPrompt(Typed, Keys);
+      if (R.Keys.empty()) Answered.Type("y");
+      EXPECT_EQ(Answered.Run(), SimEnding::Exit) << Answered.Screen();
+      EXPECT_EQ(Answered.ExitStatus, EFI_SUCCESS);
+      EXPECT_EQ(VariablesOf(Answered).Entries.size(), 2u);
+      EXPECT_TRUE(VariablesOf(Answered).Entries == VariablesOf(Typed).Entries);
+    } else {
+      EXPECT_EQ(Answered.Run(), SimEnding::Exit);
+      EXPECT_EQ(Answered.ExitStatus, EFI_INVALID_PARAMETER);
+      EXPECT_EQ(Answered.Screen(), "{ERROR}" + R.Message +
+                                       "\r\nE: the run failed, nothing more done, S: "
+                                       "8000000000000002{NORMAL}\r\n");
+      EXPECT_TRUE(VariablesOf(Answered).Writes.empty());
+    }
+    EXPECT_EQ(Answered.NextKey, Answered.Keys.size());
+    EXPECT_EQ(Answered.LiveBuffers(), 0u);
+    EXPECT_EQ(OpenFileCount(Answered), 0u);
+  }
+}

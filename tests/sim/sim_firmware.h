@@ -298,6 +298,8 @@ SimPath operator+(SimPath Left, const SimPath &Right);
 // SimCall::ConvertDevicePathToText.
 EFI_HANDLE AddVolume(SimFirmware &Fw, SimPath Path, const std::u16string &Text,
                      const std::set<std::u16string> &Files = {});
+// One more file on a volume that AddVolume made.
+void AddFile(SimFirmware &Fw, EFI_HANDLE Volume, const std::u16string &Name);
 // Marks a handle as an EFI System Partition's, as firmware does.
 void MarkSystemPartition(SimFirmware &Fw, EFI_HANDLE Handle);
 // A block device that carries no file system the firmware reads.

@@ -3,6 +3,7 @@
 // firmware. Device paths are real node bytes; a volume's files are names that
 // Open finds exactly as given, relative to the root directory.
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -120,6 +121,14 @@ EFI_HANDLE AddVolume(SimFirmware &Fw, SimPath Path, const std::u16string &Text,
   EFI_HANDLE Handle = AddBlockDevice(Fw, std::move(Path), Text);
   Fw.Install(Handle, EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_GUID, &Volume->FileSystem);
   return Handle;
+}
+
+void AddFile(SimFirmware &, EFI_HANDLE Volume, const std::u16string &Name) {
+  for (const auto &[Guid, Interface] : static_cast<SimHandle *>(Volume)->Protocols) {
+    if (std::memcmp(&Guid, &EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_GUID, sizeof Guid) == 0) {
+      static_cast<SimVolume *>(Interface)->Files.insert(Name);
+    }
+  }
 }
 
 void MarkSystemPartition(SimFirmware &Fw, EFI_HANDLE Handle) {
