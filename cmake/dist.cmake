@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: BSD-2-Clause-Patent
 # The release folder: cmake --build build --target dist writes build/dist/
 # (tools/release/mkdist.py) from the images of every architecture in
-# EFI_ARCHITECTURES, and the Linux programs of LINUX_ARCHITECTURES. With SIGNING_KEY and SIGNING_CERT it also signs them.
+# EFI_ARCHITECTURES, the Linux programs of LINUX_ARCHITECTURES and the Ansible collection. With SIGNING_KEY and SIGNING_CERT it also signs them.
 set(SIGNING_KEY "" CACHE FILEPATH "PEM private key: dist also writes every image signed with it")
 set(SIGNING_CERT "" CACHE FILEPATH "PEM certificate of SIGNING_KEY")
 if((SIGNING_KEY AND NOT SIGNING_CERT) OR (SIGNING_CERT AND NOT SIGNING_KEY))
@@ -21,6 +21,8 @@ endif()
 foreach(suffix IN LISTS EFI_ARCHITECTURES)
   list(APPEND DIST_ARGS ${suffix}=${EFI_BINARY_DIR}/${suffix}/addbootentry${suffix}.efi)
 endforeach()
+# The Ansible collection's tarball, its version project()'s.
+list(APPEND DIST_ARGS --collection ${CMAKE_SOURCE_DIR}/ansible/ansible_collections/addbootentry/uefi)
 # The Linux program goes into its architecture's package.
 foreach(suffix IN LISTS LINUX_ARCHITECTURES)
   list(APPEND DIST_ARGS --linux=${suffix}=${CMAKE_BINARY_DIR}/linux-program/${suffix}/addbootentry)

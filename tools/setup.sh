@@ -9,6 +9,7 @@ qemu-system-arm qemu-efi-aarch64 u-boot-qemu qemu-system-x86 ovmf ovmf-ia32 qemu
 qemu-system-misc opensbi gdisk dosfstools mtools
 python3 python3-pexpect file openssl sbsigntool efitools
 python3-pyte python3-pil xorriso lintian
+ansible-core python3-distlib openssh-client
 libc6-dev-arm64-cross libstdc++-12-dev-arm64-cross libgcc-12-dev-arm64-cross"
 
 missing=""

@@ -76,15 +76,43 @@ def c_library(program, triple):
     return files
 
 
-def build(path, root, program, triple, modules, disk, run="/sbin/addbootentry"):
+def _add_tree(cpio, top, added):
+    """Every folder, file and link under top at the same place in the
+    initramfs, links as they are; folders already added are not again."""
+    for folder, subfolders, files in os.walk(top):
+        subfolders.sort()
+        for name in subfolders + sorted(files):
+            source, inside = os.path.join(folder, name), os.path.relpath(os.path.join(folder, name), top)
+            mode = os.lstat(source).st_mode
+            if stat.S_ISLNK(mode):
+                cpio.add(inside, stat.S_IFLNK | 0o777, os.readlink(source).encode())
+            elif stat.S_ISDIR(mode):
+                if inside not in added:
+                    cpio.add(inside, stat.S_IFDIR | 0o755)
+                    added.add(inside)
+            else:
+                with open(source, "rb") as f:
+                    cpio.add(inside, stat.S_IFREG | (mode & 0o755), f.read())
+
+
+def build(path, root, program, triple, modules, disk, run="/sbin/addbootentry", init=INIT,
+          program_at="sbin/addbootentry", trees=(), files=None):
     """Writes the initramfs to path: root is the unpacked kernel and busybox
     packages, program our build for triple, disk the kernel's name of the disk;
-    run is the command /init runs on the console before its shell."""
+    run is the command /init runs on the console before its shell. init is
+    /init's text ({modules}, {disk} and {run} filled in), program_at where
+    the program goes; trees, more unpacked packages, whose files come after
+    (and so in place of) the C library above; files, more {path: (mode,
+    bytes)}, folders (S_IFDIR) before what they hold."""
     cpio = _Cpio()
     libraries = c_library(program, triple)
     folders = {os.path.dirname(name) for name in libraries}
-    for folder in ("bin", "sbin", "dev", "proc", "sys", "tmp", "boot", "boot/efi", "lib", "lib/modules",
-                   *sorted(folders - {"lib"})):
+    added = {"bin", "sbin", "dev", "proc", "sys", "tmp", "boot", "boot/efi", "lib", "lib/modules", *folders}
+    folder = os.path.dirname(program_at)
+    while folder:
+        added.add(folder)
+        folder = os.path.dirname(folder)
+    for folder in sorted(added, key=lambda f: (f.count("/"), f)):
         cpio.add(folder, stat.S_IFDIR | 0o755)
     for name, source in libraries.items():
         with open(source, "rb") as f:  # the loader is a link to its file
@@ -94,10 +122,14 @@ def build(path, root, program, triple, modules, disk, run="/sbin/addbootentry"):
     with open(os.path.join(root, "bin", "busybox"), "rb") as f:
         cpio.add("bin/busybox", stat.S_IFREG | 0o755, f.read())
     with open(program, "rb") as f:
-        cpio.add("sbin/addbootentry", stat.S_IFREG | 0o755, f.read())
+        cpio.add(program_at, stat.S_IFREG | 0o755, f.read())
     for name in modules:
         cpio.add(f"lib/modules/{name}.ko", stat.S_IFREG | 0o644, _module(root, name))
-    init = INIT.format(modules=" ".join(modules), disk=disk, run=run)
+    for tree in trees:
+        _add_tree(cpio, tree, added)
+    for name, (mode, content) in (files or {}).items():
+        cpio.add(name, mode, content)
+    init = init.format(modules=" ".join(modules), disk=disk, run=run)
     cpio.add("init", stat.S_IFREG | 0o755, init.encode())
     with open(path, "wb") as f:
         f.write(cpio.finish())

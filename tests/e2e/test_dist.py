@@ -15,6 +15,7 @@ Usage: test_dist.py DIST -- MKDIST-ARGUMENTS   (the build's own, from CMake)
 """
 import gzip
 import hashlib
+import json
 import os
 import re
 import struct
@@ -64,8 +65,15 @@ def version_of(mkdist_args):
     return mkdist_args[mkdist_args.index("--version") + 1]
 
 
-def expected_names(suffixes, version, signed):
+def collection_of(mkdist_args):
+    """The Ansible collection's folder, or None."""
+    return mkdist_args[mkdist_args.index("--collection") + 1] if "--collection" in mkdist_args else None
+
+
+def expected_names(suffixes, version, signed, collection=None):
     names = {"addbootentry.img", "addbootentry.iso", "SHA256SUMS"}
+    if collection:
+        names.add(f"addbootentry-uefi-{version}.tar.gz")
     for suffix in suffixes:
         debarch = architectures.debian(suffix)
         names |= {f"addbootentry{suffix}.efi", f"{PACKAGE}_{version}_{debarch}.deb"}
@@ -133,12 +141,12 @@ def media_files(dist, work):
     return {"stick": fat_files(f"{stick}@@{partition['start'] * 512}"), "iso": fat_files(fat)}
 
 
-def check_folder(dist, suffixes, version, signed, work):
+def check_folder(dist, suffixes, version, signed, work, collection=None):
     """Names, checksums, and the media's files; returns SHA256SUMS."""
-    assert set(os.listdir(dist)) == expected_names(suffixes, version, signed), sorted(os.listdir(dist))
+    names = expected_names(suffixes, version, signed, collection)
+    assert set(os.listdir(dist)) == names, sorted(os.listdir(dist))
     sums = read(os.path.join(dist, "SHA256SUMS")).decode()
-    assert sorted(line.split("  ")[1] for line in sums.splitlines()) == \
-        sorted(expected_names(suffixes, version, signed) - {"SHA256SUMS"}), sums
+    assert sorted(line.split("  ")[1] for line in sums.splitlines()) == sorted(names - {"SHA256SUMS"}), sums
     run("sha256sum", "--strict", "-c", "SHA256SUMS", cwd=dist)
     boot = boot_files(dist, suffixes, signed)
     media = media_files(dist, work)
@@ -200,6 +208,25 @@ def check_packages(dist, images, version, programs, signed=False):
     assert tags.strip() == "", tags
 
 
+def check_collection(dist, source, version, work):
+    """The tarball: the collection's name and the release's version in its
+    manifest, the module as in the source tree, every time the same; and
+    ansible-galaxy installs it, offline, so that ansible-doc shows the module."""
+    tarball = os.path.join(dist, f"addbootentry-uefi-{version}.tar.gz")
+    listing = run("tar", "--list", "--verbose", "--full-time", "-z", "-f", tarball, text=True).splitlines()
+    assert len({" ".join(line.split()[3:5]) for line in listing}) == 1, listing
+    manifest = json.loads(run("tar", "-xzOf", tarball, "MANIFEST.json"))["collection_info"]
+    assert (manifest["namespace"], manifest["name"], manifest["version"]) == ("addbootentry", "uefi", version), \
+        manifest
+    module = "plugins/modules/boot_entry.py"
+    assert run("tar", "-xzOf", tarball, module) == read(os.path.join(source, module))
+    installed = os.path.join(work, "collections")
+    run("ansible-galaxy", "collection", "install", "--offline", "-p", installed, tarball)
+    doc = run("ansible-doc", "addbootentry.uefi.boot_entry", text=True,
+              env=dict(os.environ, ANSIBLE_COLLECTIONS_PATH=installed, ANSIBLE_HOME=work))
+    assert doc.startswith("> ADDBOOTENTRY.UEFI.BOOT_ENTRY") and "= loader" in doc, doc[:500]
+
+
 def mkdist(out, args):
     return subprocess.run([sys.executable, MKDIST, out] + args, capture_output=True, text=True)
 
@@ -212,7 +239,7 @@ def check_signing(dist_sums, args, work):
     out = os.path.join(work, "signed")
     made = mkdist(out, unsigned + ["--key", pairs[0][0], "--cert", pairs[0][1]])
     assert made.returncode == 0, made.stderr
-    sums = check_folder(out, images_of(args), version_of(args), True, work)
+    sums = check_folder(out, images_of(args), version_of(args), True, work, collection_of(args))
     for suffix in images_of(args):
         run("sbverify", "--cert", pairs[0][1], os.path.join(out, f"addbootentry{suffix}.efi.signed"))
     check_packages(out, images_of(args), version_of(args), programs_of(args), signed=True)
@@ -281,7 +308,7 @@ def main():
     assert os.path.isdir(dist), f"no {dist}: cmake --build build --target dist"
     images, version = images_of(args), version_of(args)
     with tempfile.TemporaryDirectory() as work:
-        sums = check_folder(dist, images, version, "--key" in args, work)
+        sums = check_folder(dist, images, version, "--key" in args, work, collection_of(args))
         print("release folder: ok", flush=True)
         # Into the folder of an earlier release with a file this one has not, which must go.
         os.makedirs(os.path.join(work, "again"))
@@ -295,6 +322,9 @@ def main():
         print("second build over an old one, same SHA256SUMS: ok", flush=True)
         check_packages(dist, images, version, programs_of(args))
         print("packages: ok", flush=True)
+        if collection_of(args):
+            check_collection(dist, collection_of(args), version, work)
+            print("Ansible collection: ok", flush=True)
         check_signing(sums, args, work)
         print("signing: ok", flush=True)
         check_refusals(args, work)

@@ -21,10 +21,11 @@ SOURCE_DATE_EPOCH: from the environment when set, else the time of the
 source tree's last commit.
 
 A Linux program of an architecture (--linux=SUFFIX=PROGRAM) goes into its
-package.
+package. --collection names the Ansible collection's folder: its tarball
+(tools/release/mkcollection.py) goes into the release too.
 
 Usage: mkdist.py OUT --source DIR --version V [--key KEY --cert CERT --shim DIR]
-                 [--linux=SUFFIX=PROGRAM...] SUFFIX=IMAGE...
+                 [--linux=SUFFIX=PROGRAM...] [--collection DIR] SUFFIX=IMAGE...
 (cmake --build build --target dist runs it with the build's images)
 """
 import argparse
@@ -35,6 +36,7 @@ import subprocess
 import sys
 import tempfile
 
+import mkcollection
 import mkdeb
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -170,9 +172,9 @@ def parse_images(arguments):
     return images
 
 
-def build(out, images, version, key=None, cert=None, shim_dir=None, programs=None):
-    """images: {suffix: path}, programs: {suffix: Linux program}. Fills the
-    folder `out` (which must not exist)."""
+def build(out, images, version, key=None, cert=None, shim_dir=None, programs=None, collection=None):
+    """images: {suffix: path}, programs: {suffix: Linux program}, collection:
+    the Ansible collection's folder. Fills the folder `out` (which must not exist)."""
     work = tempfile.mkdtemp(prefix="work-", dir=os.path.dirname(out))
     try:
         boot_files = {}
@@ -199,6 +201,11 @@ def build(out, images, version, key=None, cert=None, shim_dir=None, programs=Non
             shim_suffixes = sorted(set(images) & set(SHIM_PACKAGES))
             if shim_suffixes:
                 write_notes(out, version, shim_suffixes, shim_dir)
+        if collection:
+            try:
+                mkcollection.build(out, collection, version, os.environ["SOURCE_DATE_EPOCH"])
+            except mkcollection.CollectionError as e:
+                raise DistError(str(e)) from None
         mkmedia.stick(os.path.join(out, STICK), boot_files)
         mkmedia.iso(os.path.join(out, ISO), boot_files)
         write_sums(out)
@@ -209,7 +216,8 @@ def build(out, images, version, key=None, cert=None, shim_dir=None, programs=Non
 
 
 def check(args, images):
-    missing = [tool for tool in mkmedia.TOOLS + ("dpkg-deb",) if not shutil.which(tool)]
+    needed = mkmedia.TOOLS + ("dpkg-deb",) + (("ansible-galaxy",) if args.collection else ())
+    missing = [tool for tool in needed if not shutil.which(tool)]
     if missing:
         raise DistError(f"{', '.join(missing)} not found (tools/setup.sh installs them)")
     if bool(args.key) != bool(args.cert):
@@ -234,6 +242,7 @@ def main():
     ap.add_argument("--shim", help="the folder tools/release/fetch-shim.sh filled (signed releases)")
     ap.add_argument("--linux", action="append", default=[], metavar="SUFFIX=PROGRAM",
                     help="the Linux program for the package of that architecture")
+    ap.add_argument("--collection", help="the Ansible collection's folder (ansible/ansible_collections/NS/NAME)")
     ap.add_argument("images", nargs="+", metavar="SUFFIX=IMAGE")
     args = ap.parse_args()
     out = os.path.abspath(args.out)
@@ -252,7 +261,7 @@ def main():
         # A name of its own: never a folder that was there before.
         partial = tempfile.mkdtemp(prefix=os.path.basename(out) + ".partial-", dir=os.path.dirname(out))
         os.chmod(partial, 0o755)
-        build(partial, images, args.version, args.key, args.cert, args.shim, programs)
+        build(partial, images, args.version, args.key, args.cert, args.shim, programs, args.collection)
         os.rename(partial, out)
     except BaseException as e:  # an interrupted build leaves nothing either
         if partial:
