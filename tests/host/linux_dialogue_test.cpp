@@ -4,7 +4,10 @@
 // and the variable files it leaves compared with the record laid out here.
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <regex>
@@ -26,6 +29,21 @@ static bool WaitFor(int From, std::string *Seen, const std::string &Shown) {
     Seen->append(Chunk, (size_t)Got);
   }
   return true;
+}
+
+// The child's status once it has ended; a child still running after
+// Seconds is killed first, so that a dialogue that never ends fails the
+// test instead of outliving it.
+static int EndChild(pid_t Child, int Seconds) {
+  int Status = 0;
+  for (int Tenths = 0; Tenths < 10 * Seconds; Tenths++) {
+    if (waitpid(Child, &Status, WNOHANG) == Child) return Status;
+    struct timespec Tenth = {0, 100000000};
+    nanosleep(&Tenth, nullptr);
+  }
+  kill(Child, SIGKILL);
+  waitpid(Child, &Status, 0);
+  return Status;
 }
 
 static void RunChild(const FakeTree &Tree, int In, int Out) {
@@ -54,8 +72,12 @@ TEST(LinuxDialogue, TypicalRunWritesTheFirmwaresRecord) {
   int Keys[2], Screen[2];
   ASSERT_EQ(pipe(Keys), 0);
   ASSERT_EQ(pipe(Screen), 0);
+  pid_t Parent = getpid();
   pid_t Child = fork();
   if (Child == 0) {
+    // Killed with the test, even by SIGKILL at its time limit; a parent
+    // already gone before the prctl leaves the child to init.
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != Parent) _exit(4);
     close(Keys[1]);
     close(Screen[0]);
     RunChild(Tree, Keys[0], Screen[1]);
@@ -71,12 +93,17 @@ TEST(LinuxDialogue, TypicalRunWritesTheFirmwaresRecord) {
       {"Press <s> to shutdown", "s"},
   };
   std::string Seen;
+  bool Answered = true;
   for (auto [Question, Answer] : Session) {
-    ASSERT_TRUE(WaitFor(Screen[0], &Seen, Question)) << Question << " never came:\n" << Seen;
-    ASSERT_EQ(write(Keys[1], Answer, strlen(Answer)), (ssize_t)strlen(Answer));
+    Answered = WaitFor(Screen[0], &Seen, Question) &&
+               write(Keys[1], Answer, strlen(Answer)) == (ssize_t)strlen(Answer);
+    EXPECT_TRUE(Answered) << Question << " never came or was not answered:\n" << Seen;
+    if (!Answered) break;
   }
-  int Status = 0;
-  waitpid(Child, &Status, 0);
+  int Status = EndChild(Child, Answered ? 10 : 0);
+  close(Keys[1]);
+  close(Screen[0]);
+  ASSERT_TRUE(Answered);
   EXPECT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 0) << Status;
   std::string Plain = std::regex_replace(Seen, std::regex("\x1b\\[[0-9;]*m"), "");
   EXPECT_NE(Plain.find("[0]:/dev/vda1/HD(1,GPT,13121110-1514-1716-1819-1A1B1C1D1E1F,0x22,0x800)"),
