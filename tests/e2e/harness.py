@@ -17,6 +17,7 @@ import traceback
 
 import pexpect
 
+import lifetime
 from qmp import Qmp
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -142,7 +143,7 @@ class Machine:
             qmp_socket = os.path.join(tempfile.mkdtemp(prefix="qmp-"), "socket")
             cmd += run_qemu.GRAPHICS + ["-qmp", f"unix:{qmp_socket},server=on,wait=off"]
         self.log.write(f"\n==== {' '.join(cmd)}\n".encode())
-        self.qemu = pexpect.spawn(cmd[0], cmd[1:], timeout=STEP_TIMEOUT)
+        self.qemu = pexpect.spawn(cmd[0], cmd[1:], timeout=STEP_TIMEOUT, preexec_fn=lifetime.end_with_test)
         self.qemu.logfile_read = self.log if terminal is None else _Tee(self.log, terminal)
         if terminal is not None:
             terminal.answer_with(self.qemu.send)
