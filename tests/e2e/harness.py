@@ -188,6 +188,17 @@ class Machine:
     def send(self, keys):
         self.qemu.send(keys.encode("latin-1"))
 
+    def quiet(self, seconds, timeout=STEP_TIMEOUT):
+        """Read the console until it has said nothing for seconds: a
+        program that is still drawing, however slowly, is waited for."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            found = self.qemu.expect([pexpect.TIMEOUT, pexpect.EOF, rb"[\s\S]+"], timeout=seconds)
+            self.console += self.qemu.before + (self.qemu.after if found == 2 else b"")
+            if found != 2:
+                return
+        raise AssertionError(f"the console never fell quiet; it ended with:\n{_printable(self.console[-400:])}")
+
     def expect_exit(self, status=0, timeout=STEP_TIMEOUT):
         """The end of a run that powers off (or resets: QEMU runs with -no-reboot).
         A board that halts instead stays silent, so silence ends its run
