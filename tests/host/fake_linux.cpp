@@ -9,9 +9,9 @@
 #include <fstream>
 #include <sstream>
 
-FakeTree::FakeTree() {
-  char Template[] = "/tmp/fake-linux-XXXXXX";
-  Root = mkdtemp(Template);
+FakeTree::FakeTree(const std::string &Parent) {
+  std::string Template = Parent + "/fake-linux-XXXXXX";
+  Root = mkdtemp(Template.data());
 }
 
 FakeTree::~FakeTree() { std::system(("rm -rf '" + Root + "'").c_str()); }
