@@ -22,9 +22,16 @@ static std::string FirstLine(const std::string &File) {
   return Text.substr(0, Text.find('\n'));
 }
 
+// 19 digits always fit in 64 bits; a longer number is no sector count, and
+// stoull would throw out of the program.
+#define NUMBER_DIGITS_MAX 19
+
 static UINT64 NumberIn(const std::string &File, UINT64 Otherwise) {
   std::string Line = FirstLine(File);
-  if (Line.empty() || Line.find_first_not_of("0123456789") != std::string::npos) return Otherwise;
+  if (Line.empty() || Line.size() > NUMBER_DIGITS_MAX ||
+      Line.find_first_not_of("0123456789") != std::string::npos) {
+    return Otherwise;
+  }
   return std::stoull(Line);
 }
 

@@ -17,6 +17,7 @@ import traceback
 
 import pexpect
 
+import lifetime
 from qmp import Qmp
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -142,7 +143,7 @@ class Machine:
             qmp_socket = os.path.join(tempfile.mkdtemp(prefix="qmp-"), "socket")
             cmd += run_qemu.GRAPHICS + ["-qmp", f"unix:{qmp_socket},server=on,wait=off"]
         self.log.write(f"\n==== {' '.join(cmd)}\n".encode())
-        self.qemu = pexpect.spawn(cmd[0], cmd[1:], timeout=STEP_TIMEOUT)
+        self.qemu = pexpect.spawn(cmd[0], cmd[1:], timeout=STEP_TIMEOUT, preexec_fn=lifetime.end_with_test)
         self.qemu.logfile_read = self.log if terminal is None else _Tee(self.log, terminal)
         if terminal is not None:
             terminal.answer_with(self.qemu.send)
@@ -186,6 +187,17 @@ class Machine:
 
     def send(self, keys):
         self.qemu.send(keys.encode("latin-1"))
+
+    def quiet(self, seconds, timeout=STEP_TIMEOUT):
+        """Read the console until it has said nothing for seconds: a
+        program that is still drawing, however slowly, is waited for."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            found = self.qemu.expect([pexpect.TIMEOUT, pexpect.EOF, rb"[\s\S]+"], timeout=seconds)
+            self.console += self.qemu.before + (self.qemu.after if found == 2 else b"")
+            if found != 2:
+                return
+        raise AssertionError(f"the console never fell quiet; it ended with:\n{_printable(self.console[-400:])}")
 
     def expect_exit(self, status=0, timeout=STEP_TIMEOUT):
         """The end of a run that powers off (or resets: QEMU runs with -no-reboot).

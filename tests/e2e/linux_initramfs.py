@@ -21,7 +21,7 @@ mount -t devtmpfs devtmpfs /dev
 for m in {modules}; do insmod /lib/modules/$m.ko || echo "INIT: insmod $m failed"; done
 mount -t efivarfs efivarfs /sys/firmware/efi/efivars || echo "INIT: no efivarfs"
 i=0
-while [ ! -b /dev/{disk}1 ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+while [ ! -b /dev/{disk}1 ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i + 1)); done
 [ "$mountesp" = 1 ] && mount -t vfat /dev/{disk}1 /boot/efi
 echo "INIT: ready"
 {run}

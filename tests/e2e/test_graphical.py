@@ -27,8 +27,9 @@ CYAN = (0, 152, 152)          # ATTR_NORMAL, and the banner's background
 LIGHT_CYAN = (0, 255, 255)    # ATTR_HIGHLIGHT
 LIGHT_RED = (255, 0, 0)       # ATTR_ERROR
 CELL_WIDTH = 8                # EDK2's font is 8 x 19 pixels
-# The graphical console draws after the serial line has shown the same text.
-SETTLE = 1.5
+# The graphical console draws after the serial line has shown the same text:
+# a screenshot is taken again, this often, until it shows what it must.
+RETAKE = 0.5
 
 
 def press(m, char, answer=None):
@@ -51,11 +52,22 @@ def backspace(m):
     m.expect_re(rb"\x1b\[[0-9;]*H \x1b\[[0-9;]*H")
 
 
-def screenshot(m, name):
-    time.sleep(SETTLE)
+def screenshot(m, name, holds=None):
+    """The screen once holds(image) passes (its assertion, after
+    STEP_TIMEOUT, fails the test); without holds, the screen as it is."""
     path = os.path.join(m.work_dir, name)
-    m.qmp.screendump(path)
-    return Image.open(path).convert("RGB")
+    deadline = time.monotonic() + harness.STEP_TIMEOUT
+    while True:
+        m.qmp.screendump(path)
+        image = Image.open(path).convert("RGB")
+        try:
+            if holds is not None:
+                holds(image)
+            return image
+        except AssertionError:
+            if time.monotonic() > deadline:
+                raise
+        time.sleep(RETAKE)
 
 
 def check_screen(image):
@@ -92,7 +104,7 @@ def whole_dialogue_on_usb_keyboard(m):
     type_text(m, LOADER_PATH)
     press(m, "\r", FOUND)
     name = to_confirmation(m)
-    check_screen(screenshot(m, "confirmation.png"))
+    screenshot(m, "confirmation.png", check_screen)
     press(m, "y", CREATED)
     m.expect(CLOSING_PROMPT)
     screenshot(m, "closing.png")

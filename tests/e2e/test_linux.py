@@ -26,6 +26,11 @@ GLOBAL = "-8be4df61-93ca-11d2-aa0d-00e098032b8c"
 # While Linux runs, a fresh store holds only the firmware's own Boot0000 (its
 # menu), listed in BootOrder.
 FIRMWARE_ORDER = [0]
+# Under emulation on a busy machine a vCPU runs late: without no_timer_check
+# the x86 kernel finds the timer interrupt missing at its IO-APIC check and
+# panics; a stall of a few seconds would print RCU stall and soft-lockup
+# warnings (errors, shown despite quiet) into the dialogue's console.
+EMULATED = "no_timer_check rcupdate.rcu_cpu_stall_suppress=1 nowatchdog"
 
 
 def uboot_shell(m, command):
@@ -53,7 +58,7 @@ def start_linux(m, mount_esp, run="/sbin/addbootentry"):
     target = LINUX_TARGETS[m.arch]
     initrd = os.path.join(m.work_dir, "initrd.cpio")
     linux_initramfs.build(initrd, ROOT, PROGRAM, target.triple, target.modules, target.disk, run)
-    append = f"console={target.console} quiet" + (" mountesp=1" if mount_esp else "")
+    append = f"console={target.console} quiet {EMULATED}" + (" mountesp=1" if mount_esp else "")
     started = time.monotonic()
     kernel = linux_initramfs.kernel(ROOT)
     m.boot(extra=["-kernel", kernel, "-initrd", initrd, "-append", append])

@@ -16,9 +16,6 @@ import os
 import shutil
 import subprocess
 import sys
-import time
-
-import pexpect
 
 import expected
 import harness
@@ -38,7 +35,8 @@ SHIM_DIR = os.environ.get("SHIM_DIR", os.path.join(REPO, "build", "firmware", "s
 DISTRIBUTION = "distro"  # the machine's own shim lives in \EFI\distro
 DOWN = "\x1b[B"
 ENTER = "\r"
-# MokManager drops keys that come faster than it redraws.
+# MokManager drops keys that come faster than it redraws: a key is sent only
+# once the console has been quiet this long, however long the redraw took.
 PAUSE = 1.0
 # The volumes MokManager offers, by label: the machine's and the stick's.
 VOLUME_LABELS = [label for *_, label in mkdisk.PARTITIONS if label] + [mkmedia.LABEL]
@@ -71,7 +69,7 @@ def microsoft_machine(m, key, cert):
 
 
 def press(m, keys, then=None):
-    time.sleep(PAUSE)
+    m.quiet(PAUSE)
     m.send(keys)
     if then is not None:
         m.expect(then)
@@ -80,7 +78,7 @@ def press(m, keys, then=None):
 def screenshot(m, name):
     """Into the work folder, where the machine has a display (aa64)."""
     if m.qmp is not None:
-        time.sleep(PAUSE)  # the display is drawn after the serial line
+        m.quiet(PAUSE)  # the display is drawn after the serial line
         m.qmp.screendump(os.path.join(m.work_dir, name))
 
 
@@ -88,10 +86,7 @@ def stick_position(m):
     """Where MokManager lists the stick among the volumes: first on x64,
     last on aa64."""
     m.expect(mkmedia.LABEL)
-    try:  # the rest of the list
-        m.qemu.expect(pexpect.TIMEOUT, timeout=PAUSE)
-    finally:
-        m.console += m.qemu.before
+    m.quiet(PAUSE)  # the rest of the list
     shown = m.console[m.console.rindex(b"before Enrolling it"):]
     return sorted(VOLUME_LABELS, key=lambda label: shown.index(label.encode())).index(mkmedia.LABEL)
 

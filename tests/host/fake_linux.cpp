@@ -10,8 +10,8 @@
 #include <fstream>
 #include <sstream>
 
-FakeTree::FakeTree(const std::string &Base) {
-  std::string Template = Base + "/fake-linux-XXXXXX";
+FakeTree::FakeTree(const std::string &Parent) {
+  std::string Template = Parent + "/fake-linux-XXXXXX";
   Root = mkdtemp(Template.data());
 }
 

@@ -9,7 +9,8 @@
 #include "efi.h"
 
 struct FakeTree {
-  explicit FakeTree(const std::string &Base = "/tmp");
+  // In a new folder inside Parent (a fuzzer asks for one in memory).
+  explicit FakeTree(const std::string &Parent = "/tmp");
   ~FakeTree();
   FakeTree(const FakeTree &) = delete;
   FakeTree &operator=(const FakeTree &) = delete;

@@ -4,8 +4,12 @@
 // and the variable files it leaves compared with the record laid out here.
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <ctime>
 
 #include <regex>
 
@@ -43,6 +47,21 @@ static void RunChild(const FakeTree &Tree, int In, int Out) {
   EndProgram(3);  // not reached: the closing key ends the program
 }
 
+// The child's status once it has ended; a child still running after
+// Seconds is killed first, so that a dialogue that never ends fails the
+// test instead of outliving it.
+static int EndChild(pid_t Child, int Seconds) {
+  int Status = 0;
+  for (int Tenths = 0; Tenths < 10 * Seconds; Tenths++) {
+    if (waitpid(Child, &Status, WNOHANG) == Child) return Status;
+    struct timespec Tenth = {0, 100000000};
+    nanosleep(&Tenth, nullptr);
+  }
+  kill(Child, SIGKILL);
+  waitpid(Child, &Status, 0);
+  return Status;
+}
+
 typedef std::pair<const char *, const char *> Step;  // a question, and the keys that answer it
 
 // Runs the program over Tree, answering each question as it shows; the
@@ -50,8 +69,12 @@ typedef std::pair<const char *, const char *> Step;  // a question, and the keys
 static int RunSession(const FakeTree &Tree, const std::vector<Step> &Session, std::string *Seen) {
   int Keys[2], Screen[2];
   if (pipe(Keys) != 0 || pipe(Screen) != 0) return -1;
+  pid_t Parent = getpid();
   pid_t Child = fork();
   if (Child == 0) {
+    // Killed with the test, even by SIGKILL at its time limit; a parent
+    // already gone before the prctl leaves the child to init.
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != Parent) _exit(4);
     close(Keys[1]);
     close(Screen[0]);
     RunChild(Tree, Keys[0], Screen[1]);
@@ -66,8 +89,7 @@ static int RunSession(const FakeTree &Tree, const std::vector<Step> &Session, st
   close(Keys[1]);
   WaitFor(Screen[0], Seen, "\x01never shown");  // the rest, to the end
   close(Screen[0]);
-  int Status = 0;
-  waitpid(Child, &Status, 0);
+  int Status = EndChild(Child, Answered ? 10 : 0);
   return Answered ? Status : -1;
 }
 

@@ -71,6 +71,7 @@ TEST(LinuxVolumes, DisksThenPartitionsNamedByDeviceAndHardDriveNode) {
   Broken[1024 + 40]++;  // an entry changed behind the checksum's back
   AddFakeDisk(Tree, "vdc", 512, Broken, Typical);
   Tree.Write("/sys/class/block/loop0/size", "0\n");  // no medium: not listed
+  Tree.Write("/sys/class/block/loop1/size", std::string(25, '9') + "\n");  // no sector count either
   std::unique_ptr<LinuxFirmware> Owned = FirmwareOver(Tree);
   LinuxFirmware &Fw = *Owned;
   const std::vector<Listed> Expected = {

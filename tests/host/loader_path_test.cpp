@@ -66,7 +66,18 @@ struct StepFailure {
   EFI_STATUS Status;
   std::string Keys;
   std::string ScreenEnd;  // before the closing prompt
+  // Given: the one volume, holding the loader, instead of the typical machine.
+  SimPath Volume = {};
 };
+
+// Device paths that break the firmware's validity rule, on the Home Volume:
+// an end node of 5 bytes, a node shorter than its header, a node that runs
+// past the path's buffer. The firmware refuses to append to them.
+static const SimPath LongEnd = HardDriveNode(1, 0x800, 0x800) + SimPath{0x7F, 0xFF, 5, 0, 0} + EndNode();
+static const SimPath ShortNode = HardDriveNode(1, 0x800, 0x800) + SimPath{0x01, 0x01, 2, 0} + EndNode();
+static const SimPath PastBuffer = HardDriveNode(1, 0x800, 0x800) + SimPath{0x01, 0x01, 0x40, 0} + EndNode();
+static const char *AppendRefused =
+    "Success!\r\n{ERROR}E: fail on appending FilePathNode to the Home Volume path.\r\n";
 
 TEST(LoaderPath, EveryFailureIsReportedAndEndsCleanly) {
   const std::string Described = "0\rn\r";
@@ -91,6 +102,9 @@ TEST(LoaderPath, EveryFailureIsReportedAndEndsCleanly) {
        " for presence...\r\n{ERROR}E: Open file error, S: 0000000000000001\r\n"},
       {"AppendDeviceNode", SimCall::AppendDeviceNode, 1, EFI_OUT_OF_RESOURCES, TypicalSession(),
        "Success!\r\n{ERROR}E: fail on appending FilePathNode to the Home Volume path.\r\n"},
+      {"end node of 5 bytes", SimCall::Count, 0, 0, TypicalSession(), AppendRefused, LongEnd},
+      {"node of 2 bytes", SimCall::Count, 0, 0, TypicalSession(), AppendRefused, ShortNode},
+      {"node past the buffer", SimCall::Count, 0, 0, TypicalSession(), AppendRefused, PastBuffer},
       {"GetDevicePathSize", SimCall::GetDevicePathSize, 1, EFI_INVALID_PARAMETER, TypicalSession(),
        "Success!\r\n{ERROR}E: on getting device path size for homevoldpfull.\r\n"},
       {"AllocatePool", SimCall::AllocatePool, 1, EFI_OUT_OF_RESOURCES, TypicalSession(),
@@ -99,9 +113,14 @@ TEST(LoaderPath, EveryFailureIsReportedAndEndsCleanly) {
   for (const StepFailure &Case : Cases) {
     SCOPED_TRACE(Case.Name);
     SimFirmware Fw;
-    AddTypicalMachine(Fw);
+    if (Case.Volume.empty()) {
+      AddTypicalMachine(Fw);
+    } else {
+      AddVolume(Fw, Case.Volume, u"V", {LoaderPath});
+    }
     if (Case.Call != SimCall::Count) Fw.FailCall(Case.Call, Case.Nth, Case.Status);
     RunToClosingPrompt(Fw, Case.Keys);
     EXPECT_TRUE(EndsWith(Fw.Screen(), Case.ScreenEnd + ClosingPrompt)) << Fw.Screen();
+    EXPECT_TRUE(VariablesOf(Fw).Writes.empty());
   }
 }

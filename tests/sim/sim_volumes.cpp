@@ -23,6 +23,8 @@ struct SimVolumeStore {
   std::vector<std::unique_ptr<SimVolume>> Volumes;
   std::vector<std::unique_ptr<SimPath>> Paths;  // the bytes behind each Device Path protocol
   std::map<const void *, std::u16string> Texts;
+  // How many bytes lie behind each installed path: the validity rule's bound.
+  std::map<const void *, size_t> Buffers;
   std::vector<std::unique_ptr<SimFile>> Files;
   std::set<EFI_FILE_PROTOCOL *> OpenFiles;
   EFI_DEVICE_PATH_TO_TEXT_PROTOCOL DevicePathToText{};
@@ -95,8 +97,9 @@ SimPath operator+(SimPath Left, const SimPath &Right) {
 // ---- Handles
 
 static void InstallPathBytes(SimFirmware &Fw, EFI_HANDLE Handle, const UINT8 *Bytes,
-                             const std::u16string &Text) {
+                             size_t BufferBytes, const std::u16string &Text) {
   Stores[&Fw].Texts[Bytes] = Text;
+  Stores[&Fw].Buffers[Bytes] = BufferBytes;
   Fw.Install(Handle, EFI_DEVICE_PATH_PROTOCOL_GUID, const_cast<UINT8 *>(Bytes));
 }
 
@@ -105,7 +108,7 @@ static void InstallDevicePath(SimFirmware &Fw, EFI_HANDLE Handle, SimPath Path,
   if (Path.empty()) return;  // a handle without a Device Path protocol
   SimVolumeStore &S = Stores[&Fw];
   S.Paths.push_back(std::make_unique<SimPath>(std::move(Path)));
-  InstallPathBytes(Fw, Handle, S.Paths.back()->data(), Text);
+  InstallPathBytes(Fw, Handle, S.Paths.back()->data(), S.Paths.back()->size(), Text);
 }
 
 static EFI_STATUS EFIAPI SimOpenVolume(EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *, EFI_FILE_PROTOCOL **);
@@ -149,7 +152,7 @@ EFI_HANDLE AddBlockDevice(SimFirmware &Fw, SimPath Path, const std::u16string &T
 
 EFI_HANDLE AddBlockDevice(SimFirmware &Fw, const UINT8 *KeptPath, const std::u16string &Text) {
   EFI_HANDLE Handle = NewBlockDevice(Fw);
-  InstallPathBytes(Fw, Handle, KeptPath, Text);
+  InstallPathBytes(Fw, Handle, KeptPath, SimPathMaxBytes, Text);
   return Handle;
 }
 
@@ -199,10 +202,39 @@ static EFI_STATUS EFIAPI SimFileClose(EFI_FILE_PROTOCOL *This) {
 
 // ---- Device path protocols
 
+static UINTN NodeLength(const UINT8 *Node) { return Node[2] | (Node[3] << 8); }
+
+// EDK2's rule for a device path, the one rule every service below applies:
+// each node at least its 4-byte header long, every node within the path's
+// buffer, and the end-of-entire-path node exactly 4 bytes. The size through
+// that end node, or 0 for a path that breaks the rule. An installed path's
+// buffer is its bytes (a malformed one is handed out zero-filled up to
+// SimPathMaxBytes); any other path, one that AppendDeviceNode made, is
+// well formed and ends before SimPathMaxBytes.
+static UINTN ValidPathSize(const EFI_DEVICE_PATH_PROTOCOL *Path) {
+  auto Installed = Store().Buffers.find(Path);
+  UINTN Bound = Installed == Store().Buffers.end() ? SimPathMaxBytes : Installed->second;
+  const UINT8 *Bytes = reinterpret_cast<const UINT8 *>(Path);
+  UINTN Size = 0;
+  while (Bound - Size >= 4) {
+    const UINT8 *Node = Bytes + Size;
+    UINTN Length = NodeLength(Node);
+    if (Length < 4 || Length > Bound - Size) return 0;
+    Size += Length;
+    if (Node[0] == END_DEVICE_PATH_TYPE && Node[1] == END_ENTIRE_DEVICE_PATH_SUBTYPE) {
+      return Length == 4 ? Size : 0;
+    }
+  }
+  return 0;
+}
+
+// The text of an installed path as given; a path that breaks the rule has
+// none (EDK2 would walk it as far as its lengths lead).
 static CHAR16 *EFIAPI SimConvertDevicePathToText(const EFI_DEVICE_PATH_PROTOCOL *Path,
                                                  BOOLEAN DisplayOnly, BOOLEAN AllowShortcuts) {
   EFI_STATUS Status;
   if (Sim().Fails(SimCall::ConvertDevicePathToText, CALLER, &Status)) return nullptr;
+  if (Path == nullptr || ValidPathSize(Path) == 0) return nullptr;
   auto Found = Store().Texts.find(Path);
   std::u16string Text = Found == Store().Texts.end() ? u"?" : Found->second;
   if (!DisplayOnly || !AllowShortcuts) Text += u" (long form)";
@@ -211,27 +243,10 @@ static CHAR16 *EFIAPI SimConvertDevicePathToText(const EFI_DEVICE_PATH_PROTOCOL 
   return Out;
 }
 
-static UINTN NodeLength(const UINT8 *Node) { return Node[2] | (Node[3] << 8); }
-
-// Size through the end-of-entire-path node; 0 for a malformed path. Reads
-// no more than SimPathMaxBytes: a malformed path is handed out in a buffer
-// that large (zero-filled after its bytes), a well-formed one ends before.
-static UINTN PathSize(const EFI_DEVICE_PATH_PROTOCOL *Path) {
-  const UINT8 *Bytes = reinterpret_cast<const UINT8 *>(Path);
-  UINTN Size = 0;
-  while (SimPathMaxBytes - Size >= 4) {
-    const UINT8 *Node = Bytes + Size;
-    if (NodeLength(Node) < 4 || NodeLength(Node) > SimPathMaxBytes - Size) return 0;
-    Size += NodeLength(Node);
-    if (Node[0] == END_DEVICE_PATH_TYPE && Node[1] == END_ENTIRE_DEVICE_PATH_SUBTYPE) return Size;
-  }
-  return 0;
-}
-
 static UINTN EFIAPI SimGetDevicePathSize(const EFI_DEVICE_PATH_PROTOCOL *Path) {
   EFI_STATUS Status;
   if (Sim().Fails(SimCall::GetDevicePathSize, CALLER, &Status)) return 0;
-  UINTN Size = Path == nullptr ? 0 : PathSize(Path);
+  UINTN Size = Path == nullptr ? 0 : ValidPathSize(Path);
   if (Sim().Lie == SimLie::SizeLarger) return Size + 2;
   if (Sim().Lie == SimLie::SizeSmaller) return Size - std::min<UINTN>(Size, 2);
   return Size;
@@ -244,13 +259,15 @@ static EFI_DEVICE_PATH_PROTOCOL *EFIAPI SimAppendDeviceNode(const EFI_DEVICE_PAT
   const UINT8 *Front = reinterpret_cast<const UINT8 *>(Path);
   UINTN FrontSize = 0;
   if (Path != nullptr) {
-    FrontSize = PathSize(Path);
+    FrontSize = ValidPathSize(Path);
     if (FrontSize == 0) return nullptr;  // malformed: EDK2 answers NULL too
     FrontSize -= 4;                      // the end node goes after the new node
   }
-  SimPath Joined(Front, Front + FrontSize);
+  // EDK2 closes the node with an end node and judges that path too.
   const UINT8 *NodeBytes = reinterpret_cast<const UINT8 *>(Node);
-  Joined.insert(Joined.end(), NodeBytes, NodeBytes + NodeLength(NodeBytes));
+  if (Node != nullptr && NodeLength(NodeBytes) < 4) return nullptr;
+  SimPath Joined(Front, Front + FrontSize);
+  if (Node != nullptr) Joined.insert(Joined.end(), NodeBytes, NodeBytes + NodeLength(NodeBytes));
   Joined = Joined + EndNode();
   void *Out = Sim().Allocate(Joined.size());
   std::copy(Joined.begin(), Joined.end(), static_cast<UINT8 *>(Out));
