@@ -29,7 +29,7 @@ sys.path.insert(0, os.path.join(TOOLS, "release"))
 sys.path.insert(0, TOOLS)
 import architectures  # noqa: E402
 import mkdisk  # noqa: E402
-import mkdist  # noqa: E402
+from mkdist import source_date_epoch  # noqa: E402
 from test_image import key_pair  # noqa: E402
 
 MKDIST = os.path.join(TOOLS, "release", "mkdist.py")
@@ -213,7 +213,7 @@ def check_mkdeb_command(dist, args, work):
     command = [sys.executable, MKDEB, work, suffix, debarch, version, images[suffix]]
     if suffix in programs:
         command += ["--program", programs[suffix]]
-    epoch = mkdist.source_date_epoch(args[args.index("--source") + 1])
+    epoch = source_date_epoch(args[args.index("--source") + 1])
     made = run(*command, env=dict(os.environ, SOURCE_DATE_EPOCH=epoch), text=True).strip()
     deb = f"{PACKAGE}_{version}_{debarch}.deb"
     assert made == os.path.join(work, deb), made
