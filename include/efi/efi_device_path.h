@@ -18,17 +18,18 @@ struct EFI_DEVICE_PATH_PROTOCOL {
 };
 static_assert(sizeof(EFI_DEVICE_PATH_PROTOCOL) == 4, "device path node header");
 
-typedef CHAR16 *(EFIAPI *EFI_DEVICE_PATH_TO_TEXT_NODE)(
-    const EFI_DEVICE_PATH_PROTOCOL *DeviceNode, BOOLEAN DisplayOnly, BOOLEAN AllowShortcuts);
-typedef CHAR16 *(EFIAPI *EFI_DEVICE_PATH_TO_TEXT_PATH)(
-    const EFI_DEVICE_PATH_PROTOCOL *DevicePath, BOOLEAN DisplayOnly, BOOLEAN AllowShortcuts);
+typedef CHAR16 *(EFIAPI *EFI_DEVICE_PATH_TO_TEXT_NODE)(const EFI_DEVICE_PATH_PROTOCOL *DeviceNode,
+                                                       BOOLEAN DisplayOnly, BOOLEAN AllowShortcuts);
+typedef CHAR16 *(EFIAPI *EFI_DEVICE_PATH_TO_TEXT_PATH)(const EFI_DEVICE_PATH_PROTOCOL *DevicePath,
+                                                       BOOLEAN DisplayOnly, BOOLEAN AllowShortcuts);
 
 struct EFI_DEVICE_PATH_TO_TEXT_PROTOCOL {
   EFI_DEVICE_PATH_TO_TEXT_NODE ConvertDeviceNodeToText;
   EFI_DEVICE_PATH_TO_TEXT_PATH ConvertDevicePathToText;
 };
 static_assert(__builtin_offsetof(EFI_DEVICE_PATH_TO_TEXT_PROTOCOL, ConvertDevicePathToText) ==
-              EFI_SLOTS(1), "DevicePathToText");
+                  EFI_SLOTS(1),
+              "DevicePathToText");
 
 typedef UINTN(EFIAPI *EFI_DEVICE_PATH_UTILS_GET_DEVICE_PATH_SIZE)(
     const EFI_DEVICE_PATH_PROTOCOL *DevicePath);
@@ -48,4 +49,5 @@ struct EFI_DEVICE_PATH_UTILITIES_PROTOCOL {
 static_assert(__builtin_offsetof(EFI_DEVICE_PATH_UTILITIES_PROTOCOL, GetDevicePathSize) == 0,
               "DevicePathUtilities");
 static_assert(__builtin_offsetof(EFI_DEVICE_PATH_UTILITIES_PROTOCOL, AppendDeviceNode) ==
-              EFI_SLOTS(3), "DevicePathUtilities");
+                  EFI_SLOTS(3),
+              "DevicePathUtilities");

@@ -32,8 +32,8 @@ static bool Failed(const CHAR16 *What, EFI_STATUS Status) {
 // Reads the command file from the volume this program was loaded from.
 static bool ReadCommands(EFI_HANDLE ImageHandle, EFI_BOOT_SERVICES *BS, UINTN *Size) {
   VOID *Interface = nullptr;
-  if (Failed(u"LoadedImage", BS->HandleProtocol(ImageHandle, &EFI_LOADED_IMAGE_PROTOCOL_GUID,
-                                                &Interface))) {
+  if (Failed(u"LoadedImage",
+             BS->HandleProtocol(ImageHandle, &EFI_LOADED_IMAGE_PROTOCOL_GUID, &Interface))) {
     return false;
   }
   EFI_HANDLE Device = static_cast<EFI_LOADED_IMAGE_PROTOCOL *>(Interface)->DeviceHandle;
