@@ -38,8 +38,10 @@ OVERRIDES = os.path.join(HERE, "deb", "lintian-overrides")
 PROGRAM = "usr/sbin/addbootentry"
 # A placeholder until the project has a public address.
 MAINTAINER = "addbootentry maintainers <maintainers@users.noreply.c-seed-ea02e28b.example>"
-# An entry's heading in CHANGELOG.md: "## VERSION - YYYY-MM-DD".
+# An entry's heading in CHANGELOG.md: "## VERSION - YYYY-MM-DD"; before the
+# first, the section of what has landed since, which no package describes.
 ENTRY = re.compile(r"^## (\S+) - (\d{4}-\d{2}-\d{2})$")
+UNRELEASED = "## Unreleased"
 
 CONTROL = """\
 Package: {package}
@@ -77,6 +79,10 @@ def changelog_entries():
             heading = ENTRY.match(line)
             if heading:
                 entries.append((heading.group(1), heading.group(2), []))
+            elif line.startswith("## "):
+                if line != UNRELEASED or entries:
+                    raise RuntimeError(f"{os.path.normpath(CHANGELOG)}: {line!r} is neither "
+                                       f"'## VERSION - YYYY-MM-DD' nor '{UNRELEASED}' before every entry")
             elif entries and line.strip():
                 entries[-1][2].append(line)
     return entries
