@@ -110,10 +110,14 @@ def commas(toks):
             stack[-1][1] = i + 1
         elif tok == "," and stack[-1][0] in ("block", "control"):
             # Inside a template's angle brackets, as in std::map<A, B>.
-            depth, angles = 0, 0
+            depth = 0
+            angles = 0
             for t, _ in toks[stack[-1][1]:i]:
-                depth += t in ("(", "[", "{") and 1 or t in (")", "]", "}") and -1 or 0
-                if depth == 0:
+                if t in ("(", "[", "{"):
+                    depth += 1
+                elif t in (")", "]", "}"):
+                    depth -= 1
+                elif depth == 0:
                     angles += {"<": 1, ">": -1, ">>": -2}.get(t, 0)
             if angles <= 0:
                 where = "a statement" if stack[-1][0] == "block" else "a control statement's parentheses"
@@ -150,7 +154,31 @@ def layout(repo, paths):
     return found
 
 
+# (file, code, how many departures): the checks themselves, before the tree.
+CASES = [
+    ("app/a.cpp", "void F() { if (A) B(); }", 1),
+    ("app/a.cpp", "void F() { if (A) { B(); } else C(); }", 1),
+    ("app/a.cpp", "void F() { for (;;) { if (A) { B(); } else if (C) { D(); } } }", 0),
+    ("app/a.cpp", "void F() { do { A(); } while (B); while (C) D(); }", 1),
+    ("linux/a.cpp", "void F() { if (A) B(); }", 0),
+    ("app/a.cpp", "void F() { A = 1, B = 2; }", 1),
+    ("tests/a.cpp", "void F() { int A, B; for (I = 0, J = 0; I < 2; I++) {} }", 2),
+    ("tests/a.cpp", "void F() { std::map<int, int> M{{1, 2}}; G(A, B); auto [X, Y] = P; }", 0),
+    ("tests/a.cpp", "struct S { int A, B; }; enum E { X, Y };", 0),
+    ("app/a.cpp", 'static bool F() { return G(u"true, false") == 1; }', 1),
+    ("linux/a.cpp", "static EFI_STATUS EFIAPI F(BOOLEAN A) { BOOLEAN B = A; return 0; }", 1),
+    ("tests/a.cpp", "BOOLEAN A = TRUE; bool B = true;", 0),
+]
+
+
+def departures(path, source):
+    toks = tokens(source)
+    return (braces(toks) if path.startswith(BRACED) else []) + commas(toks) + flags(path, toks)
+
+
 def main():
+    for path, source, count in CASES:
+        assert len(departures(path, source)) == count, (path, source, departures(path, source))
     repo = sys.argv[1]
     if not shutil.which("clang-format"):
         sys.exit("code_style: clang-format not found (tools/setup.sh installs it)")
@@ -159,9 +187,7 @@ def main():
     found = layout(repo, paths)
     for path in paths:
         with open(os.path.join(repo, path), encoding="utf-8") as f:
-            toks = tokens(f.read())
-        found += [(path, line, what) for line, what in
-                  (braces(toks) if path.startswith(BRACED) else []) + commas(toks) + flags(path, toks)]
+            found += [(path, line, what) for line, what in departures(path, f.read())]
     for path, line, what in sorted(found):
         print(f"{path}:{line}: {what}")
     sys.exit(1 if found else 0)
