@@ -28,7 +28,7 @@ CONTROL = {"if", "for", "while", "switch"}
 # The token before a "{" that opens a block of statements.
 BLOCK_AFTER = {")", "else", "do", "try", "const", "override", "noexcept", "mutable", "final", "]"}
 TOKEN = re.compile(r"[A-Za-z_]\w*|\d[\w.']*|::|->|<<=|>>=|<<|>>|<=|>=|==|!=|&&|\|\||\+\+|--|\S")
-# A literal or comment; a "(" after a literal's prefix is kept apart.
+# A comment, or a literal whose contents the checks must not read.
 LEXEME = re.compile(r'//[^\n]*|/\*.*?\*/|(?:u8|[uUL])?"(?:\\.|[^"\\\n])*"|(?:u8|[uUL])?\'(?:\\.|[^\'\\\n])*\'',
                     re.S)
 
