@@ -98,7 +98,8 @@ static bool ParseBytes(Cursor *C, UINTN *Size) {
   SkipBlanks(C);
   for (*Size = 0; !AtLineEnd(C) && !IsBlank(*C->At); (*Size)++) {
     if (*Size == sizeof(Data) || C->End - C->At < 2) return false;
-    int High = HexDigit(C->At[0]), Low = HexDigit(C->At[1]);
+    int High = HexDigit(C->At[0]);
+    int Low = HexDigit(C->At[1]);
     if (High < 0 || Low < 0) return false;
     Data[*Size] = (UINT8)(High << 4 | Low);
     C->At += 2;
