@@ -15,6 +15,31 @@ function(efi_architectures out)
   set(${out} ${suffixes} PARENT_SCOPE)
 endfunction()
 
+# linux_architectures(<out>): the suffixes whose entry has a "linux" fact,
+# those the Linux program is built for, in the table's order.
+function(linux_architectures out)
+  efi_architectures(suffixes)
+  set(linux "")
+  foreach(suffix IN LISTS suffixes)
+    efi_architecture(triple ${suffix} linux triple)
+    if(triple)
+      list(APPEND linux ${suffix})
+    endif()
+  endforeach()
+  set(${out} ${linux} PARENT_SCOPE)
+endfunction()
+
+# require_efi_architecture(<suffix> <what>): stops the build or script <what>
+# at once when the table has no such architecture, rather than letting it go
+# on with empty facts.
+function(require_efi_architecture suffix what)
+  efi_architectures(suffixes)
+  list(FIND suffixes "${suffix}" index)  # not IN_LIST: -P scripts run under old policies
+  if(index EQUAL -1)
+    message(FATAL_ERROR "EFI_ARCH='${suffix}': not an architecture ${what} knows (${suffixes})")
+  endif()
+endfunction()
+
 # efi_architecture(<out> <suffix> <key>...): one fact of an architecture; an
 # array as a list, an object as its member names (sorted), a boolean as ON or
 # OFF, and empty when the architecture, or that fact, is not in the table.

@@ -11,10 +11,8 @@
 # carry its base relocations. The facts per architecture: architectures.json.
 #   cmake -DEFI_FILE=<image> -DEFI_ARCH=<suffix> -P check-efi.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/architectures.cmake)
-efi_architecture(machine "${EFI_ARCH}" pe machine)
-if(NOT machine)
-  message(FATAL_ERROR "EFI_ARCH='${EFI_ARCH}': not an architecture this check knows")
-endif()
+require_efi_architecture("${EFI_ARCH}" "this check")
+efi_architecture(machine ${EFI_ARCH} pe machine)
 efi_architecture(format ${EFI_ARCH} pe format)
 efi_architecture(absolute_addresses ${EFI_ARCH} pe base_relocations)
 set(magic_PE32 0x10B)

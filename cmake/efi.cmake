@@ -22,7 +22,7 @@ function(add_efi_application name)
   target_compile_options(${name} PRIVATE -Wall -Wextra -Werror -Os)
   if(EFI_SET_MACHINE)
     add_custom_command(TARGET ${name} POST_BUILD
-      COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/build/set-pe-machine.py
+      COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/build/set_pe_machine.py
               $<TARGET_FILE:${name}> ${EFI_SET_MACHINE}
       VERBATIM)
   endif()

@@ -11,10 +11,8 @@ set(EFI_ARCH "" CACHE STRING "UEFI architecture suffix of this image build")
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES EFI_ARCH Python3_EXECUTABLE)
 
 include(${CMAKE_CURRENT_LIST_DIR}/architectures.cmake)
-efi_architecture(EFI_CLANG_TARGET "${EFI_ARCH}" compiler target)
-if(NOT EFI_CLANG_TARGET)
-  message(FATAL_ERROR "EFI_ARCH='${EFI_ARCH}': not an architecture this build knows")
-endif()
+require_efi_architecture("${EFI_ARCH}" "this build")
+efi_architecture(EFI_CLANG_TARGET ${EFI_ARCH} compiler target)
 efi_architecture(EFI_ARCH_FLAGS ${EFI_ARCH} compiler flags)
 efi_architecture(EFI_LINKER ${EFI_ARCH} linker kind)
 efi_architecture(EFI_LINKER_MACHINE ${EFI_ARCH} linker machine)
@@ -53,7 +51,7 @@ elseif(EFI_LINKER STREQUAL "elf")
   string(JOIN " " link ld.lld -pie --no-dynamic-linker -Bsymbolic -z norelro --build-id=none
        -T ${CMAKE_CURRENT_LIST_DIR}/${EFI_ARCH}-efi.lds -e EfiMain
        <OBJECTS> -o <TARGET_BASE>.elf <LINK_LIBRARIES>)
-  string(JOIN " " convert ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/../tools/build/elf-to-pe.py
+  string(JOIN " " convert ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/../tools/build/elf_to_pe.py
        <TARGET_BASE>.elf <TARGET>)
   set(CMAKE_CXX_LINK_EXECUTABLE "${link}" "${convert}")
 else()
@@ -62,7 +60,7 @@ endif()
 set(CMAKE_C_LINK_EXECUTABLE "${CMAKE_CXX_LINK_EXECUTABLE}")
 
 # lld-link writes a machine type that this firmware does not load: the
-# build changes it after linking (tools/build/set-pe-machine.py).
+# build changes it after linking (tools/build/set_pe_machine.py).
 efi_architecture(EFI_WRITTEN_MACHINE ${EFI_ARCH} linker writes_machine)
 if(EFI_WRITTEN_MACHINE)
   efi_architecture(EFI_PE_MACHINE ${EFI_ARCH} pe machine)

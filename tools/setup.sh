@@ -4,7 +4,7 @@
 # Safe to run again: only missing packages are installed.
 set -eu
 
-PACKAGES="cmake make clang lld llvm libclang-rt-14-dev googletest libgtest-dev libgmock-dev
+PACKAGES="cmake make clang clang-format lld llvm libclang-rt-14-dev googletest libgtest-dev libgmock-dev
 qemu-system-arm qemu-efi-aarch64 u-boot-qemu qemu-system-x86 ovmf ovmf-ia32 qemu-efi-arm
 qemu-system-misc opensbi gdisk dosfstools mtools
 python3 python3-pexpect file openssl sbsigntool efitools

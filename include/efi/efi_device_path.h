@@ -30,17 +30,18 @@ static inline BOOLEAN IsEndOfPath(const EFI_DEVICE_PATH_PROTOCOL *Node) {
 inline constexpr UINT8 END_OF_PATH_NODE[4] = {END_DEVICE_PATH_TYPE, END_ENTIRE_DEVICE_PATH_SUBTYPE,
                                               4, 0};
 
-typedef CHAR16 *(EFIAPI *EFI_DEVICE_PATH_TO_TEXT_NODE)(
-    const EFI_DEVICE_PATH_PROTOCOL *DeviceNode, BOOLEAN DisplayOnly, BOOLEAN AllowShortcuts);
-typedef CHAR16 *(EFIAPI *EFI_DEVICE_PATH_TO_TEXT_PATH)(
-    const EFI_DEVICE_PATH_PROTOCOL *DevicePath, BOOLEAN DisplayOnly, BOOLEAN AllowShortcuts);
+typedef CHAR16 *(EFIAPI *EFI_DEVICE_PATH_TO_TEXT_NODE)(const EFI_DEVICE_PATH_PROTOCOL *DeviceNode,
+                                                       BOOLEAN DisplayOnly, BOOLEAN AllowShortcuts);
+typedef CHAR16 *(EFIAPI *EFI_DEVICE_PATH_TO_TEXT_PATH)(const EFI_DEVICE_PATH_PROTOCOL *DevicePath,
+                                                       BOOLEAN DisplayOnly, BOOLEAN AllowShortcuts);
 
 struct EFI_DEVICE_PATH_TO_TEXT_PROTOCOL {
   EFI_DEVICE_PATH_TO_TEXT_NODE ConvertDeviceNodeToText;
   EFI_DEVICE_PATH_TO_TEXT_PATH ConvertDevicePathToText;
 };
 static_assert(__builtin_offsetof(EFI_DEVICE_PATH_TO_TEXT_PROTOCOL, ConvertDevicePathToText) ==
-              EFI_SLOTS(1), "DevicePathToText");
+                  EFI_SLOTS(1),
+              "DevicePathToText");
 
 typedef UINTN(EFIAPI *EFI_DEVICE_PATH_UTILS_GET_DEVICE_PATH_SIZE)(
     const EFI_DEVICE_PATH_PROTOCOL *DevicePath);
@@ -60,4 +61,5 @@ struct EFI_DEVICE_PATH_UTILITIES_PROTOCOL {
 static_assert(__builtin_offsetof(EFI_DEVICE_PATH_UTILITIES_PROTOCOL, GetDevicePathSize) == 0,
               "DevicePathUtilities");
 static_assert(__builtin_offsetof(EFI_DEVICE_PATH_UTILITIES_PROTOCOL, AppendDeviceNode) ==
-              EFI_SLOTS(3), "DevicePathUtilities");
+                  EFI_SLOTS(3),
+              "DevicePathUtilities");

@@ -19,8 +19,7 @@ enum EFI_RESET_TYPE : UINT32 {
 #define EFI_VARIABLE_RUNTIME_ACCESS 0x00000004U
 #define EFI_VARIABLE_APPEND_WRITE 0x00000040U
 
-typedef EFI_STATUS(EFIAPI *EFI_ALLOCATE_POOL)(EFI_MEMORY_TYPE PoolType, UINTN Size,
-                                              VOID **Buffer);
+typedef EFI_STATUS(EFIAPI *EFI_ALLOCATE_POOL)(EFI_MEMORY_TYPE PoolType, UINTN Size, VOID **Buffer);
 typedef EFI_STATUS(EFIAPI *EFI_FREE_POOL)(VOID *Buffer);
 typedef EFI_STATUS(EFIAPI *EFI_WAIT_FOR_EVENT)(UINTN NumberOfEvents, EFI_EVENT *Event,
                                                UINTN *Index);
@@ -102,12 +101,10 @@ static_assert(__builtin_offsetof(EFI_BOOT_SERVICES, LocateProtocol) == 24 + EFI_
 static_assert(__builtin_offsetof(EFI_BOOT_SERVICES, CopyMem) == 24 + EFI_SLOTS(41), "BootServices");
 static_assert(sizeof(EFI_BOOT_SERVICES) == 24 + EFI_SLOTS(44), "BootServices");
 
-typedef EFI_STATUS(EFIAPI *EFI_GET_VARIABLE)(const CHAR16 *VariableName,
-                                             const EFI_GUID *VendorGuid, UINT32 *Attributes,
-                                             UINTN *DataSize, VOID *Data);
-typedef EFI_STATUS(EFIAPI *EFI_SET_VARIABLE)(const CHAR16 *VariableName,
-                                             const EFI_GUID *VendorGuid, UINT32 Attributes,
-                                             UINTN DataSize, const VOID *Data);
+typedef EFI_STATUS(EFIAPI *EFI_GET_VARIABLE)(const CHAR16 *VariableName, const EFI_GUID *VendorGuid,
+                                             UINT32 *Attributes, UINTN *DataSize, VOID *Data);
+typedef EFI_STATUS(EFIAPI *EFI_SET_VARIABLE)(const CHAR16 *VariableName, const EFI_GUID *VendorGuid,
+                                             UINT32 Attributes, UINTN DataSize, const VOID *Data);
 typedef VOID(EFIAPI *EFI_RESET_SYSTEM)(EFI_RESET_TYPE ResetType, EFI_STATUS ResetStatus,
                                        UINTN DataSize, VOID *ResetData);
 

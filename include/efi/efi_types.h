@@ -64,7 +64,7 @@ static_assert(sizeof(EFI_TABLE_HEADER) == 24, "EFI_TABLE_HEADER layout");
 #define EFI_ERROR_BIT ((EFI_STATUS)1 << (8 * sizeof(EFI_STATUS) - 1))
 // An error, as opposed to success or a warning: after a warning the call's
 // results are what the firmware handed out, after an error they are undefined.
-#define EFI_ERROR(Status) (((EFI_STATUS)(Status) & EFI_ERROR_BIT) != 0)
+#define EFI_ERROR(Status) ((((EFI_STATUS)(Status)) & EFI_ERROR_BIT) != 0)
 
 #define EFI_SUCCESS ((EFI_STATUS)0)
 #define EFI_INVALID_PARAMETER (EFI_ERROR_BIT | 2)

@@ -7,7 +7,6 @@ A test script lists scenarios (functions taking a Machine) and hands them to
 run(); each scenario gets a fresh disk and a fresh variable store.
 """
 import argparse
-import importlib.util
 import os
 import re
 import sys
@@ -24,11 +23,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 TOOLS = os.path.join(HERE, "..", "..", "tools", "qemu")
 sys.path.insert(0, TOOLS)
 import mkdisk  # noqa: E402
+import run_qemu  # noqa: E402
 import varstore  # noqa: E402
-
-_spec = importlib.util.spec_from_file_location("run_qemu", os.path.join(TOOLS, "run-qemu.py"))
-run_qemu = importlib.util.module_from_spec(_spec)
-_spec.loader.exec_module(run_qemu)
 
 # Launch to first output of a program is about 7 s on EDK2 and 3 s on U-Boot
 # with the machine idle; emulation slows down a lot when the host is busy.

@@ -7,9 +7,9 @@ PE machine is the one their package's architecture runs, boot media that
 carry each image under its removable-media name, and signing that signs the
 images on the media (on x64 and aa64 behind Debian's shim, with MokManager
 and the certificate, never shim's fallback) and in the packages or, with a
-wrong key, leaves no folder at all, and a folder that is not an earlier
-release, or a malformed argument, refused with a message and the folder left
-as it was.
+wrong key, leaves no folder at all, mkdeb.py alone making the same package,
+and a folder that is not an earlier release, or a malformed argument, refused
+with a message and the folder left as it was.
 
 Usage: test_dist.py DIST -- MKDIST-ARGUMENTS   (the build's own, from CMake)
 """
@@ -26,12 +26,15 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOOLS = os.path.join(HERE, "..", "..", "tools")
 sys.path.insert(0, os.path.join(TOOLS, "qemu"))
+sys.path.insert(0, os.path.join(TOOLS, "release"))
 sys.path.insert(0, TOOLS)
 import architectures  # noqa: E402
 import mkdisk  # noqa: E402
+from mkdist import source_date_epoch  # noqa: E402
 from test_image import key_pair  # noqa: E402
 
 MKDIST = os.path.join(TOOLS, "release", "mkdist.py")
+MKDEB = os.path.join(TOOLS, "release", "mkdeb.py")
 LICENSE = os.path.join(HERE, "..", "..", "LICENSE")
 PACKAGE = "addbootentry-efi"
 BASIC_DATA = "ebd0a0a2-b9e5-4433-87c0-68b6b72699c7"
@@ -227,6 +230,30 @@ def check_collection(dist, source, version, work):
     assert doc.startswith("> ADDBOOTENTRY.UEFI.BOOT_ENTRY") and "= loader" in doc, doc[:500]
 
 
+def check_mkdeb_command(dist, args, work):
+    """mkdeb.py run by hand, as its usage says, makes the release's very
+    package (with the Linux program where the release has one); without
+    SOURCE_DATE_EPOCH it says so in one line."""
+    images, programs, version = images_of(args), programs_of(args), version_of(args)
+    suffix = next(iter(programs), next(iter(images)))
+    debarch = architectures.debian(suffix)
+    command = [sys.executable, MKDEB, work, suffix, debarch, version, images[suffix]]
+    if suffix in programs:
+        command += ["--program", programs[suffix]]
+    epoch = source_date_epoch(args[args.index("--source") + 1])
+    made = run(*command, env=dict(os.environ, SOURCE_DATE_EPOCH=epoch), text=True).strip()
+    deb = f"{PACKAGE}_{version}_{debarch}.deb"
+    assert made == os.path.join(work, deb), made
+    assert read(made) == read(os.path.join(dist, deb)), f"{deb} by hand differs from the release's"
+    os.remove(made)
+    for value in ("", "yesterday"):
+        refused = subprocess.run(command, capture_output=True, text=True,
+                                 env=dict(os.environ, SOURCE_DATE_EPOCH=value))
+        assert refused.returncode == 1 and refused.stderr.startswith("mkdeb: SOURCE_DATE_EPOCH is ") \
+            and refused.stderr.count("\n") == 1, (value, refused.stderr)
+        assert not os.path.exists(made), made
+
+
 def mkdist(out, args):
     return subprocess.run([sys.executable, MKDIST, out] + args, capture_output=True, text=True)
 
@@ -325,6 +352,8 @@ def main():
         if collection_of(args):
             check_collection(dist, collection_of(args), version, work)
             print("Ansible collection: ok", flush=True)
+        check_mkdeb_command(dist, args, work)
+        print("a package by hand: ok", flush=True)
         check_signing(sums, args, work)
         print("signing: ok", flush=True)
         check_refusals(args, work)

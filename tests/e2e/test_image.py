@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: BSD-2-Clause-Patent
 """The images' fitness for strict and Secure Boot firmware, without QEMU: the
 build check must refuse an image that strict firmware refuses, on every
-architecture; tools/build/elf-to-pe.py must turn the RISC-V ELF into the very image
+architecture; tools/build/elf_to_pe.py must turn the RISC-V ELF into the very image
 of the build and refuse, naming the fault and writing nothing, a broken
 ELF; tools/release/sign-efi.sh must sign with a matching key and certificate and
 refuse, naming the fault, anything else."""
@@ -20,7 +20,7 @@ REPO = os.path.join(HERE, "..", "..")
 sys.path.insert(0, os.path.join(REPO, "tools"))
 from architectures import ARCHITECTURES as TABLE  # noqa: E402
 SIGN = os.path.join(REPO, "tools", "release", "sign-efi.sh")
-ELF_TO_PE = os.path.join(REPO, "tools", "build", "elf-to-pe.py")
+ELF_TO_PE = os.path.join(REPO, "tools", "build", "elf_to_pe.py")
 
 
 def section_header(data, pe, name):

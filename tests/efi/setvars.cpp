@@ -32,8 +32,8 @@ static bool Failed(const CHAR16 *What, EFI_STATUS Status) {
 // Reads the command file from the volume this program was loaded from.
 static bool ReadCommands(EFI_HANDLE ImageHandle, EFI_BOOT_SERVICES *BS, UINTN *Size) {
   VOID *Interface = nullptr;
-  if (Failed(u"LoadedImage", BS->HandleProtocol(ImageHandle, &EFI_LOADED_IMAGE_PROTOCOL_GUID,
-                                                &Interface))) {
+  if (Failed(u"LoadedImage",
+             BS->HandleProtocol(ImageHandle, &EFI_LOADED_IMAGE_PROTOCOL_GUID, &Interface))) {
     return false;
   }
   EFI_HANDLE Device = static_cast<EFI_LOADED_IMAGE_PROTOCOL *>(Interface)->DeviceHandle;
@@ -98,7 +98,8 @@ static bool ParseBytes(Cursor *C, UINTN *Size) {
   SkipBlanks(C);
   for (*Size = 0; !AtLineEnd(C) && !IsBlank(*C->At); (*Size)++) {
     if (*Size == sizeof(Data) || C->End - C->At < 2) return false;
-    int High = HexDigit(C->At[0]), Low = HexDigit(C->At[1]);
+    int High = HexDigit(C->At[0]);
+    int Low = HexDigit(C->At[1]);
     if (High < 0 || Low < 0) return false;
     Data[*Size] = (UINT8)(High << 4 | Low);
     C->At += 2;

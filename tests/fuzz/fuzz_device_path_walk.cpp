@@ -11,8 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const UINT8 *Data, size_t Size) {
   UINT8 *Path = static_cast<UINT8 *>(std::malloc(Size == 0 ? 1 : Size));
   if (Size != 0) std::memcpy(Path, Data, Size);
   UINTN Skipped = 0xDEAD;
-  auto *Node = FindHardDriveNode(reinterpret_cast<EFI_DEVICE_PATH_PROTOCOL *>(Path), Size,
-                                 &Skipped);
+  auto *Node =
+      FindHardDriveNode(reinterpret_cast<EFI_DEVICE_PATH_PROTOCOL *>(Path), Size, &Skipped);
   if (Node != nullptr) {
     const UINT8 *At = reinterpret_cast<const UINT8 *>(Node);
     // A result is a whole node header inside the input, reached by the

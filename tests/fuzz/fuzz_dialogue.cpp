@@ -160,8 +160,9 @@ static EFI_STATUS EFIAPI WatchSetVariable(const CHAR16 *Name, const EFI_GUID *Ve
     First.Made = true;
     const std::u16string Question = u"Type \"y\" for \"yes\"\r\n";
     const std::u16string &Last = Fw.Transcript.back().Text;
-    First.AfterQuestion = Last.size() >= Question.size() &&
-                          Last.compare(Last.size() - Question.size(), Question.size(), Question) == 0;
+    First.AfterQuestion =
+        Last.size() >= Question.size() &&
+        Last.compare(Last.size() - Question.size(), Question.size(), Question) == 0;
     First.Key = Fw.NextKey > 0 ? Fw.Keys[Fw.NextKey - 1].UnicodeChar : 0;
     First.Before = VariablesOf(Fw).Entries;
   }

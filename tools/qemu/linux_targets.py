@@ -6,7 +6,7 @@ the Debian architecture (its kernel and busybox packages, its cross C
 library), the compiler's target triple, the serial console's name, and the
 kernel modules to load, in order (the .deb has no modules.dep).
 
-`linux_targets.py ARCH FIELD` prints one field, for shell scripts and CMake;
+`linux_targets.py ARCH FIELD` prints one field, for shell scripts;
 `linux_targets.py` alone, the architectures.
 """
 import os

@@ -73,10 +73,13 @@ def _mtools_env():
     return dict(os.environ, MTOOLS_SKIP_CHECK="1")
 
 
-def _run(*cmd):
+def run_tool(*cmd):
+    """Run one of the disk tools (sgdisk, mkfs.fat, mtools, xorriso); its
+    output, or RuntimeError with the command and what it said. The release's
+    media are made with it too (mkmedia.py)."""
     r = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=_mtools_env())
     if r.returncode != 0:
-        raise RuntimeError(f"{' '.join(cmd)}: {r.stderr.decode(errors='replace')}")
+        raise RuntimeError(f"{' '.join(cmd)}: {r.stderr.decode(errors='replace').strip()}")
     return r.stdout
 
 
@@ -105,12 +108,12 @@ def fill_volume(vol, files):
                 with open(path, "wb") as f:
                     f.write(src)
                 src = path
-            _run("mcopy", "-o", "-i", vol, src, "::/" + dest)
+            run_tool("mcopy", "-o", "-i", vol, src, "::/" + dest)
 
 
 def remove_file(image, number, path):
     """Delete a file from a FAT partition."""
-    _run("mdel", "-i", _volume(image, number), "::/" + path)
+    run_tool("mdel", "-i", _volume(image, number), "::/" + path)
 
 
 def get_file(image, number, path):
@@ -145,12 +148,12 @@ def build(image, efi_dir, arch, table="gpt"):
         for number, code, guid, start, size, name, _ in PARTITIONS:
             cmd += [f"-n{number}:{start}:{start + size - 1}", f"-t{number}:{code}",
                     f"-u{number}:{guid}", f"-c{number}:{name}"]
-        _run(*cmd, image)
+        run_tool(*cmd, image)
     else:
         _write_mbr(image, MBR_TYPES[table])
     for number, _, guid, start, size, _, label in PARTITIONS:
         if label:
-            _run("mkfs.fat", "-F", "16", "-n", label, "-i", guid[:8], "-h", str(start),
+            run_tool("mkfs.fat", "-F", "16", "-n", label, "-i", guid[:8], "-h", str(start),
                  f"--offset={start}", image, str(size * SECTOR // 1024))
     put_files(image, ESP, esp_programs(efi_dir, arch))
     put_files(image, DATA, DATA_FILES)

@@ -15,8 +15,10 @@ With a Linux program for the architecture, the package also installs it as
 /usr/sbin/addbootentry with its manual page addbootentry(8) and lintian's
 note on it, and depends on the C library version it needs.
 
-Usage: mkdeb.py OUT-DIR SUFFIX DEBIAN-ARCHITECTURE VERSION IMAGE [SIGNED-IMAGE [PROGRAM]]
+Usage: SOURCE_DATE_EPOCH=SECONDS mkdeb.py OUT-DIR SUFFIX DEBIAN-ARCHITECTURE VERSION IMAGE
+       [--signed SIGNED-IMAGE] [--program PROGRAM]   (prints the package's path)
 """
+import argparse
 import datetime
 import email.utils
 import hashlib
@@ -36,8 +38,10 @@ OVERRIDES = os.path.join(HERE, "deb", "lintian-overrides")
 PROGRAM = "usr/sbin/addbootentry"
 # A placeholder until the project has a public address.
 MAINTAINER = "addbootentry maintainers <maintainers@users.noreply.c-seed-ea02e28b.example>"
-# An entry's heading in CHANGELOG.md: "## VERSION - YYYY-MM-DD".
+# An entry's heading in CHANGELOG.md: "## VERSION - YYYY-MM-DD"; before the
+# first, the section of what has landed since, which no package describes.
 ENTRY = re.compile(r"^## (\S+) - (\d{4}-\d{2}-\d{2})$")
+UNRELEASED = "## Unreleased"
 
 CONTROL = """\
 Package: {package}
@@ -75,6 +79,10 @@ def changelog_entries():
             heading = ENTRY.match(line)
             if heading:
                 entries.append((heading.group(1), heading.group(2), []))
+            elif line.startswith("## "):
+                if line != UNRELEASED or entries:
+                    raise RuntimeError(f"{os.path.normpath(CHANGELOG)}: {line!r} is neither "
+                                       f"'## VERSION - YYYY-MM-DD' nor '{UNRELEASED}' before every entry")
             elif entries and line.strip():
                 entries[-1][2].append(line)
     return entries
@@ -125,12 +133,21 @@ def c_library_needed(program):
     return ".".join(str(n) for n in max((int(a), int(b)) for a, b in versions))
 
 
+def source_date_epoch():
+    """The date of every file in the package; without it no two builds match."""
+    value = os.environ.get("SOURCE_DATE_EPOCH", "")
+    if not value.isdigit():
+        raise RuntimeError(f"SOURCE_DATE_EPOCH is {'not set' if not value else repr(value)}: "
+                           "set it to the release's time in seconds since 1970 (mkdist.py does)")
+    return int(value)
+
+
 def build(out_dir, suffix, arch, version, image, signed=None, program=None):
     """Writes OUT-DIR/addbootentry-efi_VERSION_ARCH.deb; returns its path."""
     if changelog_version() != version:
         raise RuntimeError(f"{os.path.normpath(CHANGELOG)} starts with version {changelog_version()}, "
                            f"not {version}: add an entry for the new version")
-    epoch = int(os.environ["SOURCE_DATE_EPOCH"])
+    epoch = source_date_epoch()
     with open(image, "rb") as f:
         image_bytes = f.read()
     changelog = gzipped(debian_changelog().encode())
@@ -179,11 +196,22 @@ def build(out_dir, suffix, arch, version, image, signed=None, program=None):
 
 
 def main():
-    if len(sys.argv) not in (6, 7):
-        sys.exit(__doc__.strip().splitlines()[-1])
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("out_dir", metavar="OUT-DIR")
+    ap.add_argument("suffix", metavar="SUFFIX", help="the UEFI suffix of the image: aa64, x64, ...")
+    ap.add_argument("arch", metavar="DEBIAN-ARCHITECTURE")
+    ap.add_argument("version", metavar="VERSION", help="the first entry's version in CHANGELOG.md")
+    ap.add_argument("image", metavar="IMAGE")
+    ap.add_argument("--signed", metavar="SIGNED-IMAGE", help="the image signed for Secure Boot")
+    ap.add_argument("--program", metavar="PROGRAM", help="the Linux program of the architecture")
+    args = ap.parse_args()
     if not shutil.which("dpkg-deb"):
         sys.exit("mkdeb: dpkg-deb not found")
-    print(build(*sys.argv[1:]))
+    try:
+        print(build(args.out_dir, args.suffix, args.arch, args.version, args.image, args.signed,
+                    args.program))
+    except (RuntimeError, OSError) as e:
+        sys.exit(f"mkdeb: {e}")
 
 
 if __name__ == "__main__":

@@ -20,7 +20,6 @@ Usage: SOURCE_DATE_EPOCH=SECONDS mkmedia.py stick|iso OUTPUT ESP-PATH=FILE...
 import math
 import os
 import shutil
-import subprocess
 import sys
 import tempfile
 
@@ -45,15 +44,11 @@ EFI_BOOT_IMAGE = "efiboot.img"
 TOOLS = ("sgdisk", "mkfs.fat", "mmd", "mcopy", "xorriso")
 
 
-def _run(*cmd):
-    """Run a tool; mkfs.fat and xorriso take their dates from
-    SOURCE_DATE_EPOCH, as mtools does when mkdisk fills the volume."""
+def _source_date_epoch():
+    """mkfs.fat, mtools and xorriso take their dates from SOURCE_DATE_EPOCH."""
     if "SOURCE_DATE_EPOCH" not in os.environ:
         raise RuntimeError("SOURCE_DATE_EPOCH is not set: the media would not be reproducible")
-    r = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    if r.returncode != 0:
-        raise RuntimeError(f"{' '.join(cmd)}: {r.stderr.decode(errors='replace').strip()}")
-    return r.stdout
+    return int(os.environ["SOURCE_DATE_EPOCH"])
 
 
 def fill_fat(volume, files):
@@ -63,20 +58,21 @@ def fill_fat(volume, files):
 
 
 def _format(image, offset_sectors, size_bytes):
-    _run("mkfs.fat", "--invariant", "-n", LABEL, "-i", VOLUME_ID, "-h", str(offset_sectors),
-         f"--offset={offset_sectors}", image, str(size_bytes // KIB))
+    mkdisk.run_tool("mkfs.fat", "--invariant", "-n", LABEL, "-i", VOLUME_ID, "-h",
+                    str(offset_sectors), f"--offset={offset_sectors}", image, str(size_bytes // KIB))
 
 
 def stick(image, files):
     """A GPT disk image of STICK_SIZE, or whole MiB enough for the files and
     a quarter more, with one basic-data FAT partition holding files."""
+    _source_date_epoch()
     payload = sum(os.path.getsize(src) for src in files.values())
     size = max(STICK_SIZE, math.ceil((payload * 5 // 4 + MIB) / MIB) * MIB)
     last = size // SECTOR - GPT_BACKUP_SECTORS - 1
     with open(image, "wb") as f:
         f.truncate(size)
-    _run("sgdisk", "-U", STICK_DISK_GUID, f"-n1:{FIRST_LBA}:{last}", f"-t1:{BASIC_DATA}",
-         f"-u1:{STICK_PART_GUID}", "-c1:addbootentry", image)
+    mkdisk.run_tool("sgdisk", "-U", STICK_DISK_GUID, f"-n1:{FIRST_LBA}:{last}", f"-t1:{BASIC_DATA}",
+                    f"-u1:{STICK_PART_GUID}", "-c1:addbootentry", image)
     _format(image, FIRST_LBA, (last + 1 - FIRST_LBA) * SECTOR)
     fill_fat(f"{image}@@{FIRST_LBA * SECTOR}", files)
 
@@ -96,13 +92,13 @@ def iso(image, files):
     """An ISO 9660 image whose El Torito catalogue has one no-emulation EFI
     entry: a FAT image with the files. xorriso takes its dates and volume
     UUID from SOURCE_DATE_EPOCH, and the files' dates from the files."""
-    epoch = int(os.environ["SOURCE_DATE_EPOCH"])
+    epoch = _source_date_epoch()
     with tempfile.TemporaryDirectory() as root:
         fat_image(os.path.join(root, EFI_BOOT_IMAGE), files)
         for path in (os.path.join(root, EFI_BOOT_IMAGE), root):
             os.utime(path, (epoch, epoch))
-        _run("xorriso", "-as", "mkisofs", "-quiet", "-o", image, "-V", ISO_VOLUME, "-r",
-             "-e", EFI_BOOT_IMAGE, "-no-emul-boot", root)
+        mkdisk.run_tool("xorriso", "-as", "mkisofs", "-quiet", "-o", image, "-V", ISO_VOLUME, "-r",
+                        "-e", EFI_BOOT_IMAGE, "-no-emul-boot", root)
 
 
 def main():

@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: BSD-2-Clause-Patent
 # Signs an EFI image for Secure Boot with your db key and certificate.
 #
-#   tools/sign-efi.sh KEY CERT [IMAGE [SIGNED]]
+#   tools/release/sign-efi.sh KEY CERT [IMAGE [SIGNED]]
 #
 # KEY and CERT are PEM files (openssl's defaults). IMAGE defaults to
 # build/efi/aa64/addbootentryaa64.efi; the signed copy goes to SIGNED, by default

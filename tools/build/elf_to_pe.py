@@ -10,7 +10,7 @@ image's, and every R_RISCV_RELATIVE relocation a DIR64 base relocation, its
 addend written into the image as the address to be moved. Any other
 relocation is refused: the firmware applies nothing else.
 
-Usage: elf-to-pe.py ELF IMAGE
+Usage: elf_to_pe.py ELF IMAGE
 On bad input it names the fault, exits 1 and leaves no IMAGE.
 """
 import os
@@ -213,7 +213,7 @@ def convert(elf):
 
 def main():
     if len(sys.argv) != 3:
-        sys.exit("usage: elf-to-pe.py ELF IMAGE")
+        sys.exit("usage: elf_to_pe.py ELF IMAGE")
     source, target = sys.argv[1], sys.argv[2]
     try:
         with open(source, "rb") as f:
@@ -221,7 +221,7 @@ def main():
     except (BadInput, OSError) as error:
         if os.path.exists(target):
             os.remove(target)
-        sys.exit(f"elf-to-pe: {source}: {error}")
+        sys.exit(f"elf_to_pe: {source}: {error}")
     partial = target + ".part"
     with open(partial, "wb") as f:
         f.write(image)

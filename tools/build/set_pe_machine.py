@@ -8,7 +8,7 @@ computed covers the field: the PE checksum is left 0 (an image with one is
 refused here, it would go stale) and /Brepro's time stamp is only an
 identifier.
 
-Usage: set-pe-machine.py IMAGE FROM TO   (machine types in hexadecimal)
+Usage: set_pe_machine.py IMAGE FROM TO   (machine types in hexadecimal)
 """
 import struct
 import sys
@@ -37,7 +37,7 @@ def main():
     try:
         set_machine(data, old, new)
     except ValueError as error:
-        sys.exit(f"set-pe-machine: {path}: {error}")
+        sys.exit(f"set_pe_machine: {path}: {error}")
     with open(path, "wb") as f:
         f.write(data)
 
