@@ -33,6 +33,13 @@ _spec.loader.exec_module(run_qemu)
 # with the machine idle; emulation slows down a lot when the host is busy.
 BOOT_TIMEOUT = 120
 STEP_TIMEOUT = 30
+# The Arm EDK2s (AAVMF, 32-bit Arm) store Timeout = 5 on their first boot and
+# then wait 5 s for a key before their boot manager starts anything; OVMF's
+# default is 0. "-boot menu=on,splash-time=0" hands them 0 through fw_cfg,
+# which they store as Timeout, so the store differs only in that value.
+# Boots on a display keep the wait: its progress bar is part of what the
+# graphical tests expect the application to clear.
+NO_BOOT_WAIT = ["-boot", "menu=on,splash-time=0"]
 # A board that halts instead of powering off has ended its run once it has
 # been silent this long after the last line a test expects.
 SILENCE = 2
@@ -137,6 +144,8 @@ class Machine:
         QEMU options (a kernel to start, for one)."""
         cmd = run_qemu.command(self.target, self.disk, self.vars)
         cmd += run_qemu.removable(self.target, stick, cd) + list(extra)
+        if self.family == "edk2" and not graphics:
+            cmd += NO_BOOT_WAIT
         if graphics:
             # A socket path must be short; the work folder's may not be.
             qmp_socket = os.path.join(tempfile.mkdtemp(prefix="qmp-"), "socket")
