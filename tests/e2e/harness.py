@@ -40,6 +40,14 @@ STEP_TIMEOUT = 30
 # Boots on a display keep the wait: its progress bar is part of what the
 # graphical tests expect the application to clear.
 NO_BOOT_WAIT = ["-boot", "menu=on,splash-time=0"]
+# Every U-Boot here counts down 2 s (bootdelay) before it runs bootcmd, and
+# takes the environment with that delay from its own image or from a flash
+# or file the tests do not make. A key stops the count at once; "boot" at its
+# prompt then runs bootcmd, as the end of the count would.
+UBOOT_COUNTDOWN = "Hit any key to stop autoboot"
+# Its prompt: "=> " on the QEMU boards, "U-Boot> " on the Raspberry Pi.
+UBOOT_PROMPT = "=> "
+UBOOT_PROMPTS = rb"(=>|U-Boot>) "
 # A board that halts instead of powering off has ended its run once it has
 # been silent this long after the last line a test expects.
 SILENCE = 2
@@ -136,12 +144,13 @@ class Machine:
         self.qemu = None
         self.qmp = None
 
-    def boot(self, terminal=None, graphics=False, stick=None, cd=None, extra=()):
+    def boot(self, terminal=None, graphics=False, stick=None, cd=None, extra=(), shell=False):
         """Start QEMU. A terminal.Terminal renders the console as it is read
         and answers the firmware's questions to the terminal; graphics adds
         the display and the USB keyboard, driven through self.qmp; stick and
         cd are images of a USB stick and a CD beside the disk; extra, more
-        QEMU options (a kernel to start, for one)."""
+        QEMU options (a kernel to start, for one). U-Boot is stopped at its
+        prompt, and with shell left there for the test's commands."""
         cmd = run_qemu.command(self.target, self.disk, self.vars)
         cmd += run_qemu.removable(self.target, stick, cd) + list(extra)
         if self.family == "edk2" and not graphics:
@@ -161,6 +170,12 @@ class Machine:
             os.unlink(qmp_socket)
             os.rmdir(os.path.dirname(qmp_socket))
         self.console = b""  # everything this boot has shown up to the last match
+        if self.family == "uboot":
+            self.expect(UBOOT_COUNTDOWN, timeout=BOOT_TIMEOUT)
+            self.send(" ")
+            self.expect_re(UBOOT_PROMPTS)
+            if not shell:
+                self.send("boot\r")
 
     def expect(self, text, attribute=None, timeout=STEP_TIMEOUT):
         """Wait for text; with an attribute, the text must be shown in that colour."""
