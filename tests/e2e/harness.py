@@ -30,6 +30,21 @@ import varstore  # noqa: E402
 # with the machine idle; emulation slows down a lot when the host is busy.
 BOOT_TIMEOUT = 120
 STEP_TIMEOUT = 30
+# The Arm EDK2s (AAVMF, 32-bit Arm) store Timeout = 5 on their first boot and
+# then wait 5 s for a key before their boot manager starts anything; OVMF's
+# default is 0. "-boot menu=on,splash-time=0" hands them 0 through fw_cfg,
+# which they store as Timeout, so the store differs only in that value.
+# Boots on a display keep the wait: its progress bar is part of what the
+# graphical tests expect the application to clear.
+NO_BOOT_WAIT = ["-boot", "menu=on,splash-time=0"]
+# Every U-Boot here counts down 2 s (bootdelay) before it runs bootcmd, and
+# takes the environment with that delay from its own image or from a flash
+# or file the tests do not make. A key stops the count at once; "boot" at its
+# prompt then runs bootcmd, as the end of the count would.
+UBOOT_COUNTDOWN = "Hit any key to stop autoboot"
+# Its prompt: "=> " on the QEMU boards, "U-Boot> " on the Raspberry Pi.
+UBOOT_PROMPT = "=> "
+UBOOT_PROMPTS = rb"(=>|U-Boot>) "
 # A board that halts instead of powering off has ended its run once it has
 # been silent this long after the last line a test expects.
 SILENCE = 2
@@ -126,14 +141,17 @@ class Machine:
         self.qemu = None
         self.qmp = None
 
-    def boot(self, terminal=None, graphics=False, stick=None, cd=None, extra=()):
+    def boot(self, terminal=None, graphics=False, stick=None, cd=None, extra=(), shell=False):
         """Start QEMU. A terminal.Terminal renders the console as it is read
         and answers the firmware's questions to the terminal; graphics adds
         the display and the USB keyboard, driven through self.qmp; stick and
         cd are images of a USB stick and a CD beside the disk; extra, more
-        QEMU options (a kernel to start, for one)."""
+        QEMU options (a kernel to start, for one). U-Boot is stopped at its
+        prompt, and with shell left there for the test's commands."""
         cmd = run_qemu.command(self.target, self.disk, self.vars)
         cmd += run_qemu.removable(self.target, stick, cd) + list(extra)
+        if self.family == "edk2" and not graphics:
+            cmd += NO_BOOT_WAIT
         if graphics:
             # A socket path must be short; the work folder's may not be.
             qmp_socket = os.path.join(tempfile.mkdtemp(prefix="qmp-"), "socket")
@@ -149,6 +167,12 @@ class Machine:
             os.unlink(qmp_socket)
             os.rmdir(os.path.dirname(qmp_socket))
         self.console = b""  # everything this boot has shown up to the last match
+        if self.family == "uboot":
+            self.expect(UBOOT_COUNTDOWN, timeout=BOOT_TIMEOUT)
+            self.send(" ")
+            self.expect_re(UBOOT_PROMPTS)
+            if not shell:
+                self.send("boot\r")
 
     def expect(self, text, attribute=None, timeout=STEP_TIMEOUT):
         """Wait for text; with an attribute, the text must be shown in that colour."""

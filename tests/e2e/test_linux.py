@@ -19,7 +19,6 @@ from linux_targets import LINUX_TARGETS
 from storediff import boot_changes, boot_variables, order
 from testprograms import LOADER_PATH, loader_load_options
 
-UBOOT_PROMPT = "=> "
 PROGRAM, ROOT = os.environ.get("LINUX_PROGRAM"), os.environ.get("LINUX_ROOT")
 VARIABLES = "/sys/firmware/efi/efivars/"
 GLOBAL = "-8be4df61-93ca-11d2-aa0d-00e098032b8c"
@@ -35,16 +34,13 @@ EMULATED = "no_timer_check rcupdate.rcu_cpu_stall_suppress=1 nowatchdog"
 
 def uboot_shell(m, command):
     m.send(command + "\r")
-    m.expect(UBOOT_PROMPT)
+    m.expect(harness.UBOOT_PROMPT)
 
 
 def start_through_uboot(m, kernel, initrd, append):
-    """U-Boot would start the kernel from QEMU with booti, outside UEFI: it
-    is stopped at its prompt and starts the kernel with bootefi instead,
+    """U-Boot would start the kernel from QEMU with booti, outside UEFI: at
+    its prompt (where the boot left it) it starts the kernel with bootefi instead,
     the initramfs named in the device tree, the command line in bootargs."""
-    m.expect("Hit any key to stop autoboot", timeout=BOOT_TIMEOUT)
-    m.send(" ")
-    m.expect(UBOOT_PROMPT)
     for command in ("qfw load $kernel_addr_r $ramdisk_addr_r", "fdt addr $fdtcontroladdr", "fdt resize",
                     f"fdt chosen $ramdisk_addr_r {os.path.getsize(initrd):x}", f"setenv bootargs {append}"):
         uboot_shell(m, command)
@@ -61,7 +57,7 @@ def start_linux(m, mount_esp, run="/sbin/addbootentry"):
     append = f"console={target.console} quiet {EMULATED}" + (" mountesp=1" if mount_esp else "")
     started = time.monotonic()
     kernel = linux_initramfs.kernel(ROOT)
-    m.boot(extra=["-kernel", kernel, "-initrd", initrd, "-append", append])
+    m.boot(extra=["-kernel", kernel, "-initrd", initrd, "-append", append], shell=True)
     if m.family == "uboot":
         start_through_uboot(m, kernel, initrd, append)
     m.expect("INIT: ready", timeout=BOOT_TIMEOUT)

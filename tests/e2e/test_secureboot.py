@@ -36,7 +36,6 @@ UNSIGNED = "EFI/test/unsigned.efi"
 FIRMWARE_ORDER = {"edk2": [0, 1, 2], "uboot": []}
 REFUSED = {"edk2": rb'BdsDxe: failed to load Boot0001 "[^"]*" from [^:]*: Access Denied',
            "uboot": rb"Booting /EFI\\test\\unsigned\.efi\s+Image not authenticated"}
-UBOOT_PROMPT = "=> "
 
 
 def run_tool(*cmd):
@@ -69,16 +68,13 @@ def secure_machine(m):
 
 def uboot_shell(m, command):
     m.send(command + "\r")
-    m.expect(UBOOT_PROMPT)
+    m.expect(harness.UBOOT_PROMPT)
 
 
 def uboot_start_with_keys(m, program):
     """Boot U-Boot to its shell, enrol db, KEK and finally PK (which ends
     setup mode), then start the program at this ESP path."""
-    m.boot()
-    m.expect("Hit any key to stop autoboot", timeout=harness.BOOT_TIMEOUT)
-    m.send(" ")
-    m.expect(UBOOT_PROMPT)
+    m.boot(shell=True)
     for variable in ("db", "KEK", "PK"):
         vendor = f"-guid {IMAGE_SECURITY_DATABASE} " if variable == "db" else ""
         uboot_shell(m, f"load virtio 0:1 $kernel_addr_r EFI/keys/{variable}.auth")
@@ -105,7 +101,7 @@ def signed_application_makes_an_entry_that_boots(m):
         options = boot_entry(m, number, "Signed loader")
     else:
         m.send("x")
-        m.expect(UBOOT_PROMPT)
+        m.expect(harness.UBOOT_PROMPT)
         m.send("bootefi bootmgr\r")
         m.expect(harness.ENTRY_STARTS["uboot"].format(description="Signed loader"))
         options = loader_load_options(m)

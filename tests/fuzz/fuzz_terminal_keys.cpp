@@ -13,7 +13,7 @@ static void Check(bool Holds) {
 
 extern "C" int LLVMFuzzerTestOneInput(const UINT8 *Data, size_t Size) {
   std::string Pending, Whole;
-  DecodedKeys Pieces = {{}, FALSE};
+  DecodedKeys Pieces = {{}, FALSE, 0};
   size_t At = 0;
   while (At < Size && !Pieces.Interrupted) {
     size_t Length = Data[At++] % 16;
