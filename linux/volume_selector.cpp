@@ -70,7 +70,8 @@ std::string PartitionSelector(const LinuxFirmware &Fw, const std::string &Value,
     if (Volume == nullptr) return Path + " is not a disk or partition this program lists";
     return SelectorOf(*Volume, Selector);
   }
-  const MountEntry *Mount = MountedOn(ReadMountTable(Fw.Root + "/proc/self/mountinfo"), Path);
+  std::vector<MountEntry> Table = ReadMountTable(Fw.Root + "/proc/self/mountinfo");
+  const MountEntry *Mount = MountedOn(Table, Path);
   if (Mount == nullptr) return "no file system is mounted on " + Path;
   if (Mount->Type != "vfat") return "the file system mounted on " + Path + " is " + Mount->Type + ", not FAT";
   Volume = VolumeWhere(Fw, "", Mount->Numbers);
