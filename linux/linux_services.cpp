@@ -97,7 +97,7 @@ static UINTN EFIAPI GetDevicePathSize(const EFI_DEVICE_PATH_PROTOCOL *Path) {
   const UINT8 *Bytes = reinterpret_cast<const UINT8 *>(Path);
   UINTN Size = 0;
   for (;;) {
-    const EFI_DEVICE_PATH_PROTOCOL *Node = reinterpret_cast<const EFI_DEVICE_PATH_PROTOCOL *>(Bytes + Size);
+    auto *Node = reinterpret_cast<const EFI_DEVICE_PATH_PROTOCOL *>(Bytes + Size);
     UINTN Length = DevicePathNodeLength(Node);
     if (Length < sizeof *Node) return 0;
     Size += Length;

@@ -46,8 +46,8 @@ static EFI_STATUS NamesOf(LinuxVolume *Volume, const CHAR16 *FileName,
   std::string Name;
   for (const CHAR16 *C = FileName;; C++) {
     if (*C == u'/') {
-      NoteOnce(Volume->Firmware, "the firmware separates folders with \\ only: a path written with / is not "
-                   "found on it");
+      NoteOnce(Volume->Firmware,
+               "the firmware separates folders with \\ only: a path written with / is not found on it");
       return EFI_NOT_FOUND;
     }
     if (*C != u'\\' && *C != 0) {

@@ -66,8 +66,9 @@ static int OpenMounted(const LinuxVolume &Volume, dev_t Device) {
 static int MountTemporarily(LinuxVolume *Volume, dev_t Device, EFI_STATUS *Status) {
   if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
     std::string Reason = std::strerror(errno);
-    NoteOnce(Volume->Firmware, Volume->Device + " is not mounted, and cannot be mounted where only this program "
-                 "sees it (" + Reason + "): mount it to have the loader looked for");
+    NoteOnce(Volume->Firmware, Volume->Device +
+                                   " is not mounted, and cannot be mounted where only this program "
+                                   "sees it (" + Reason + "): mount it to have the loader looked for");
     *Status = EFI_ACCESS_DENIED;
     return -1;
   }
