@@ -108,7 +108,7 @@ BOOLEAN AnswerHomeVolume(const DialogState *State) {
     RefuseCandidates(State, Found, Count);
     return FALSE;
   }
-  return AnswerIndex(Found[0]);
+  return AnswerPosition(Found[0], u"--loader", Options->Loader, u": on no volume listed above");
 }
 
 BOOLEAN AnswerBootVolume(const DialogState *State) {
@@ -133,7 +133,8 @@ BOOLEAN AnswerBootVolume(const DialogState *State) {
     return AnswerWith(u"n");
   }
   AnswerWith(u"y");
-  return AnswerIndex(Fat);
+  return AnswerPosition(Fat, u"--boot-volume", Options->BootVolume,
+                        u": matches no volume listed above");
 }
 
 BOOLEAN AnswerPartition(const DialogState *State) {

@@ -185,11 +185,21 @@ SimEnding SimFirmware::Run() {
 }
 
 SimEnding SimFirmware::RunWith(const std::vector<std::u16string> &Words) {
+  // The words lie in one pool buffer, as a firmware's reader of its load
+  // options leaves them, which the run must free.
+  size_t Units = 0;
+  for (const std::u16string &Word : Words) Units += Word.size() + 1;
+  CHAR16 *Pool = static_cast<CHAR16 *>(Allocate(2 * Units + 2));
   std::vector<const CHAR16 *> Pointers;
-  for (const std::u16string &Word : Words) Pointers.push_back(Word.c_str());
+  CHAR16 *At = Pool;
+  for (const std::u16string &Word : Words) {
+    Pointers.push_back(At);
+    At = std::copy(Word.begin(), Word.end(), At);
+    *At++ = 0;
+  }
   return Call([&] {
     gFirmware = FirmwareContext{};
-    ExitStatus = RunApplication(ImageHandle, &SystemTable, Pointers.size(), Pointers.data(), nullptr,
+    ExitStatus = RunApplication(ImageHandle, &SystemTable, Pointers.size(), Pointers.data(), Pool,
                                 RUN_ACCEPTS_THEN);
   });
 }

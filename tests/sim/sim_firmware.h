@@ -90,7 +90,8 @@ class SimFirmware {
 
   // Runs the application's entry point until it ends; returns how it ended.
   SimEnding Run();
-  // The same with option words, as the firmware application takes them.
+  // The same with option words, as the firmware application takes them,
+  // handed over in one pool buffer.
   SimEnding RunWith(const std::vector<std::u16string> &Words);
   // Runs any piece of application code with the firmware context set up.
   template <typename Fn>
