@@ -66,10 +66,14 @@ static void DropFirstWord(OptionWords *Words) {
   Words->Count--;
 }
 
-OptionsFound SplitCommandLine(const VOID *LoadOptions, UINT32 LoadOptionsSize,
-                              OptionWords *Words) {
+// Far above any command line of ours: larger load options are not even
+// read (a firmware's size may be wrong, its buffer smaller).
+#define LOAD_OPTIONS_MAX_BYTES 0x10000
+
+OptionsFound SplitCommandLine(const VOID *LoadOptions, UINT32 LoadOptionsSize, OptionWords *Words) {
   ClearOptionWords(Words);
-  if (LoadOptions == nullptr || LoadOptionsSize == 0 || LoadOptionsSize % 2 != 0) {
+  if (LoadOptions == nullptr || LoadOptionsSize == 0 || LoadOptionsSize % 2 != 0 ||
+      LoadOptionsSize > LOAD_OPTIONS_MAX_BYTES) {
     return OptionsNone;
   }
   const CHAR16 *Chars = static_cast<const CHAR16 *>(LoadOptions);

@@ -6,9 +6,9 @@
 // options alone or bytes that mean something to another program: EDK2's
 // own entries carry a GUID, U-Boot passes its bootargs. So the bytes count
 // as our command line only when all of this holds:
-//   - they are UCS-2 text: an even, non-zero size, no character below 0x20
-//     but the tab, no DEL, no half of a surrogate pair, no 0xFFFE/0xFFFF,
-//     and after a NUL nothing but NULs;
+//   - they are UCS-2 text: an even size from 2 bytes to 64 KiB, no
+//     character below 0x20 but the tab, no DEL, no half of a surrogate
+//     pair, no 0xFFFE/0xFFFF, and after a NUL nothing but NULs;
 //   - split into words, the first word begins with "--", or it is the
 //     program's path and the second word begins with "--".
 // A program path alone (the Shell without arguments), a GUID, bootargs and

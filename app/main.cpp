@@ -6,10 +6,6 @@
 #include "common/run_options.h"
 #include "console/output.h"
 
-// The run's options point into the words, which therefore live as long as
-// the run; static, so that the firmware's stack does not hold them.
-static OptionWords Words;
-
 // Options that could not be read (their message is on the screen) end the
 // run as a refused unattended one: its closing line and Exit with Failure.
 static EFI_STATUS RefuseRun(EFI_STATUS Failure) {
@@ -23,6 +19,10 @@ static EFI_STATUS RefuseRun(EFI_STATUS Failure) {
 
 extern "C" EFI_STATUS EFIAPI EfiMain(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
   InitFirmwareContext(ImageHandle, SystemTable);
+  // The run's options point into the words, which therefore live in this
+  // frame, under the run. On the stack (8 KiB of the 128 KiB that UEFI
+  // promises an image), not static: zeroed statics are file bytes here.
+  OptionWords Words;
   EFI_STATUS Failure = EFI_SUCCESS;
   if (GatherOptionWords(&Words, &Failure) == OptionsRefused) {
     return RefuseRun(Failure);

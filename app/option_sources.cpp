@@ -66,16 +66,16 @@ BOOLEAN OptionsFilePath(const EFI_DEVICE_PATH_PROTOCOL *ImagePath, CHAR16 *Path,
 }
 
 // The file's bytes, one more than allowed so that a larger file shows.
-static UINT8 FileBytes[OPTIONS_FILE_MAX_BYTES + 1];
+typedef UINT8 FileBuffer[OPTIONS_FILE_MAX_BYTES + 1];
 
 // Reads until the end of the file or one byte past the limit. A size above
 // the one asked for is a firmware fault, taken as a failed read.
-static EFI_STATUS ReadWhole(EFI_FILE_PROTOCOL *File, UINTN *Size) {
+static EFI_STATUS ReadWhole(EFI_FILE_PROTOCOL *File, FileBuffer Bytes, UINTN *Size) {
   *Size = 0;
-  while (*Size < sizeof FileBytes) {
-    UINTN Asked = sizeof FileBytes - *Size;
+  while (*Size < sizeof(FileBuffer)) {
+    UINTN Asked = sizeof(FileBuffer) - *Size;
     UINTN Got = Asked;
-    EFI_STATUS Status = File->Read(File, &Got, FileBytes + *Size);
+    EFI_STATUS Status = File->Read(File, &Got, Bytes + *Size);
     if (Status != EFI_SUCCESS) return Status;
     if (Got > Asked) return EFI_DEVICE_ERROR;
     if (Got == 0) break;
@@ -91,8 +91,8 @@ static void CloseGivenFile(EFI_STATUS Status, EFI_FILE_PROTOCOL *File) {
 }
 
 // The conf file's bytes from the volume, or OptionsNone when it has none.
-static OptionsFound ReadOptionsFile(EFI_HANDLE Device, const CHAR16 *Path, UINTN *Size,
-                                    EFI_STATUS *Failure) {
+static OptionsFound ReadOptionsFile(EFI_HANDLE Device, const CHAR16 *Path, FileBuffer Bytes,
+                                    UINTN *Size, EFI_STATUS *Failure) {
   EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *FileSystem = nullptr;
   EFI_STATUS Status = gFirmware.BootServices->HandleProtocol(
       Device, &EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_GUID, (VOID **)&FileSystem);
@@ -118,7 +118,7 @@ static OptionsFound ReadOptionsFile(EFI_HANDLE Device, const CHAR16 *Path, UINTN
     } else if (File == nullptr) {
       ReportError(u"E: opening addbootentry.conf, S: ", Status);
     } else {
-      Status = ReadWhole(File, Size);
+      Status = ReadWhole(File, Bytes, Size);
       if (Status != EFI_SUCCESS) {
         ReportError(u"E: reading addbootentry.conf, S: ", Status);
       } else if (*Size > OPTIONS_FILE_MAX_BYTES) {
@@ -132,7 +132,9 @@ static OptionsFound ReadOptionsFile(EFI_HANDLE Device, const CHAR16 *Path, UINTN
   if (File != nullptr) File->Close(File);
   if (Root != nullptr) Root->Close(Root);
   // A refusal never ends in success, not even after a call that lied.
-  *Failure = Found != OptionsRefused ? EFI_SUCCESS : Status == EFI_SUCCESS ? EFI_DEVICE_ERROR : Status;
+  *Failure = Found != OptionsRefused ? EFI_SUCCESS
+             : Status == EFI_SUCCESS ? EFI_DEVICE_ERROR
+                                     : Status;
   return Found;
 }
 
@@ -152,10 +154,12 @@ OptionsFound GatherOptionWords(OptionWords *Words, EFI_STATUS *Failure) {
       !OptionsFilePath(Image->FilePath, Path, OPTIONS_FILE_PATH_CAPACITY)) {
     return Found;
   }
+  // On the stack, as the words are: read, then gone before the run.
+  FileBuffer Bytes;
   UINTN Size = 0;
-  Found = ReadOptionsFile(Image->DeviceHandle, Path, &Size, Failure);
+  Found = ReadOptionsFile(Image->DeviceHandle, Path, Bytes, &Size, Failure);
   if (Found != OptionsGiven) return Found;
-  if (!ReadOptionsText(FileBytes, Size, Words)) {
+  if (!ReadOptionsText(Bytes, Size, Words)) {
     *Failure = EFI_INVALID_PARAMETER;
     return OptionsRefused;
   }

@@ -63,7 +63,8 @@ def shell_command_line(m):
     m.expect(f"{mapped}:\\> ")
     run = f'{image} --loader {LOADER_PATH} --label "{label}" --yes'
     shell_command(m, run)
-    name = m.expect_re(CREATED.format(label=label).encode(), timeout=harness.BOOT_TIMEOUT).group(1).decode()
+    created = CREATED.format(label=label).encode()
+    name = m.expect_re(created, timeout=harness.BOOT_TIMEOUT).group(1).decode()
     m.expect(f"{mapped}:\\> ")
     assert last_error(m, mapped) == 0
     shell_command(m, run)

@@ -43,11 +43,12 @@ extern "C" int LLVMFuzzerTestOneInput(const UINT8 *Data, size_t Size) {
   bool CommandLine = (Data[0] & 1) == 0;
   Fw.Call([&] {
     if (CommandLine) {
-      OptionsFound Found = SplitCommandLine(Size == 1 ? nullptr : Bytes, (UINT32)(Size - 1), &Words);
+      OptionsFound Found =
+          SplitCommandLine(Size == 1 ? nullptr : Bytes, (UINT32)(Size - 1), &Words);
       CheckWords(true);
       if (Found != OptionsGiven && Words.Count != 0) std::abort();
-      if (Found == OptionsGiven && (Words.Count == 0 || Words.Words[0][0] != u'-' ||
-                                    Words.Words[0][1] != u'-')) {
+      if (Found == OptionsGiven &&
+          (Words.Count == 0 || Words.Words[0][0] != u'-' || Words.Words[0][1] != u'-')) {
         std::abort();
       }
     } else if (Size - 1 <= OPTIONS_FILE_MAX_BYTES) {

@@ -197,9 +197,8 @@ static void PrepareMachine(SimFirmware &Fw, const Road &R) {
 // dialogue makes them. Key waits and reads are swept apart.
 static std::vector<Role> CallsOfRoad(const Road &R) {
   std::vector<Role> Calls = {Clear, Cursor, SfsLocate, DpttpLocate, ListOpen, ListText};
-  // A road with options is handed its words (RunWith): only the entry point
-  // looks its image up for them.
-  if (R.Options.empty()) Calls.insert(Calls.begin(), ImageLookup);
+  // The entry point looks for options; a road with options gets them as words.
+  if (R.Options.empty()) Calls.push_back(ImageLookup);
   if (!R.OneVolume) Calls.insert(Calls.end(), {ListOpen, ListText});
   bool Searched = !R.Options.empty() && !HasOption(R, u"--volume");
   // The search opens each volume and the loader on it; the ESP holds it.

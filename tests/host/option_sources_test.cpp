@@ -36,6 +36,8 @@ TEST(CommandLine, OnlyTextWhoseFirstOrSecondWordIsAnOptionCounts) {
   std::u16string ManyWords = Shell;
   for (int I = 0; I < 65; I++) ManyWords += u" --yes";
   std::u16string Longest = u"--label " + std::u16string(4088, u'x');  // 4096 characters
+  std::u16string Huge = u"--yes";
+  while (Huge.size() < 0x8000) Huge += u" --yes";  // above 64 KiB with its NUL
   const LoadOptionsCase Cases[] = {
       {"the Shell's line", Ucs2Bytes(Shell + u" --loader \\EFI\\debian\\shimx64.efi --yes"),
        OptionsGiven, {u"--loader", u"\\EFI\\debian\\shimx64.efi", u"--yes"}, ""},
@@ -62,6 +64,7 @@ TEST(CommandLine, OnlyTextWhoseFirstOrSecondWordIsAnOptionCounts) {
       {"the longest text", Ucs2Bytes(Longest), OptionsGiven,
        {u"--label", std::u16string(4088, u'x')}, ""},
       {"one character more", Ucs2Bytes(Longest + u"x"), OptionsRefused, {}, TooLong},
+      {"above 64 KiB: not read", Ucs2Bytes(Huge), OptionsNone, {}, ""},
       {"an open quote", Ucs2Bytes(u"--label \"Debian"), OptionsRefused, {},
        "{ERROR}E: the command line has a quote (\") that is not closed.\r\n"},
   };
@@ -73,7 +76,8 @@ TEST(CommandLine, OnlyTextWhoseFirstOrSecondWordIsAnOptionCounts) {
     // The firmware's buffer, exactly as large as its size says.
     std::vector<UINT8> Given = Case.Bytes;
     Fw.Call([&] {
-      Found = SplitCommandLine(Given.empty() ? nullptr : Given.data(), (UINT32)Given.size(), &Words);
+      const UINT8 *Data = Given.empty() ? nullptr : Given.data();
+      Found = SplitCommandLine(Data, (UINT32)Given.size(), &Words);
     });
     EXPECT_EQ(Found, Case.Found);
     EXPECT_EQ(WordsOf(Words), Case.Words);
@@ -114,7 +118,8 @@ TEST(OptionsFile, EachLineIsAnOptionAndTheRestOfTheLineItsValue) {
        {u"--label", u"\u00E9t\u00E9 \u20AC \uFFFD"}, ""},
       {"nothing but comments", "# none\n\n", {}, ""},
       {"empty", "", {}, ""},
-      {"a word that is no option", "--yes\nloader \\EFI\\x.efi\n", {}, LineReport(2, "an option begins with --.")},
+      {"a word that is no option", "--yes\nloader \\EFI\\x.efi\n", {},
+       LineReport(2, "an option begins with --.")},
       {"a lone dash pair's neighbour", "-\n", {}, LineReport(1, "an option begins with --.")},
       {"a tab between option and value", "--label\tDebian\n", {}, LineReport(1, Control)},
       {"a CR inside a line", "--label A\rB\n", {}, LineReport(1, Control)},
@@ -164,8 +169,8 @@ TEST(OptionsFile, ItsPathIsTheImagesFolder) {
       {"a bare name", FilePathNode(u"x.efi") + EndNode(), u"\\addbootentry.conf"},
       {"no file path node", HardDriveNode(1, 0x800, 0x1000) + EndNode(), u""},
       {"a node too short", SimPath{0x04, 0x04, 0x02, 0x00} + EndNode(), u""},
-      {"longer than the room", FilePathNode(u"\\" + std::u16string(300, u'a') + u"\\x.efi") + EndNode(),
-       u""},
+      {"longer than the room",
+       FilePathNode(u"\\" + std::u16string(300, u'a') + u"\\x.efi") + EndNode(), u""},
   };
   for (const PathCase &Case : Cases) {
     SCOPED_TRACE(Case.Name);
@@ -215,7 +220,8 @@ TEST(OptionSources, TheCommandLineElseTheFileBesideTheImage) {
       {"a bad line", u"", "--yes\nyes\n", None, 0, Fail, OptionsRefused, EFI_INVALID_PARAMETER, {},
        LineReport(2, "an option begins with --.")},
       {"a bad command line", Shell + u" --label \"x", Conf, None, 0, Fail, OptionsRefused,
-       EFI_INVALID_PARAMETER, {}, "{ERROR}E: the command line has a quote (\") that is not closed.\r\n"},
+       EFI_INVALID_PARAMETER, {},
+       "{ERROR}E: the command line has a quote (\") that is not closed.\r\n"},
       {"no Loaded Image", u"", Conf, SimCall::HandleProtocol, EFI_UNSUPPORTED, Fail, OptionsNone,
        EFI_SUCCESS, {}, ""},
       {"a NULL Loaded Image", u"", Conf, SimCall::HandleProtocol, 0, SimLie::NullResult,
@@ -297,9 +303,8 @@ TEST(OptionSources, TheFileIsLookedForBesideTheImageThatRuns) {
 static EFI_HANDLE AddStick(SimFirmware &Fw, const std::string &Conf) {
   const std::u16string Image = u"\\EFI\\tools\\addbootentryaa64.efi";
   const std::u16string StickConf = u"\\EFI\\tools\\addbootentry.conf";
-  EFI_HANDLE Stick = AddVolume(Fw, PciRootNode(0) + PciNode(2, 0) + HardDriveNode(1, 0x800, 0x1000) +
-                                       EndNode(),
-                               u"USB", {Image});
+  SimPath Path = PciRootNode(0) + PciNode(2, 0) + HardDriveNode(1, 0x800, 0x1000) + EndNode();
+  EFI_HANDLE Stick = AddVolume(Fw, Path, u"USB", {Image});
   if (Conf != "-") {
     AddFile(Fw, Stick, StickConf);
     PutFileContents(Fw, Stick, StickConf, Conf);
@@ -321,13 +326,14 @@ TEST(OptionSources, TheEntryPointRunsTheOptionsOfEitherSource) {
     std::string Message;  // of a refusal
   };
   const std::string Loader = "\\EFI\\BOOT\\BOOTAA64.EFI";
-  const std::u16string Shell = u"fs0:\\EFI\\tools\\addbootentryaa64.efi --loader \\EFI\\BOOT\\BOOTAA64.EFI";
+  const std::u16string Shell =
+      u"fs0:\\EFI\\tools\\addbootentryaa64.efi --loader \\EFI\\BOOT\\BOOTAA64.EFI";
   const Row Rows[] = {
       {"the Shell's line, a quoted label", Shell + u" --label \"Debian 12\" --yes", "-",
        TypicalSession("0", "Debian 12") + "y", ""},
       {"a boot entry's data, a BVSRD",
-       u"--loader \\EFI\\BOOT\\BOOTAA64.EFI --boot-volume PARTUUID=A5A4A3A2-A7A6-A9A8-AAAB-ACADAEAFB0B1 "
-       u"--bvsrd-as data --yes",
+       u"--loader \\EFI\\BOOT\\BOOTAA64.EFI "
+       u"--boot-volume PARTUUID=A5A4A3A2-A7A6-A9A8-AAAB-ACADAEAFB0B1 --bvsrd-as data --yes",
        "-", BootSession("yny1\r") + "y", ""},
       {"the conf file, CRLF, a '#' in the label",
        u"", "# provisioning\r\n--loader " + Loader + "\r\n--label Lab #3\r\n--yes\r\n",
