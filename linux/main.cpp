@@ -31,7 +31,9 @@ static void PrintLinuxUsage() {
 
 static std::vector<const CHAR16 *> WordsOf(const CommandLine &Line) {
   std::vector<const CHAR16 *> Words;
-  for (const std::u16string &Word : Line.Words) Words.push_back(reinterpret_cast<const CHAR16 *>(Word.c_str()));
+  for (const std::u16string &Word : Line.Words) {
+    Words.push_back(reinterpret_cast<const CHAR16 *>(Word.c_str()));
+  }
   return Words;
 }
 
@@ -54,8 +56,10 @@ static int CheckOptions(LinuxFirmware *Fw, const CommandLine &Line, RunOptions *
       Checked.Words[At] = Placeholder;
     } else if (!ParseVolumeSelector(reinterpret_cast<const CHAR16 *>(Checked.Words[At].c_str()), &Selector)) {
       // The parser's own line names only the selectors the firmware has.
-      std::fprintf(stderr, "E: %s: takes PARTUUID=<GUID>, PARTUUID=<8 hex>-<2 hex>, a block device (/dev/...) "
-                   "or the mount point of a FAT file system\n", Utf8Of(Checked.Words[At - 1]).c_str());
+      std::fprintf(stderr,
+                   "E: %s: takes PARTUUID=<GUID>, PARTUUID=<8 hex>-<2 hex>, a block device (/dev/...) "
+                   "or the mount point of a FAT file system\n",
+                   Utf8Of(Checked.Words[At - 1]).c_str());
       return EXIT_USAGE;
     }
   }
