@@ -17,6 +17,7 @@
 #include "linux/refusals.h"
 #include "linux/terminal.h"
 #include "linux/volume_selector.h"
+#include "volumes/volume_selector.h"
 
 static void PrintLinuxUsage() {
   PrintUsage(0);
@@ -30,7 +31,9 @@ static void PrintLinuxUsage() {
 
 static std::vector<const CHAR16 *> WordsOf(const CommandLine &Line) {
   std::vector<const CHAR16 *> Words;
-  for (const std::u16string &Word : Line.Words) Words.push_back(reinterpret_cast<const CHAR16 *>(Word.c_str()));
+  for (const std::u16string &Word : Line.Words) {
+    Words.push_back(reinterpret_cast<const CHAR16 *>(Word.c_str()));
+  }
   return Words;
 }
 
@@ -46,8 +49,18 @@ static int CheckOptions(LinuxFirmware *Fw, const CommandLine &Line, RunOptions *
   static const std::u16string Placeholder = u"PARTUUID=00000000-01";
   CommandLine Checked = Line;
   for (size_t At = 1; At < Checked.Words.size(); At++) {
-    if (IsSelectorOption(Checked.Words[At - 1]) && IsLinuxSelector(Utf8Of(Checked.Words[At]))) {
+    // A word beginning with -- is no value: the parser says it is missing.
+    if (!IsSelectorOption(Checked.Words[At - 1]) || Checked.Words[At].rfind(u"--", 0) == 0) continue;
+    VolumeSelector Selector;
+    if (IsLinuxSelector(Utf8Of(Checked.Words[At]))) {
       Checked.Words[At] = Placeholder;
+    } else if (!ParseVolumeSelector(reinterpret_cast<const CHAR16 *>(Checked.Words[At].c_str()), &Selector)) {
+      // The parser's own line names only the selectors the firmware has.
+      std::fprintf(stderr,
+                   "E: %s: takes PARTUUID=<GUID>, PARTUUID=<8 hex>-<2 hex>, a block device (/dev/...) "
+                   "or the mount point of a FAT file system\n",
+                   Utf8Of(Checked.Words[At - 1]).c_str());
+      return EXIT_USAGE;
     }
   }
   std::vector<const CHAR16 *> Words = WordsOf(Checked);

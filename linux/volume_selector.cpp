@@ -41,9 +41,9 @@ static std::string SelectorOf(const LinuxVolume &Volume, std::string *Selector) 
   const UINT8 *S = Node + 24;
   char Text[64];
   if (Node[41] == 2) {
-    std::snprintf(Text, sizeof Text, "PARTUUID=%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x",
-                  S[3], S[2], S[1], S[0], S[5], S[4], S[7], S[6], S[8], S[9], S[10], S[11], S[12], S[13],
-                  S[14], S[15]);
+    std::snprintf(Text, sizeof Text,
+                  "PARTUUID=%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", S[3], S[2],
+                  S[1], S[0], S[5], S[4], S[7], S[6], S[8], S[9], S[10], S[11], S[12], S[13], S[14], S[15]);
   } else {
     std::snprintf(Text, sizeof Text, "PARTUUID=%02x%02x%02x%02x-%02x", S[3], S[2], S[1], S[0], Node[4]);
   }
@@ -70,10 +70,13 @@ std::string PartitionSelector(const LinuxFirmware &Fw, const std::string &Value,
     if (Volume == nullptr) return Path + " is not a disk or partition this program lists";
     return SelectorOf(*Volume, Selector);
   }
-  const MountEntry *Mount = MountedOn(ReadMountTable(Fw.Root + "/proc/self/mountinfo"), Path);
+  std::vector<MountEntry> Table = ReadMountTable(Fw.Root + "/proc/self/mountinfo");
+  const MountEntry *Mount = MountedOn(Table, Path);
   if (Mount == nullptr) return "no file system is mounted on " + Path;
   if (Mount->Type != "vfat") return "the file system mounted on " + Path + " is " + Mount->Type + ", not FAT";
   Volume = VolumeWhere(Fw, "", Mount->Numbers);
-  if (Volume == nullptr) return "mounted on " + Path + " is device " + Mount->Numbers + ", not a partition this program lists";
+  if (Volume == nullptr) {
+    return "mounted on " + Path + " is device " + Mount->Numbers + ", not a partition this program lists";
+  }
   return SelectorOf(*Volume, Selector);
 }

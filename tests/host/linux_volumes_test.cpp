@@ -270,7 +270,9 @@ TEST(LinuxVolumes, PathSelectorsNameThePartitionByItsUniqueGuidOrMbrSignature) {
              "34 22 0:40 / /mnt/other rw - vfat /dev/loop9 rw\n"
              "35 22 254:91 / /mnt/broken rw - vfat /dev/vdc1 rw\n");
   Tree.Write("/boot/efi/.keep", "");
-  for (const char *Folder : {"/mnt/usb", "/mnt/other", "/mnt/broken", "/srv"}) Tree.Write(std::string(Folder) + "/.keep", "");
+  for (const char *Folder : {"/mnt/usb", "/mnt/other", "/mnt/broken", "/srv"}) {
+    Tree.Write(std::string(Folder) + "/.keep", "");
+  }
   std::unique_ptr<LinuxFirmware> Owned = FirmwareOver(Tree);
   LinuxFirmware &Fw = *Owned;
   const std::string Gpt1 = "PARTUUID=13121110-1514-1716-1819-1a1b1c1d1e1f";
