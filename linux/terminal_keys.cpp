@@ -4,13 +4,13 @@
 #define CTRL_C 0x03
 #define ESC 0x1B
 #define REPLACEMENT_CHARACTER 0xFFFD
-// No key a terminal sends is longer: a longer sequence is dropped rather
-// than waited for, so that the bytes kept waiting stay few.
+// No key a terminal sends is longer: a longer sequence is no key, and no
+// more of it than this is kept waiting.
 #define ESCAPE_MAX 16
 
 // The bytes being decoded, read only through ByteAt, which counts the work.
 struct Input {
-  const std::string *Bytes;
+  std::string *Bytes;
   UINTN Examined;
 };
 
@@ -40,10 +40,16 @@ static UINT16 ScanOfSequence(const std::string &Params, char Final) {
 
 static BOOLEAN IsFinal(unsigned char C) { return C >= 0x40 && C <= 0x7E; }
 
-// Length of the escape sequence at At, 0 when it is not complete yet; a
-// sequence too long for a key is dropped whole, *Scan left SCAN_NULL.
-static size_t EscapeSequence(Input *In, size_t At, UINT16 *Scan) {
-  size_t Size = In->Bytes->size();
+static BOOLEAN IsParameter(unsigned char C) { return C >= 0x20 && C <= 0x3F; }
+
+// Length of the escape sequence at At, 0 when it is not complete yet. Its
+// parameter bytes run up to the final byte; any other byte breaks it, and the
+// sequence so far is dropped (*Scan left SCAN_NULL) while that byte is decoded
+// as typed. A sequence too long for a key is dropped whole however the bytes
+// were cut into reads.
+static size_t EscapeSequence(Input *In, size_t At, UINT16 *Scan, BOOLEAN MoreMayCome) {
+  std::string *Bytes = In->Bytes;
+  size_t Size = Bytes->size();
   if (At + 1 == Size) return 0;
   unsigned char Kind = ByteAt(In, At + 1);
   if (Kind != '[' && Kind != 'O') {
@@ -51,21 +57,20 @@ static size_t EscapeSequence(Input *In, size_t At, UINT16 *Scan) {
     return 1;
   }
   size_t End = At + 2;
-  for (; End < Size && End - At < ESCAPE_MAX; End++) {
-    unsigned char C = ByteAt(In, End);
-    if (IsFinal(C)) {
-      *Scan = ScanOfSequence(In->Bytes->substr(At + 2, End - At - 2), (char)C);
-      return End - At + 1;
-    }
-  }
-  if (End - At < ESCAPE_MAX) return 0;
-  // Too long: its parameters, and the final byte if it has come, go with it.
   for (; End < Size; End++) {
     unsigned char C = ByteAt(In, End);
-    if (IsFinal(C)) return End - At + 1;
-    if (C < 0x20 || C > 0x3F) break;
+    if (IsFinal(C)) {
+      BOOLEAN Whole = End - At < ESCAPE_MAX;
+      if (Whole) *Scan = ScanOfSequence(Bytes->substr(At + 2, End - At - 2), (char)C);
+      return End - At + 1;
+    }
+    if (!IsParameter(C)) return End - At;
   }
-  return End - At;
+  if (!MoreMayCome) return End - At;
+  // Past the bound only its first two and last bytes wait, as many as make
+  // it too long still, so that its final byte ends it as no key.
+  if (End - At > ESCAPE_MAX) Bytes->erase(At + 2, End - At - ESCAPE_MAX);
+  return 0;
 }
 
 // Length of the UTF-8 character at At, 0 when it is not complete yet. A
@@ -117,7 +122,7 @@ DecodedKeys DecodeKeys(std::string *Bytes, BOOLEAN MoreMayCome) {
       break;
     }
     if (C == ESC) {
-      Used = EscapeSequence(&In, At, &Scan);
+      Used = EscapeSequence(&In, At, &Scan, MoreMayCome);
       if (Used == 0 && !MoreMayCome) {
         Used = 1;  // Esc alone
         Scan = SCAN_ESC;

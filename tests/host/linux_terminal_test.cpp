@@ -51,6 +51,7 @@ TEST(LinuxTerminal, BytesBecomeTheFirmwaresKeys) {
       {"C1 controls are no typed text", "\xc2\x9bx\xc2\x80", false, {u'x'}, "", false},
       {"an escape sequence too long for a key is dropped", "\x1b[" + std::string(40, '1') + "~z", true,
        {u'z'}, "", false},
+      {"a control byte breaks a sequence and counts", "\x1b[1\x08z", false, {0x08, u'z'}, "", false},
   };
   for (const DecodeCase &Case : Cases) {
     SCOPED_TRACE(Case.Name);
