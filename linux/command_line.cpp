@@ -56,6 +56,17 @@ static std::string Decode(const char *Text, std::u16string *Wide) {
   return "";
 }
 
+std::u16string Utf16Of(const std::string &Text) {
+  const unsigned char *Bytes = reinterpret_cast<const unsigned char *>(Text.data());
+  std::u16string Wide;
+  for (size_t At = 0; At < Text.size();) {
+    long Code = NextCharacter(Bytes, Text.size(), &At);
+    if (Code < 0) At++;
+    Wide.push_back(Code < 0 || Code > 0xFFFF ? u'\uFFFD' : (char16_t)Code);
+  }
+  return Wide;
+}
+
 std::string ReadCommandLine(int Count, const char *const *Arguments, CommandLine *Line) {
   Line->Words.clear();
   Line->Json = FALSE;

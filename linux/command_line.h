@@ -22,3 +22,5 @@ BOOLEAN TakesValue(const std::u16string &Word);
 
 // A word back as UTF-8 (it holds no surrogate: ReadCommandLine refuses them).
 std::string Utf8Of(const std::u16string &Word);
+// UTF-8 text (a message) as UCS-2; what it cannot hold becomes U+FFFD.
+std::u16string Utf16Of(const std::string &Text);

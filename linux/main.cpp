@@ -15,6 +15,7 @@
 #include "linux/linux_volumes.h"
 #include "linux/plain_output.h"
 #include "linux/refusals.h"
+#include "linux/run_report.h"
 #include "linux/terminal.h"
 #include "linux/volume_selector.h"
 #include "volumes/volume_selector.h"
@@ -27,6 +28,20 @@ static void PrintLinuxUsage() {
       "  SEL                  a partition's block device (/dev/nvme0n1p1) or the mount point of its\n"
       "                       FAT file system (/boot/efi)\n"
       "Exit status: 0 the entry exists at the end, 1 refused or failed, 2 bad options.\n");
+}
+
+// A run that ends before its first question says why in one line on standard
+// error (the parser has said it already when Why is empty); with --json the
+// object on standard output says it too, as a failed run.
+static int EndBeforeRun(BOOLEAN Json, const std::string &Why, int Status) {
+  if (!Why.empty()) std::fprintf(stderr, "%s\n", Why.c_str());
+  if (Json) {
+    RunReport Report = {};
+    Report.Result = "failed";
+    Report.Message = Utf16Of(Why.empty() ? LastPlainLine() : Why);
+    std::printf("%s\n", RunReportJson(Report).c_str());
+  }
+  return Status;
 }
 
 static std::vector<const CHAR16 *> WordsOf(const CommandLine &Line) {
@@ -56,18 +71,20 @@ static int CheckOptions(LinuxFirmware *Fw, const CommandLine &Line, RunOptions *
       Checked.Words[At] = Placeholder;
     } else if (!ParseVolumeSelector(reinterpret_cast<const CHAR16 *>(Checked.Words[At].c_str()), &Selector)) {
       // The parser's own line names only the selectors the firmware has.
-      std::fprintf(stderr,
-                   "E: %s: takes PARTUUID=<GUID>, PARTUUID=<8 hex>-<2 hex>, a block device (/dev/...) "
-                   "or the mount point of a FAT file system\n",
-                   Utf8Of(Checked.Words[At - 1]).c_str());
-      return EXIT_USAGE;
+      return EndBeforeRun(Line.Json,
+                          "E: " + Utf8Of(Checked.Words[At - 1]) +
+                              ": takes PARTUUID=<GUID>, PARTUUID=<8 hex>-<2 hex>, a block device "
+                              "(/dev/...) or the mount point of a FAT file system",
+                          EXIT_USAGE);
     }
   }
   std::vector<const CHAR16 *> Words = WordsOf(Checked);
   InstallPlainOutput(&Fw->SystemTable, STDERR_FILENO);
   static UINT8 Image;
   InitFirmwareContext(&Image, &Fw->SystemTable);
-  if (ParseRunOptions(Words.size(), Words.data(), 0, Options) != EFI_SUCCESS) return EXIT_USAGE;
+  if (ParseRunOptions(Words.size(), Words.data(), 0, Options) != EFI_SUCCESS) {
+    return EndBeforeRun(Line.Json, "", EXIT_USAGE);
+  }
   if (Options->Help || Options->Version) {
     std::fflush(stdout);
     InstallPlainOutput(&Fw->SystemTable, STDOUT_FILENO);
@@ -75,8 +92,8 @@ static int CheckOptions(LinuxFirmware *Fw, const CommandLine &Line, RunOptions *
     return EXIT_WRITTEN;
   }
   if (Line.Json && !Options->Unattended) {
-    std::fprintf(stderr, "E: --json: needs --loader (which makes the run unattended)\n");
-    return EXIT_USAGE;
+    return EndBeforeRun(Line.Json, "E: --json: needs --loader (which makes the run unattended)",
+                        EXIT_USAGE);
   }
   return -1;
 }
@@ -90,9 +107,7 @@ static int ResolveSelectors(const LinuxFirmware &Fw, CommandLine *Line) {
     std::string Selector;
     std::string Why = PartitionSelector(Fw, Value, &Selector);
     if (!Why.empty()) {
-      std::fprintf(stderr, "E: %s %s: %s\n", Utf8Of(Option).c_str(),
-                   Value.c_str(), Why.c_str());
-      return EXIT_USAGE;
+      return EndBeforeRun(Line->Json, "E: " + Utf8Of(Option) + " " + Value + ": " + Why, EXIT_USAGE);
     }
     Line->Words[At] = std::u16string(Selector.begin(), Selector.end());
   }
@@ -104,8 +119,7 @@ int main(int Count, char **Arguments) {
   CommandLine Line;
   std::string Why = ReadCommandLine(Count, Arguments, &Line);
   if (!Why.empty()) {
-    std::fprintf(stderr, "E: %s\n", Why.c_str());
-    return EXIT_USAGE;
+    return EndBeforeRun(Line.Json, "E: " + Why, EXIT_USAGE);
   }
   RunOptions Options = {};
   int Ended = CheckOptions(&Firmware, Line, &Options);
@@ -116,8 +130,7 @@ int main(int Count, char **Arguments) {
               "without asking.";
   }
   if (!Refusal.empty()) {
-    std::fprintf(stderr, "addbootentry: %s\n", Refusal.c_str());
-    return EXIT_NOT_WRITTEN;
+    return EndBeforeRun(Line.Json, "addbootentry: " + Refusal, EXIT_NOT_WRITTEN);
   }
   FindVolumes(&Firmware);
   Ended = ResolveSelectors(Firmware, &Line);

@@ -10,6 +10,8 @@
 
 static struct {
   int Out;
+  std::string Line;  // the line being written
+  std::string Last;  // the last whole line
   SIMPLE_TEXT_OUTPUT_MODE Mode;
   EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL ConOut;
 } Plain;
@@ -18,6 +20,14 @@ static EFI_STATUS EFIAPI OutputString(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, const C
   std::string Bytes;
   for (const CHAR16 *C = Text; *C != 0; C++) {
     if (*C != u'\r') AppendUtf8(&Bytes, *C);
+  }
+  for (char Byte : Bytes) {
+    if (Byte != '\n') {
+      Plain.Line.push_back(Byte);
+    } else {
+      Plain.Last.swap(Plain.Line);
+      Plain.Line.clear();
+    }
   }
   for (size_t At = 0; At < Bytes.size();) {
     ssize_t Wrote = write(Plain.Out, Bytes.data() + At, Bytes.size() - At);
@@ -34,8 +44,12 @@ static EFI_STATUS EFIAPI SetAttribute(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, UINTN A
   return EFI_SUCCESS;
 }
 
+std::string LastPlainLine() { return Plain.Last; }
+
 void InstallPlainOutput(EFI_SYSTEM_TABLE *Table, int Out) {
   Plain.Out = Out;
+  Plain.Line.clear();
+  Plain.Last.clear();
   Plain.Mode = {};
   Plain.Mode.MaxMode = 1;
   Plain.Mode.Attribute = 0x07;

@@ -37,9 +37,9 @@ def run_program(m, options, redirect=""):
     return int(match.group(1)), match.group(2).decode().replace("\r", ""), error
 
 
-def run_json(m, options, status=0):
+def run_json(m, options, status=0, redirect=""):
     """A run with --json: its one object."""
-    got, out, err = run_program(m, options + " --json")
+    got, out, err = run_program(m, options + " --json", redirect)
     assert got == status, f"exit status {got}, expected {status}; standard error:\n{err}"
     lines = out.splitlines()
     assert len(lines) == 1, f"not one line of JSON:\n{out}"
@@ -84,11 +84,12 @@ def many_machines(m):
     held_against(made, "created", second, bvsrd, "OS on raw", FIRMWARE_ORDER + [first, second], second)
     assert made["device_paths"][1] == f"{expected.hd_text(raw)}/Ixo", made
 
-    # No terminal to confirm on: refused before anything is asked.
-    status, out, err = run_program(m, f"{loader_option} --label Other", "</dev/null")
-    assert (status, out) == (1, ""), (status, out, err)
-    assert "addbootentry: standard input is not a terminal, so the confirmation cannot be asked; add --yes " \
-           "to write without asking." in err, err
+    # No terminal to confirm on: refused before anything is asked, in the
+    # object too.
+    refused = run_json(m, f"{loader_option} --label Other", 1, "</dev/null")
+    assert (refused["result"], refused["variable"], refused["load_option"]) == ("failed", None, None), refused
+    assert refused["message"] == "addbootentry: standard input is not a terminal, so the confirmation cannot " \
+                                 "be asked; add --yes to write without asking.", refused
     print(f"{m.arch}: five runs in one Linux, {time.monotonic() - started:.1f} s", flush=True)
     end_linux(m, None)
 
