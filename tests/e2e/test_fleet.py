@@ -114,15 +114,15 @@ def build_initramfs(host, public_key):
 
 def start(host, public_key):
     """Boot the VM up to its SSH server."""
-    from test_linux import start_through_uboot  # the same road as the Linux program's tests
+    from test_linux import EMULATED, start_through_uboot  # the same road as the Linux program's tests
     m = host.machine
     initrd = build_initramfs(host, public_key)
-    append = f"console={host.target.console} quiet"
+    append = f"console={host.target.console} quiet {EMULATED}"
     kernel = linux_initramfs.kernel(host.root)
     started = time.monotonic()
     m.boot(extra=["-kernel", kernel, "-initrd", initrd, "-append", append,
                   "-netdev", f"user,id=net0,restrict=on,hostfwd=tcp:127.0.0.1:{host.port}-:22",
-                  "-device", "virtio-net-pci,netdev=net0,romfile="])
+                  "-device", "virtio-net-pci,netdev=net0,romfile="], shell=True)
     if m.family == "uboot":
         start_through_uboot(m, kernel, initrd, append)
     m.expect("INIT: ready", timeout=BOOT_TIMEOUT)

@@ -32,7 +32,8 @@ def section_header(data, pe, name):
 
 
 def doctored(image, field, set_bits, clear_bits):
-    """A copy of the image with bits of one header field set and cleared."""
+    """A copy of the image with bits of one header field set and cleared, and
+    the field's value before."""
     data = bytearray(image)
     pe = struct.unpack_from("<I", data, 0x3C)[0]
     optional_size = struct.unpack_from("<H", data, pe + 20)[0]
@@ -48,10 +49,11 @@ def doctored(image, field, set_bits, clear_bits):
                      "sbat_name": (section_header(data, pe, b".sbat"), "<Q")}[field]
     value = struct.unpack_from(width, data, offset)[0]
     struct.pack_into(width, data, offset, (value | set_bits) & ~clear_bits)
-    return bytes(data)
+    return bytes(data), value
 
 
-# (header field, bits set, bits cleared, error of the check; None: it passes)
+# (header field, bits set, bits cleared, error of the check; None: it passes;
+# a function: the error for the field's value before)
 CHECK_CASES = [
     ("dll", 0, 0, None),
     ("dll", 0, 0x100, "NX_COMPAT"),
@@ -62,7 +64,7 @@ CHECK_CASES = [
     # (no file bytes, file position 0, yet initialised data), file bytes past
     # the end, a section off its page.
     ("data_raw", 0, 2**64 - 1, "file bytes of section .data (0 at 0) are inside the headers"),
-    ("data_raw", 0x100000, 0, "section .data (1049088 at"),
+    ("data_raw", 0x100000, 0, lambda raw: f"section .data ({(raw & 0xFFFFFFFF) | 0x100000} at"),
     ("data_address", 0x200, 0, "section .data at"),
     # Shim refuses an image without .sbat like one with an unknown key:
     # ".sbat" renamed ".sbap".
@@ -94,8 +96,11 @@ def check_refuses_unfit_images(efi_dir, architectures, work):
         image = open(image_of(efi_dir, arch), "rb").read()
         for field, set_bits, clear_bits, error in CHECK_CASES + arch_cases(arch):
             path = os.path.join(work, "checked.efi")
+            changed, before = doctored(image, field, set_bits, clear_bits)
             with open(path, "wb") as f:
-                f.write(doctored(image, field, set_bits, clear_bits))
+                f.write(changed)
+            if callable(error):
+                error = error(before)
             result = subprocess.run(["cmake", f"-DEFI_FILE={path}", f"-DEFI_ARCH={arch}", "-P",
                                      os.path.join(REPO, "cmake", "check-efi.cmake")],
                                     capture_output=True, text=True)
