@@ -7,8 +7,9 @@
 #include "linux/utf8.h"
 
 BOOLEAN TakesValue(const std::u16string &Word) {
-  static const char16_t *const Valued[] = {u"--loader", u"--volume",   u"--label",    u"--boot-volume",
-                                           u"--boot-fs", u"--root",    u"--bvsrd-as", u"--then"};
+  static const char16_t *const Valued[] = {u"--loader",      u"--volume",  u"--label",
+                                           u"--boot-volume", u"--boot-fs", u"--root",
+                                           u"--bvsrd-as",    u"--then"};
   for (const char16_t *Name : Valued) {
     if (Word == Name) return TRUE;
   }
@@ -20,8 +21,11 @@ BOOLEAN TakesValue(const std::u16string &Word) {
 // sequence, a surrogate, or a value past U+10FFFF.
 static long NextCharacter(const unsigned char *Bytes, size_t Size, size_t *At) {
   unsigned char Lead = Bytes[*At];
-  size_t Count = Lead < 0x80 ? 0 : Lead >= 0xC2 && Lead <= 0xDF ? 1 : Lead >= 0xE0 && Lead <= 0xEF ? 2
-               : Lead >= 0xF0 && Lead <= 0xF4 ? 3 : (size_t)-1;
+  size_t Count = Lead < 0x80                    ? 0
+                 : Lead >= 0xC2 && Lead <= 0xDF ? 1
+                 : Lead >= 0xE0 && Lead <= 0xEF ? 2
+                 : Lead >= 0xF0 && Lead <= 0xF4 ? 3
+                                                : (size_t)-1;
   if (Count == (size_t)-1 || Size - *At <= Count) return -1;
   long Code = Count == 0 ? Lead : Lead & (0x3F >> Count);
   for (size_t I = 1; I <= Count; I++) {

@@ -21,12 +21,13 @@
 
 static void PrintLinuxUsage() {
   PrintUsage(0);
-  std::printf(
-      "On Linux also:\n"
-      "  --json               one JSON object on standard output; the dialogue's text on standard error\n"
-      "  SEL                  a partition's block device (/dev/nvme0n1p1) or the mount point of its\n"
-      "                       FAT file system (/boot/efi)\n"
-      "Exit status: 0 the entry exists at the end, 1 refused or failed, 2 bad options.\n");
+  std::printf("On Linux also:\n"
+              "  --json               one JSON object on standard output; the dialogue's text on "
+              "standard error\n"
+              "  SEL                  a partition's block device (/dev/nvme0n1p1) or the mount "
+              "point of its\n"
+              "                       FAT file system (/boot/efi)\n"
+              "Exit status: 0 the entry exists at the end, 1 refused or failed, 2 bad options.\n");
 }
 
 static std::vector<const CHAR16 *> WordsOf(const CommandLine &Line) {
@@ -50,16 +51,19 @@ static int CheckOptions(LinuxFirmware *Fw, const CommandLine &Line, RunOptions *
   CommandLine Checked = Line;
   for (size_t At = 1; At < Checked.Words.size(); At++) {
     // A word beginning with -- is no value: the parser says it is missing.
-    if (!IsSelectorOption(Checked.Words[At - 1]) || Checked.Words[At].rfind(u"--", 0) == 0) continue;
+    if (!IsSelectorOption(Checked.Words[At - 1]) || Checked.Words[At].rfind(u"--", 0) == 0)
+      continue;
     VolumeSelector Selector;
     if (IsLinuxSelector(Utf8Of(Checked.Words[At]))) {
       Checked.Words[At] = Placeholder;
-    } else if (!ParseVolumeSelector(reinterpret_cast<const CHAR16 *>(Checked.Words[At].c_str()), &Selector)) {
+    } else if (!ParseVolumeSelector(reinterpret_cast<const CHAR16 *>(Checked.Words[At].c_str()),
+                                    &Selector)) {
       // The parser's own line names only the selectors the firmware has.
-      std::fprintf(stderr,
-                   "E: %s: takes PARTUUID=<GUID>, PARTUUID=<8 hex>-<2 hex>, a block device (/dev/...) "
-                   "or the mount point of a FAT file system\n",
-                   Utf8Of(Checked.Words[At - 1]).c_str());
+      std::fprintf(
+          stderr,
+          "E: %s: takes PARTUUID=<GUID>, PARTUUID=<8 hex>-<2 hex>, a block device (/dev/...) "
+          "or the mount point of a FAT file system\n",
+          Utf8Of(Checked.Words[At - 1]).c_str());
       return EXIT_USAGE;
     }
   }
@@ -90,8 +94,7 @@ static int ResolveSelectors(const LinuxFirmware &Fw, CommandLine *Line) {
     std::string Selector;
     std::string Why = PartitionSelector(Fw, Value, &Selector);
     if (!Why.empty()) {
-      std::fprintf(stderr, "E: %s %s: %s\n", Utf8Of(Option).c_str(),
-                   Value.c_str(), Why.c_str());
+      std::fprintf(stderr, "E: %s %s: %s\n", Utf8Of(Option).c_str(), Value.c_str(), Why.c_str());
       return EXIT_USAGE;
     }
     Line->Words[At] = std::u16string(Selector.begin(), Selector.end());
@@ -111,9 +114,11 @@ int main(int Count, char **Arguments) {
   int Ended = CheckOptions(&Firmware, Line, &Options);
   if (Ended >= 0) return Ended;
   std::string Refusal = RefusalBeforeDialogue("", geteuid());
-  if (Refusal.empty() && Options.Unattended && !Options.Yes && !Options.DryRun && !isatty(STDIN_FILENO)) {
-    Refusal = "standard input is not a terminal, so the confirmation cannot be asked; add --yes to write "
-              "without asking.";
+  if (Refusal.empty() && Options.Unattended && !Options.Yes && !Options.DryRun &&
+      !isatty(STDIN_FILENO)) {
+    Refusal =
+        "standard input is not a terminal, so the confirmation cannot be asked; add --yes to write "
+        "without asking.";
   }
   if (!Refusal.empty()) {
     std::fprintf(stderr, "addbootentry: %s\n", Refusal.c_str());

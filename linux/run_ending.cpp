@@ -21,7 +21,8 @@ BOOLEAN ReadRunOutcome(const UINT8 *Data, UINTN Size, RunReport *Report) {
   if (Size - At < sizeof Outcome) return FALSE;
   std::memcpy(&Outcome, Data + At, sizeof Outcome);
   At += sizeof Outcome;
-  if (Outcome.Signature != RUN_OUTCOME_SIGNATURE || Outcome.LoadOptionSize > Size - At) return FALSE;
+  if (Outcome.Signature != RUN_OUTCOME_SIGNATURE || Outcome.LoadOptionSize > Size - At)
+    return FALSE;
   static const char *const Results[] = {"created", "unchanged", "dry-run", "failed"};
   if (Outcome.Result < RUN_RESULT_CREATED || Outcome.Result > RUN_RESULT_FAILED) return FALSE;
   Report->Result = Results[Outcome.Result - RUN_RESULT_CREATED];
@@ -37,8 +38,8 @@ static std::vector<UINT16> BootOrderOf(LinuxFirmware *Fw) {
   UINT16 Order[4096];
   UINTN Size = sizeof Order;
   UINT32 Attributes = 0;
-  EFI_STATUS Status =
-      Fw->RuntimeServices.GetVariable(u"BootOrder", &EFI_GLOBAL_VARIABLE_GUID, &Attributes, &Size, Order);
+  EFI_STATUS Status = Fw->RuntimeServices.GetVariable(u"BootOrder", &EFI_GLOBAL_VARIABLE_GUID,
+                                                      &Attributes, &Size, Order);
   if (Status != EFI_SUCCESS) return {};
   return std::vector<UINT16>(Order, Order + Size / sizeof(UINT16));
 }

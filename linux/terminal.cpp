@@ -168,9 +168,9 @@ static EFI_STATUS EFIAPI SetCursorPosition(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, UI
   if (Column >= Tty.Columns || Row >= Tty.Rows) return EFI_UNSUPPORTED;
   char Sequence[48];
   INT32 Up = Tty.Mode.CursorRow - (INT32)Row;
-  int Length = Up > 0    ? std::snprintf(Sequence, sizeof Sequence, "\x1b[%dA", Up)
+  int Length = Up > 0   ? std::snprintf(Sequence, sizeof Sequence, "\x1b[%dA", Up)
                : Up < 0 ? std::snprintf(Sequence, sizeof Sequence, "\x1b[%dB", -Up)
-                         : 0;
+                        : 0;
   std::snprintf(Sequence + Length, sizeof Sequence - Length, Column > 0 ? "\r\x1b[%uC" : "\r",
                 (unsigned)Column);
   WriteText(Sequence);

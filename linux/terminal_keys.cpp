@@ -30,8 +30,8 @@ static UINT16 ScanOfSequence(const std::string &Params, char Final) {
   }
   if (Final != '~') return SCAN_NULL;
   static const char *const Tilde[] = {"1", "2", "3", "4", "5", "6"};
-  static const UINT16 Scans[] = {SCAN_HOME, SCAN_INSERT, SCAN_DELETE, SCAN_END, SCAN_PAGE_UP,
-                                 SCAN_PAGE_DOWN};
+  static const UINT16 Scans[] = {SCAN_HOME, SCAN_INSERT,  SCAN_DELETE,
+                                 SCAN_END,  SCAN_PAGE_UP, SCAN_PAGE_DOWN};
   for (size_t I = 0; I < sizeof Scans / sizeof Scans[0]; I++) {
     if (Params == Tilde[I]) return Scans[I];
   }

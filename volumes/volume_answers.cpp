@@ -92,9 +92,10 @@ static void RefuseCandidates(const DialogState *State, const UINTN *Found, UINTN
 BOOLEAN AnswerHomeVolume(const DialogState *State) {
   const RunOptions *Options = State->Options;
   if (Options->Volume != nullptr) {
-    UINTN Position = FindSelected(State, State->SfsHandles, State->SfsHandleCount,
-                                  Options->Volume, FALSE);
-    return AnswerPosition(Position, u"--volume", Options->Volume, u": matches no volume listed above");
+    UINTN Position =
+        FindSelected(State, State->SfsHandles, State->SfsHandleCount, Options->Volume, FALSE);
+    return AnswerPosition(Position, u"--volume", Options->Volume,
+                          u": matches no volume listed above");
   }
   UINTN Found[NAMED_CANDIDATES];
   UINTN Count = 0;
@@ -116,8 +117,8 @@ BOOLEAN AnswerBootVolume(const DialogState *State) {
   if (Options->BootVolume == nullptr) {
     return AnswerWith(u"n");
   }
-  UINTN Fat = FindSelected(State, State->SfsHandles, State->SfsHandleCount, Options->BootVolume,
-                           FALSE);
+  UINTN Fat =
+      FindSelected(State, State->SfsHandles, State->SfsHandleCount, Options->BootVolume, FALSE);
   if (Fat != NO_POSITION && Options->BootFs != BOOT_FS_NONE) {
     ReportRefusal(u"--boot-fs", nullptr, u": the Boot Volume is a FAT volume, which takes none");
     return FALSE;

@@ -12,11 +12,13 @@
 #include "linux/linux_firmware.h"
 #include "linux/linux_volumes.h"
 
+// clang-format off
 static const char *const Files[] = {
     "vda/size",        "vda/queue/logical_block_size", "vda/dev",
     "vda/vda1/partition", "vda/vda1/start", "vda/vda1/size",
     "vda/vda2/partition", "vda/vda2/start", "vda/vda2/size",
 };
+// clang-format on
 
 static void Check(bool Holds) {
   if (!Holds) std::abort();

@@ -19,7 +19,8 @@
 #include "linux/linux_volumes.h"
 #include "linux/terminal.h"
 
-static const std::vector<FakePartition> Parts = {{34, 2081, true, true}, {2082, 4095, false, false}};
+static const std::vector<FakePartition> Parts = {{34, 2081, true, true},
+                                                 {2082, 4095, false, false}};
 
 // Reads the child's output until Shown appears; FALSE when it ends first.
 static bool WaitFor(int From, std::string *Seen, const std::string &Shown) {
@@ -125,7 +126,8 @@ TEST(LinuxDialogue, TypicalRunWritesTheFirmwaresRecord) {
   EXPECT_NE(Plain.find("[0]:/dev/vda1/HD(1,GPT,13121110-1514-1716-1819-1A1B1C1D1E1F,0x22,0x800)"),
             std::string::npos);
 
-  std::vector<UINT8> Path = {4, 1, 42, 0, 1, 0, 0, 0, 34, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0};
+  std::vector<UINT8> Path = {4, 1, 42, 0, 1, 0, 0, 0, 34, 0, 0, 0,
+                             0, 0, 0,  0, 0, 8, 0, 0, 0,  0, 0, 0};
   for (int I = 0; I < 16; I++) Path.push_back(FakeGuidByte(1, I));
   Path.insert(Path.end(), {2, 2});
   std::vector<UINT8> Name = Utf16(u"\\EFI\\test\\loader.efi");
@@ -158,6 +160,7 @@ TEST(LinuxDialogue, ExitStatusSaysWhetherTheEntryWasWritten) {
   const Step Loader = {"Now, type Loader File Path:", "\\EFI\\test\\loader.efi\r"};
   const Step Yes = {"Type \"y\" for \"yes\"\r\n", "y"};
   const Step Leave = {"Press <s> to shutdown", "x"};
+  // clang-format off
   const OutcomeCase Cases[] = {
       {"written", {Description, Loader, Yes, Leave}, false, 0, "added to \"BootOrder\""},
       {"declined", {Description, Loader, {Yes.first, "n"}, Leave}, false, 1, "You have aborted"},
@@ -168,6 +171,7 @@ TEST(LinuxDialogue, ExitStatusSaysWhetherTheEntryWasWritten) {
       {"Ctrl-C", {{Description.first, "\x03"}}, false, 130,
        "addbootentry: interrupted; nothing has been written\n"},
   };
+  // clang-format on
   for (const OutcomeCase &Case : Cases) {
     SCOPED_TRACE(Case.Name);
     FakeTree Tree;
@@ -176,7 +180,8 @@ TEST(LinuxDialogue, ExitStatusSaysWhetherTheEntryWasWritten) {
       // Not there to read, and no folder to create it in.
       ASSERT_EQ(symlink((Tree.Root + "/gone/BootOrder").c_str(),
                         (Tree.Root + "/sys/firmware/efi/efivars/BootOrder-8be4df61-93ca-11d2-aa0d-"
-                                     "00e098032b8c").c_str()),
+                                     "00e098032b8c")
+                            .c_str()),
                 0);
     }
     std::vector<Step> Session = {{"Enter the index for Home Volume", "0\r"},

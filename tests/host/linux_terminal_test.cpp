@@ -27,6 +27,7 @@ struct DecodeCase {
 };
 
 TEST(LinuxTerminal, BytesBecomeTheFirmwaresKeys) {
+  // clang-format off
   const DecodeCase Cases[] = {
       {"Enter, typed or piped", "a\r\n", false, {u'a', u'\r', u'\r'}, "", false},
       {"DEL and Ctrl-H as they come", "\x7f\x08", false, {0x7F, 0x08}, "", false},
@@ -52,6 +53,7 @@ TEST(LinuxTerminal, BytesBecomeTheFirmwaresKeys) {
       {"an escape sequence too long for a key is dropped", "\x1b[" + std::string(40, '1') + "~z", true,
        {u'z'}, "", false},
   };
+  // clang-format on
   for (const DecodeCase &Case : Cases) {
     SCOPED_TRACE(Case.Name);
     std::string Bytes = Case.Bytes;
@@ -92,7 +94,8 @@ TEST(LinuxTerminal, ReadsOnlyAFewKeysAhead) {
   ASSERT_EQ(fcntl(Pipe[1], F_SETFL, O_NONBLOCK), 0);
   const std::string Lines(4096, 'y');
   size_t Written = 0;
-  for (ssize_t Wrote; (Wrote = write(Pipe[1], Lines.data(), Lines.size())) > 0;) Written += (size_t)Wrote;
+  for (ssize_t Wrote; (Wrote = write(Pipe[1], Lines.data(), Lines.size())) > 0;)
+    Written += (size_t)Wrote;
   ASSERT_GE(Written, 16384u);
   int Screen = open("/dev/null", O_WRONLY);
   EFI_BOOT_SERVICES Boot = {};
