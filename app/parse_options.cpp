@@ -48,7 +48,9 @@ static BOOLEAN SameText(const CHAR16 *A, const CHAR16 *B) {
 
 static UINTN TextLength(const CHAR16 *Text) {
   UINTN Length = 0;
-  while (Text[Length] != 0) Length++;
+  while (Text[Length] != 0) {
+    Length++;
+  }
   return Length;
 }
 
@@ -113,7 +115,9 @@ static EFI_STATUS CheckLine(OptionId Id, const CHAR16 *Text, UINTN Capacity) {
 // Index of Word in Choices (NULL-terminated), plus First; -1 when absent.
 static INT32 Choose(const CHAR16 *Word, const CHAR16 *const *Choices, INT32 First) {
   for (INT32 I = 0; Choices[I] != nullptr; I++) {
-    if (SameText(Word, Choices[I])) return First + I;
+    if (SameText(Word, Choices[I])) {
+      return First + I;
+    }
   }
   return -1;
 }
