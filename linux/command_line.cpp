@@ -6,14 +6,14 @@
 
 #include "linux/utf8.h"
 
-BOOLEAN TakesValue(const std::u16string &Word) {
+bool TakesValue(const std::u16string &Word) {
   static const char16_t *const Valued[] = {u"--loader",      u"--volume",  u"--label",
                                            u"--boot-volume", u"--boot-fs", u"--root",
                                            u"--bvsrd-as",    u"--then"};
   for (const char16_t *Name : Valued) {
-    if (Word == Name) return TRUE;
+    if (Word == Name) return true;
   }
-  return FALSE;
+  return false;
 }
 
 // The character at Bytes[*At] (advancing *At), or -1 for a byte that does not
@@ -62,8 +62,8 @@ static std::string Decode(const char *Text, std::u16string *Wide) {
 
 std::string ReadCommandLine(int Count, const char *const *Arguments, CommandLine *Line) {
   Line->Words.clear();
-  Line->Json = FALSE;
-  BOOLEAN IsValue = FALSE;  // the word after an option that takes one, whatever it reads
+  Line->Json = false;
+  bool IsValue = false;  // the word after an option that takes one, whatever it reads
   for (int I = 1; I < Count; I++) {
     std::u16string Word;
     std::string Why = Decode(Arguments[I], &Word);
@@ -74,7 +74,7 @@ std::string ReadCommandLine(int Count, const char *const *Arguments, CommandLine
     }
     if (!IsValue && Word == u"--json") {
       if (Line->Json) return "--json: given twice";
-      Line->Json = TRUE;
+      Line->Json = true;
       continue;
     }
     Line->Words.push_back(Word);

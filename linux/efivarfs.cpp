@@ -74,7 +74,7 @@ static int WriteOnce(const std::string &File, UINT32 Attributes, UINTN DataSize,
 }
 
 static int Change(const std::string &File, UINT32 Attributes, UINTN DataSize, const VOID *Data) {
-  BOOLEAN Deletes = DataSize == 0 && (Attributes & EFI_VARIABLE_APPEND_WRITE) == 0;
+  bool Deletes = DataSize == 0 && (Attributes & EFI_VARIABLE_APPEND_WRITE) == 0;
   if (!Deletes) return WriteOnce(File, Attributes, DataSize, Data);
   return unlink(File.c_str()) == 0 ? 0 : errno;
 }

@@ -24,8 +24,8 @@ struct LinuxVolume {
   // empty when the partition table cannot be trusted.
   std::vector<UINT8> Path;
   std::u16string Text;  // the Linux device, then the HD() node
-  BOOLEAN Fat;          // a file system the firmware reads
-  BOOLEAN SystemPartition;
+  bool Fat;             // a file system the firmware reads
+  bool SystemPartition;
 };
 
 struct LinuxFirmware {
@@ -35,7 +35,7 @@ struct LinuxFirmware {
   // why a loader could not be looked for.
   std::vector<std::string> Notes;
   WriteOutcome Outcome;  // what the variable writes came to
-  BOOLEAN Json;          // --json: the outcome as JSON on standard output
+  bool Json;             // --json: the outcome as JSON on standard output
   EFI_SYSTEM_TABLE SystemTable;
   EFI_BOOT_SERVICES BootServices;
   EFI_RUNTIME_SERVICES RuntimeServices;

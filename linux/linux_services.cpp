@@ -17,7 +17,7 @@
 // take no context of their own.
 static LinuxFirmware *Fw;
 
-static BOOLEAN SameGuid(const EFI_GUID &A, const EFI_GUID &B) {
+static bool SameGuid(const EFI_GUID &A, const EFI_GUID &B) {
   return std::memcmp(&A, &B, sizeof(EFI_GUID)) == 0;
 }
 

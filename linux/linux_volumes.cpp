@@ -49,13 +49,12 @@ static std::vector<std::string> Entries(const std::string &Folder) {
 
 // A FAT boot sector: the jump, the 0x55AA mark, and the type name that
 // every formatter writes (FAT12/FAT16 at 54, FAT32 at 82).
-static BOOLEAN HoldsFat(int Disk, UINT64 Offset) {
+static bool HoldsFat(int Disk, UINT64 Offset) {
   UINT8 Sector[512];
-  if (pread(Disk, Sector, sizeof Sector, (off_t)Offset) != (ssize_t)sizeof Sector) return FALSE;
-  BOOLEAN Jump = Sector[0] == 0xEB || Sector[0] == 0xE9;
-  BOOLEAN Mark = Sector[510] == 0x55 && Sector[511] == 0xAA;
-  BOOLEAN Named =
-      std::memcmp(Sector + 54, "FAT", 3) == 0 || std::memcmp(Sector + 82, "FAT32", 5) == 0;
+  if (pread(Disk, Sector, sizeof Sector, (off_t)Offset) != (ssize_t)sizeof Sector) return false;
+  bool Jump = Sector[0] == 0xEB || Sector[0] == 0xE9;
+  bool Mark = Sector[510] == 0x55 && Sector[511] == 0xAA;
+  bool Named = std::memcmp(Sector + 54, "FAT", 3) == 0 || std::memcmp(Sector + 82, "FAT32", 5) == 0;
   return Jump && Mark && Named;
 }
 

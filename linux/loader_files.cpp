@@ -128,12 +128,13 @@ static EFI_STATUS EFIAPI FileOpen(EFI_FILE_PROTOCOL *This, EFI_FILE_PROTOCOL **N
 }
 
 // The device numbers sysfs gave the partition.
-static BOOLEAN DeviceOf(const LinuxVolume &Volume, dev_t *Device) {
-  unsigned Major = 0, Minor = 0;
+static bool DeviceOf(const LinuxVolume &Volume, dev_t *Device) {
+  unsigned Major = 0;
+  unsigned Minor = 0;
   char End = 0;
-  if (std::sscanf(Volume.Numbers.c_str(), "%u:%u%c", &Major, &Minor, &End) != 2) return FALSE;
+  if (std::sscanf(Volume.Numbers.c_str(), "%u:%u%c", &Major, &Minor, &End) != 2) return false;
   *Device = makedev(Major, Minor);
-  return TRUE;
+  return true;
 }
 
 static EFI_STATUS EFIAPI OpenVolume(EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *This,

@@ -38,7 +38,7 @@ static std::vector<const CHAR16 *> WordsOf(const CommandLine &Line) {
   return Words;
 }
 
-static BOOLEAN IsSelectorOption(const std::u16string &Word) {
+static bool IsSelectorOption(const std::u16string &Word) {
   return Word == u"--volume" || Word == u"--boot-volume";
 }
 

@@ -34,16 +34,16 @@ static UINT32 Crc32(const UINT8 *Bytes, size_t Count) {
   return ~Crc;
 }
 
-// All Count bytes at Offset, or FALSE: a short read is a disk cut short.
-static BOOLEAN ReadExactly(int Disk, UINT64 Offset, std::vector<UINT8> *Bytes, size_t Count) {
+// All Count bytes at Offset, or false: a short read is a disk cut short.
+static bool ReadExactly(int Disk, UINT64 Offset, std::vector<UINT8> *Bytes, size_t Count) {
   Bytes->assign(Count, 0);
   size_t Done = 0;
   while (Done < Count) {
     ssize_t Got = pread(Disk, Bytes->data() + Done, Count - Done, (off_t)(Offset + Done));
-    if (Got <= 0) return FALSE;
+    if (Got <= 0) return false;
     Done += (size_t)Got;
   }
-  return TRUE;
+  return true;
 }
 
 // The disk's size in sectors: lseek finds a block device's end, where

@@ -25,8 +25,8 @@ static std::string Escaped(UINT32 Code) {
   return Text;
 }
 
-static BOOLEAN IsHigh(char16_t C) { return C >= 0xD800 && C <= 0xDBFF; }
-static BOOLEAN IsLow(char16_t C) { return C >= 0xDC00 && C <= 0xDFFF; }
+static bool IsHigh(char16_t C) { return C >= 0xD800 && C <= 0xDBFF; }
+static bool IsLow(char16_t C) { return C >= 0xDC00 && C <= 0xDFFF; }
 
 std::string JsonString(const std::u16string &Text) {
   std::string Json = "\"";
@@ -80,7 +80,8 @@ static std::u16string HardDriveText(const UINT8 *Node) {
   char Text[128];
   const UINT8 *S = Node + 24;
   unsigned Number = (unsigned)Little(Node + 4, 4);
-  unsigned long long Start = Little(Node + 8, 8), Size = Little(Node + 16, 8);
+  unsigned long long Start = Little(Node + 8, 8);
+  unsigned long long Size = Little(Node + 16, 8);
   if (Node[41] == 2) {
     std::snprintf(Text, sizeof Text,
                   "HD(%u,GPT,%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X,0x%llX,0x%llX)",

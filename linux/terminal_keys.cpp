@@ -38,7 +38,7 @@ static UINT16 ScanOfSequence(const std::string &Params, char Final) {
   return SCAN_NULL;
 }
 
-static BOOLEAN IsFinal(unsigned char C) { return C >= 0x40 && C <= 0x7E; }
+static bool IsFinal(unsigned char C) { return C >= 0x40 && C <= 0x7E; }
 
 // Length of the escape sequence at At, 0 when it is not complete yet; a
 // sequence too long for a key is dropped whole, *Scan left SCAN_NULL.
@@ -102,8 +102,8 @@ static size_t Utf8Character(Input *In, size_t At, UINT32 *Char) {
   return Length;
 }
 
-DecodedKeys DecodeKeys(std::string *Bytes, BOOLEAN MoreMayCome) {
-  DecodedKeys Out = {{}, FALSE, 0};
+DecodedKeys DecodeKeys(std::string *Bytes, bool MoreMayCome) {
+  DecodedKeys Out = {{}, false, 0};
   Input In = {Bytes, 0};
   size_t At = 0;
   while (At < Bytes->size()) {
@@ -112,7 +112,7 @@ DecodedKeys DecodeKeys(std::string *Bytes, BOOLEAN MoreMayCome) {
     UINT32 Char = 0;
     size_t Used;
     if (C == CTRL_C) {
-      Out.Interrupted = TRUE;
+      Out.Interrupted = true;
       At = Bytes->size();
       break;
     }

@@ -38,7 +38,7 @@ static void ReleaseTemporaryMount() {
   TemporaryMount[0] = 0;
 }
 
-static BOOLEAN IsOn(int Fd, dev_t Device) {
+static bool IsOn(int Fd, dev_t Device) {
   struct stat Info;
   return fstat(Fd, &Info) == 0 && Info.st_dev == Device;
 }

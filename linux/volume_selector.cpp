@@ -13,7 +13,7 @@
 
 #define HARD_DRIVE_NODE_BYTES 42
 
-BOOLEAN IsLinuxSelector(const std::string &Value) { return !Value.empty() && Value[0] == '/'; }
+bool IsLinuxSelector(const std::string &Value) { return !Value.empty() && Value[0] == '/'; }
 
 static const LinuxVolume *VolumeWhere(const LinuxFirmware &Fw, const std::string &Device,
                                       const std::string &Numbers) {

@@ -9,7 +9,7 @@
 #include "linux/linux_firmware.h"
 
 // Whether Value is a path, which only this program's selectors are.
-BOOLEAN IsLinuxSelector(const std::string &Value);
+bool IsLinuxSelector(const std::string &Value);
 
 // Empty on success, with Selector the partition's PARTUUID=: its GPT unique
 // GUID, or the MBR disk signature and partition number as blkid writes them.
