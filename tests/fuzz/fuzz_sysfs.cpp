@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const UINT8 *Data, size_t Size) {
   // every run wait for its journal.
   static FakeTree Tree(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
   const std::string Sys = "/sys/class/block/";
-  const char *At = reinterpret_cast<const char *>(Data), *End = At + Size;
+  const char *At = reinterpret_cast<const char *>(Data);
+  const char *End = At + Size;
   for (const char *File : Files) {
     const char *Bar = static_cast<const char *>(std::memchr(At, '|', (size_t)(End - At)));
     if (Bar == nullptr) {

@@ -283,7 +283,8 @@ static const std::string NoFreeNumber =
 
 static std::vector<StepSevenFailure> StepSevenFailures() {
   using Order = std::vector<UINT16>;
-  const SimCall Allocate = SimCall::AllocatePool, Read = SimCall::GetVariable;
+  const SimCall Allocate = SimCall::AllocatePool;
+  const SimCall Read = SimCall::GetVariable;
   const SimCall None = SimCall::Count;
   // clang-format off
   return {

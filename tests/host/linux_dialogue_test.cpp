@@ -68,7 +68,8 @@ typedef std::pair<const char *, const char *> Step;  // a question, and the keys
 // Runs the program over Tree, answering each question as it shows; the
 // screen so far into *Seen. The wait status, or -1 when a question never came.
 static int RunSession(const FakeTree &Tree, const std::vector<Step> &Session, std::string *Seen) {
-  int Keys[2], Screen[2];
+  int Keys[2];
+  int Screen[2];
   if (pipe(Keys) != 0 || pipe(Screen) != 0) return -1;
   pid_t Parent = getpid();
   pid_t Child = fork();

@@ -73,7 +73,8 @@ TEST(LinuxTerminal, BigTypedAheadInputIsDecodedInLinearWork) {
   for (size_t Cut : {Input.size(), (size_t)256, (size_t)7}) {
     SCOPED_TRACE(Cut);
     std::string Pending;
-    UINTN Keys = 0, Examined = 0;
+    UINTN Keys = 0;
+    UINTN Examined = 0;
     for (size_t At = 0; At < Input.size(); At += Cut) {
       Pending += Input.substr(At, Cut);
       DecodedKeys Decoded = DecodeKeys(&Pending, At + Cut < Input.size());
@@ -124,7 +125,8 @@ TEST(LinuxTerminal, EndingSignalPutsTheTerminalBack) {
     ASSERT_EQ(grantpt(Master) | unlockpt(Master), 0);
     int Terminal = open(ptsname(Master), O_RDWR | O_NOCTTY);
     ASSERT_GE(Terminal, 0);
-    struct termios Before = {}, After = {};
+    struct termios Before = {};
+    struct termios After = {};
     ASSERT_EQ(tcgetattr(Terminal, &Before), 0);
     pid_t Child = fork();
     if (Child == 0) {

@@ -34,7 +34,8 @@ static std::string ReadAll(int From) {
 // status; *Json the object's line.
 static int RunUnattended(const FakeTree &Tree, std::vector<const CHAR16 *> Words,
                          std::string *Json) {
-  int Out[2], Screen[2];
+  int Out[2];
+  int Screen[2];
   if (pipe(Out) != 0 || pipe(Screen) != 0) return -1;
   // What this process has buffered would reach the child's standard output.
   std::fflush(nullptr);

@@ -99,8 +99,8 @@ static std::string LineReport(int Line, const std::string &Reason) {
 }
 
 TEST(OptionsFile, EachLineIsAnOptionAndTheRestOfTheLineItsValue) {
-  const std::string NotUtf8 = "not UTF-8.",
-                    Control = "a control character; one space separates an option from its value.";
+  const std::string NotUtf8 = "not UTF-8.";
+  const std::string Control = "a control character; one space separates an option from its value.";
   std::string Many;
   for (int I = 0; I < 65; I++) Many += "--yes\n";
   // clang-format off
@@ -355,7 +355,8 @@ TEST(OptionSources, TheEntryPointRunsTheOptionsOfEitherSource) {
   };
   for (const Row &R : Rows) {
     SCOPED_TRACE(R.Name);
-    SimFirmware Typed, Answered;
+    SimFirmware Typed;
+    SimFirmware Answered;
     AddBootMachine(Typed);
     AddStick(Typed, "-");
     AddBootMachine(Answered);

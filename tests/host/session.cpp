@@ -75,7 +75,8 @@ DialogueRun RunDialogueSteps(SimFirmware &Fw, const std::string &Keys) {
     RunDialogue(&S);
     Run.BlockIoHeld = S.BlockIoHandles != nullptr;
     if (S.LoadOption != nullptr) Run.Record = BytesOf(S.LoadOption, S.LoadOptionSize);
-    const FileDevicePath &Home = S.HomePath, &Boot = S.BootPath;
+    const FileDevicePath &Home = S.HomePath;
+    const FileDevicePath &Boot = S.BootPath;
     if (Home.Short != nullptr) Run.HomeShort = BytesOf(Home.Short, Home.ShortSize);
     if (Boot.Short != nullptr) Run.BootShort = BytesOf(Boot.Short, Boot.ShortSize);
     Run.HomeShortAt = Home.Full == nullptr || Home.Short == nullptr

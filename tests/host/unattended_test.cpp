@@ -124,7 +124,8 @@ TEST(Unattended, AnswersShowAndWriteWhatTheTypedDialogueDoes) {
   };
   // clang-format on
   for (const Row &R : Rows) {
-    SimFirmware Typed, Answered;
+    SimFirmware Typed;
+    SimFirmware Answered;
     for (SimFirmware *Fw : {&Typed, &Answered}) {
       AddBootMachine(*Fw);
       AddMbrVolume(*Fw);
