@@ -4,8 +4,12 @@
 #include "console/output.h"
 
 static BOOLEAN IsTextCharacter(CHAR16 Char) {
-  if (Char == u'\t') return TRUE;
-  if (Char < 0x20 || Char == 0x7F) return FALSE;
+  if (Char == u'\t') {
+    return TRUE;
+  }
+  if (Char < 0x20 || Char == 0x7F) {
+    return FALSE;
+  }
   return (Char < 0xD800 || Char > 0xDFFF) && Char < 0xFFFE;
 }
 
@@ -14,11 +18,15 @@ static BOOLEAN IsTextCharacter(CHAR16 Char) {
 static BOOLEAN MeasureText(const CHAR16 *Chars, UINTN Size, UINTN *Length) {
   UINTN Count = 0;
   while (Count < Size && Chars[Count] != 0) {
-    if (!IsTextCharacter(Chars[Count])) return FALSE;
+    if (!IsTextCharacter(Chars[Count])) {
+      return FALSE;
+    }
     Count++;
   }
   for (UINTN At = Count; At < Size; At++) {
-    if (Chars[At] != 0) return FALSE;
+    if (Chars[At] != 0) {
+      return FALSE;
+    }
   }
   *Length = Count;
   return TRUE;

@@ -25,8 +25,8 @@ static BOOLEAN WarnThenConfirmAndWrite(DialogState *State) {
 }
 
 static const DialogStep Steps[] = {
-    ChooseHomeVolume, ChooseBootVolume,  AskDescription,     BuildLoaderPath,
-    BuildRootPath,    BuildLoadOption,   ChooseOptionNumber, WarnThenConfirmAndWrite,
+    ChooseHomeVolume, ChooseBootVolume, AskDescription,     BuildLoaderPath,
+    BuildRootPath,    BuildLoadOption,  ChooseOptionNumber, WarnThenConfirmAndWrite,
 };
 
 void RunDialogueFrom(DialogState *State, DialogStep First) {

@@ -9,9 +9,12 @@
 #include "console/screen.h"
 
 void FreeHeldBuffers(DialogState *State) {
-  VOID **Held[] = {(VOID **)&State->SfsHandles,    (VOID **)&State->BlockIoHandles,
-                   (VOID **)&State->HomePath.Full, (VOID **)&State->BootPath.Full,
-                   (VOID **)&State->LoadOption,    (VOID **)&State->BootOrder,
+  VOID **Held[] = {(VOID **)&State->SfsHandles,
+                   (VOID **)&State->BlockIoHandles,
+                   (VOID **)&State->HomePath.Full,
+                   (VOID **)&State->BootPath.Full,
+                   (VOID **)&State->LoadOption,
+                   (VOID **)&State->BootOrder,
                    &State->OptionWords};
   for (VOID **Buffer : Held) {
     FreePoolToNull(Buffer);

@@ -13,7 +13,9 @@
 static const CHAR16 OptionsFileName[] = u"addbootentry.conf";
 
 static BOOLEAN Append(CHAR16 *Path, UINTN Capacity, UINTN *Length, CHAR16 Char) {
-  if (Capacity - *Length < 2) return FALSE;
+  if (Capacity - *Length < 2) {
+    return FALSE;
+  }
   Path[(*Length)++] = Char == u'/' ? u'\\' : Char;
   Path[*Length] = 0;
   return TRUE;
@@ -34,8 +36,12 @@ static BOOLEAN AppendNodeName(const UINT8 *Node, UINTN NodeLength, CHAR16 *Path,
   }
   for (UINTN At = 0; At < Chars; At++) {
     CHAR16 Char = (CHAR16)(Name[2 * At] | (Name[2 * At + 1] << 8));
-    if (Char == 0) break;
-    if (!Append(Path, Capacity, Length, Char)) return FALSE;
+    if (Char == 0) {
+      break;
+    }
+    if (!Append(Path, Capacity, Length, Char)) {
+      return FALSE;
+    }
   }
   return TRUE;
 }
@@ -48,19 +54,31 @@ BOOLEAN OptionsFilePath(const EFI_DEVICE_PATH_PROTOCOL *ImagePath, CHAR16 *Path,
   for (UINTN At = 0; IMAGE_PATH_MAX_BYTES - At >= 4;) {
     const UINT8 *Node = Bytes + At;
     UINTN NodeLength = Node[2] | (Node[3] << 8);
-    if (Node[0] == END_DEVICE_PATH_TYPE && Node[1] == END_ENTIRE_DEVICE_PATH_SUBTYPE) break;
-    if (NodeLength < 4 || NodeLength > IMAGE_PATH_MAX_BYTES - At) return FALSE;
+    if (Node[0] == END_DEVICE_PATH_TYPE && Node[1] == END_ENTIRE_DEVICE_PATH_SUBTYPE) {
+      break;
+    }
+    if (NodeLength < 4 || NodeLength > IMAGE_PATH_MAX_BYTES - At) {
+      return FALSE;
+    }
     if (Node[0] == MEDIA_DEVICE_PATH && Node[1] == MEDIA_FILEPATH_DP) {
-      if (!AppendNodeName(Node, NodeLength, Path, Capacity, &Length)) return FALSE;
+      if (!AppendNodeName(Node, NodeLength, Path, Capacity, &Length)) {
+        return FALSE;
+      }
       Named = TRUE;
     }
     At += NodeLength;
   }
   // The folder: everything through the last separator ("\" for a bare name).
-  while (Length > 0 && Path[Length - 1] != u'\\') Length--;
-  if (!Named || (Length == 0 && !Append(Path, Capacity, &Length, u'\\'))) return FALSE;
+  while (Length > 0 && Path[Length - 1] != u'\\') {
+    Length--;
+  }
+  if (!Named || (Length == 0 && !Append(Path, Capacity, &Length, u'\\'))) {
+    return FALSE;
+  }
   for (const CHAR16 *Char = OptionsFileName; *Char != 0; Char++) {
-    if (!Append(Path, Capacity, &Length, *Char)) return FALSE;
+    if (!Append(Path, Capacity, &Length, *Char)) {
+      return FALSE;
+    }
   }
   return TRUE;
 }
@@ -76,9 +94,15 @@ static EFI_STATUS ReadWhole(EFI_FILE_PROTOCOL *File, FileBuffer Bytes, UINTN *Si
     UINTN Asked = sizeof(FileBuffer) - *Size;
     UINTN Got = Asked;
     EFI_STATUS Status = File->Read(File, &Got, Bytes + *Size);
-    if (Status != EFI_SUCCESS) return Status;
-    if (Got > Asked) return EFI_DEVICE_ERROR;
-    if (Got == 0) break;
+    if (Status != EFI_SUCCESS) {
+      return Status;
+    }
+    if (Got > Asked) {
+      return EFI_DEVICE_ERROR;
+    }
+    if (Got == 0) {
+      break;
+    }
     *Size += Got;
   }
   return EFI_SUCCESS;
@@ -129,8 +153,12 @@ static OptionsFound ReadOptionsFile(EFI_HANDLE Device, const CHAR16 *Path, FileB
       }
     }
   }
-  if (File != nullptr) File->Close(File);
-  if (Root != nullptr) Root->Close(Root);
+  if (File != nullptr) {
+    File->Close(File);
+  }
+  if (Root != nullptr) {
+    Root->Close(Root);
+  }
   // A refusal never ends in success, not even after a call that lied.
   *Failure = Found != OptionsRefused ? EFI_SUCCESS
              : Status == EFI_SUCCESS ? EFI_DEVICE_ERROR
@@ -148,7 +176,9 @@ OptionsFound GatherOptionWords(OptionWords *Words, EFI_STATUS *Failure) {
     return OptionsNone;  // nothing says where we came from: the dialogue
   }
   OptionsFound Found = SplitCommandLine(Image->LoadOptions, Image->LoadOptionsSize, Words);
-  if (Found == OptionsRefused) *Failure = EFI_INVALID_PARAMETER;
+  if (Found == OptionsRefused) {
+    *Failure = EFI_INVALID_PARAMETER;
+  }
   CHAR16 Path[OPTIONS_FILE_PATH_CAPACITY];
   if (Found != OptionsNone || Image->DeviceHandle == nullptr || Image->FilePath == nullptr ||
       !OptionsFilePath(Image->FilePath, Path, OPTIONS_FILE_PATH_CAPACITY)) {
@@ -158,7 +188,9 @@ OptionsFound GatherOptionWords(OptionWords *Words, EFI_STATUS *Failure) {
   FileBuffer Bytes;
   UINTN Size = 0;
   Found = ReadOptionsFile(Image->DeviceHandle, Path, Bytes, &Size, Failure);
-  if (Found != OptionsGiven) return Found;
+  if (Found != OptionsGiven) {
+    return Found;
+  }
   if (!ReadOptionsText(Bytes, Size, Words)) {
     *Failure = EFI_INVALID_PARAMETER;
     return OptionsRefused;

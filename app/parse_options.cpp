@@ -10,16 +10,28 @@
 #endif
 
 enum OptionId : UINT8 {
-  OPT_LOADER, OPT_VOLUME, OPT_LABEL, OPT_BOOT_VOLUME, OPT_ROOT, OPT_BOOT_FS, OPT_BVSRD_AS, OPT_THEN,
-  OPT_YES, OPT_DRY_RUN, OPT_BOOT_NEXT, OPT_HELP, OPT_VERSION, OPTION_COUNT
+  OPT_LOADER,
+  OPT_VOLUME,
+  OPT_LABEL,
+  OPT_BOOT_VOLUME,
+  OPT_ROOT,
+  OPT_BOOT_FS,
+  OPT_BVSRD_AS,
+  OPT_THEN,
+  OPT_YES,
+  OPT_DRY_RUN,
+  OPT_BOOT_NEXT,
+  OPT_HELP,
+  OPT_VERSION,
+  OPTION_COUNT
 };
 // Options from here on take no value.
 #define FIRST_FLAG OPT_YES
 
 static const CHAR16 *const Names[OPTION_COUNT] = {
-    u"--loader", u"--volume",  u"--label",     u"--boot-volume", u"--root",
-    u"--boot-fs", u"--bvsrd-as", u"--then",     u"--yes",         u"--dry-run",
-    u"--boot-next", u"--help",   u"--version",
+    u"--loader",    u"--volume",   u"--label",   u"--boot-volume", u"--root",
+    u"--boot-fs",   u"--bvsrd-as", u"--then",    u"--yes",         u"--dry-run",
+    u"--boot-next", u"--help",     u"--version",
 };
 
 // The words as given: the value of each option (the option's own word for a
@@ -36,7 +48,9 @@ static BOOLEAN SameText(const CHAR16 *A, const CHAR16 *B) {
 
 static UINTN TextLength(const CHAR16 *Text) {
   UINTN Length = 0;
-  while (Text[Length] != 0) Length++;
+  while (Text[Length] != 0) {
+    Length++;
+  }
   return Length;
 }
 
@@ -101,7 +115,9 @@ static EFI_STATUS CheckLine(OptionId Id, const CHAR16 *Text, UINTN Capacity) {
 // Index of Word in Choices (NULL-terminated), plus First; -1 when absent.
 static INT32 Choose(const CHAR16 *Word, const CHAR16 *const *Choices, INT32 First) {
   for (INT32 I = 0; Choices[I] != nullptr; I++) {
-    if (SameText(Word, Choices[I])) return First + I;
+    if (SameText(Word, Choices[I])) {
+      return First + I;
+    }
   }
   return -1;
 }
@@ -168,7 +184,8 @@ static EFI_STATUS CheckTexts(const GivenWords Given) {
   static const OptionId Selectors[] = {OPT_VOLUME, OPT_BOOT_VOLUME};
   for (OptionId Id : Selectors) {
     VolumeSelector Selector;
-    if (Status == EFI_SUCCESS && Given[Id] != nullptr && !ParseVolumeSelector(Given[Id], &Selector)) {
+    if (Status == EFI_SUCCESS && Given[Id] != nullptr &&
+        !ParseVolumeSelector(Given[Id], &Selector)) {
       Status = Refuse(Names[Id], u": takes PARTUUID=<GUID> or PARTUUID=<8 hex>-<2 hex>");
     }
   }

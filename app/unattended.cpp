@@ -8,9 +8,9 @@
 #include "common/pool.h"
 #include "common/run_outcome.h"
 #include "console/colours.h"
+#include "console/hex_digits.h"
 #include "console/keyboard.h"
 #include "console/output.h"
-#include "console/hex_digits.h"
 
 #define DUMP_BYTES_PER_LINE 16
 

@@ -83,7 +83,9 @@ static void ComposeMessage(const DialogState *State, EFI_STATUS Status, MessageT
 
 static void CopyBytes(UINT8 *To, const void *From, UINTN Size) {
   const UINT8 *Bytes = (const UINT8 *)From;
-  for (UINTN I = 0; I < Size; I++) To[I] = Bytes[I];
+  for (UINTN I = 0; I < Size; I++) {
+    To[I] = Bytes[I];
+  }
 }
 
 // The message, the record, the entry's bytes; NULL (no ExitData) when the

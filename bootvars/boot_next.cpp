@@ -7,9 +7,8 @@
 #include "console/output.h"
 
 BOOLEAN SetBootNext(UINT16 Number) {
-  EFI_STATUS Status =
-      gFirmware.RuntimeServices->SetVariable(u"BootNext", &EFI_GLOBAL_VARIABLE_GUID,
-                                             BOOT_VARIABLE_ATTRIBUTES, sizeof Number, &Number);
+  EFI_STATUS Status = gFirmware.RuntimeServices->SetVariable(
+      u"BootNext", &EFI_GLOBAL_VARIABLE_GUID, BOOT_VARIABLE_ATTRIBUTES, sizeof Number, &Number);
   if (Status != EFI_SUCCESS) {
     ReportError(u"E: SetVariable failed on setting BootNext, S: ", Status);
     return FALSE;

@@ -48,6 +48,6 @@ BOOLEAN ChooseOptionNumber(DialogState *State) {
     State->BootOrderAttributes = BOOT_VARIABLE_ATTRIBUTES;
   }
   EFI_STATUS Status = FindFreeOptionNumber(State->BootOrder, Count, &State->OptionNumber);
-  return NumberIsFreeOrReport(
-      Status, u"E: no free option number, Boot0000 to BootFFFF are all taken.\r\n");
+  return NumberIsFreeOrReport(Status,
+                              u"E: no free option number, Boot0000 to BootFFFF are all taken.\r\n");
 }

@@ -29,8 +29,7 @@ static BOOLEAN WarnIfSameEntry(UINT16 Number, const LoadOptionParts *New, Listed
   LoadOptionParts Listed;
   BOOLEAN Same = ReadVariableToPoolQuietly(Name, OPTION_FIRST_CAPACITY, (VOID **)&Option, &Size,
                                            &Attributes, &Exists) &&
-                 Exists && SplitLoadOption(Option, Size, &Listed) &&
-                 SamePathsAndData(&Listed, New);
+                 Exists && SplitLoadOption(Option, Size, &Listed) && SamePathsAndData(&Listed, New);
   if (Same) {
     SetRole(ATTR_ERROR);
     Print(u"Warning: ");

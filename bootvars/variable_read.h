@@ -17,8 +17,7 @@ struct VariableReadReports {
 // count of the data, never above the buffer's capacity) or absent (*Exists
 // FALSE); FALSE after one of the reports.
 BOOLEAN ReadVariableToPool(const CHAR16 *Name, UINTN FirstCapacity, VOID **Buffer, UINTN *Size,
-                           UINT32 *Attributes, BOOLEAN *Exists,
-                           const VariableReadReports *Reports);
+                           UINT32 *Attributes, BOOLEAN *Exists, const VariableReadReports *Reports);
 // The same for a variable whose failed read is no fault of the run (an entry
 // another program wrote): FALSE without a report.
 BOOLEAN ReadVariableToPoolQuietly(const CHAR16 *Name, UINTN FirstCapacity, VOID **Buffer,

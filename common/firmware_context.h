@@ -10,7 +10,7 @@ struct FirmwareContext {
   EFI_RUNTIME_SERVICES *RuntimeServices;
   EFI_SIMPLE_TEXT_INPUT_PROTOCOL *ConIn;
   EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *ConOut;
-  UINT32 SavedAttribute;  // console attribute at entry: base of every colour role
+  UINT32 SavedAttribute;       // console attribute at entry: base of every colour role
   BOOLEAN SavedCursorVisible;  // cursor visibility at entry, put back at the end
 };
 

@@ -26,16 +26,16 @@ struct RunOptions {
   // NULL when absent; they point into the caller's words, which must outlive
   // the run.
   const CHAR16 *Loader;
-  const CHAR16 *Volume;      // a selector (volumes/volume_selector.h)
+  const CHAR16 *Volume;  // a selector (volumes/volume_selector.h)
   const CHAR16 *Label;
   const CHAR16 *BootVolume;  // a selector
   const CHAR16 *Root;
-  UINT8 BootFs;     // BOOT_FS_NONE or 1..3
-  UINT8 BvsrdAs;    // BvsrdPlacement
-  BOOLEAN Yes;      // write without asking
-  BOOLEAN DryRun;   // everything up to the confirmation, then print, write nothing
-  BOOLEAN BootNext; // also point BootNext at the entry
-  UINT8 Then;       // RunThen
-  BOOLEAN Help;     // usage, nothing else
-  BOOLEAN Version;  // the version, nothing else
+  UINT8 BootFs;      // BOOT_FS_NONE or 1..3
+  UINT8 BvsrdAs;     // BvsrdPlacement
+  BOOLEAN Yes;       // write without asking
+  BOOLEAN DryRun;    // everything up to the confirmation, then print, write nothing
+  BOOLEAN BootNext;  // also point BootNext at the entry
+  UINT8 Then;        // RunThen
+  BOOLEAN Help;      // usage, nothing else
+  BOOLEAN Version;   // the version, nothing else
 };

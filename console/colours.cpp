@@ -5,9 +5,7 @@
 
 static UINT32 RoleAttribute(UINT32 Role) { return (gFirmware.SavedAttribute & 0xFFFFFF80U) | Role; }
 
-void SetRole(UINT32 Role) {
-  gFirmware.ConOut->SetAttribute(gFirmware.ConOut, RoleAttribute(Role));
-}
+void SetRole(UINT32 Role) { gFirmware.ConOut->SetAttribute(gFirmware.ConOut, RoleAttribute(Role)); }
 
 void RestoreSavedAttribute() {
   gFirmware.ConOut->SetAttribute(gFirmware.ConOut, gFirmware.SavedAttribute);

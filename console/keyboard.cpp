@@ -21,7 +21,9 @@ static UINTN AnswerLength = 0;
 
 BOOLEAN AnswerWith(const CHAR16 *Keys) {
   UINTN Length = 0;
-  while (Keys[Length] != 0) Length++;
+  while (Keys[Length] != 0) {
+    Length++;
+  }
   if (AnswerRead == AnswerLength) {
     DropAnswers();
   }

@@ -17,9 +17,15 @@ BOOLEAN IsYes(CHAR16 C) { return C == u'Y' || C == u'y'; }
 
 // Value of a hexadecimal digit key, or -1 for any other key.
 static INT32 HexDigitValue(CHAR16 C) {
-  if (C >= u'0' && C <= u'9') return C - 0x30;
-  if (C >= u'A' && C <= u'F') return C - 0x37;
-  if (C >= u'a' && C <= u'f') return C - 0x57;
+  if (C >= u'0' && C <= u'9') {
+    return C - 0x30;
+  }
+  if (C >= u'A' && C <= u'F') {
+    return C - 0x37;
+  }
+  if (C >= u'a' && C <= u'f') {
+    return C - 0x57;
+  }
   return -1;
 }
 

@@ -6,13 +6,14 @@
 
 #include "linux/utf8.h"
 
-BOOLEAN TakesValue(const std::u16string &Word) {
-  static const char16_t *const Valued[] = {u"--loader", u"--volume",   u"--label",    u"--boot-volume",
-                                           u"--boot-fs", u"--root",    u"--bvsrd-as", u"--then"};
+bool TakesValue(const std::u16string &Word) {
+  static const char16_t *const Valued[] = {u"--loader",      u"--volume",  u"--label",
+                                           u"--boot-volume", u"--boot-fs", u"--root",
+                                           u"--bvsrd-as",    u"--then"};
   for (const char16_t *Name : Valued) {
-    if (Word == Name) return TRUE;
+    if (Word == Name) return true;
   }
-  return FALSE;
+  return false;
 }
 
 // The character at Bytes[*At] (advancing *At), or -1 for a byte that does not
@@ -20,8 +21,11 @@ BOOLEAN TakesValue(const std::u16string &Word) {
 // sequence, a surrogate, or a value past U+10FFFF.
 static long NextCharacter(const unsigned char *Bytes, size_t Size, size_t *At) {
   unsigned char Lead = Bytes[*At];
-  size_t Count = Lead < 0x80 ? 0 : Lead >= 0xC2 && Lead <= 0xDF ? 1 : Lead >= 0xE0 && Lead <= 0xEF ? 2
-               : Lead >= 0xF0 && Lead <= 0xF4 ? 3 : (size_t)-1;
+  size_t Count = Lead < 0x80                    ? 0
+                 : Lead >= 0xC2 && Lead <= 0xDF ? 1
+                 : Lead >= 0xE0 && Lead <= 0xEF ? 2
+                 : Lead >= 0xF0 && Lead <= 0xF4 ? 3
+                                                : (size_t)-1;
   if (Count == (size_t)-1 || Size - *At <= Count) return -1;
   long Code = Count == 0 ? Lead : Lead & (0x3F >> Count);
   for (size_t I = 1; I <= Count; I++) {
@@ -69,8 +73,8 @@ std::u16string Utf16Of(const std::string &Text) {
 
 std::string ReadCommandLine(int Count, const char *const *Arguments, CommandLine *Line) {
   Line->Words.clear();
-  Line->Json = FALSE;
-  BOOLEAN IsValue = FALSE;  // the word after an option that takes one, whatever it reads
+  Line->Json = false;
+  bool IsValue = false;  // the word after an option that takes one, whatever it reads
   for (int I = 1; I < Count; I++) {
     std::u16string Word;
     std::string Why = Decode(Arguments[I], &Word);
@@ -81,7 +85,7 @@ std::string ReadCommandLine(int Count, const char *const *Arguments, CommandLine
     }
     if (!IsValue && Word == u"--json") {
       if (Line->Json) return "--json: given twice";
-      Line->Json = TRUE;
+      Line->Json = true;
       continue;
     }
     Line->Words.push_back(Word);

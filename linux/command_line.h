@@ -10,7 +10,7 @@
 
 struct CommandLine {
   std::vector<std::u16string> Words;  // without the program's name and --json
-  BOOLEAN Json;
+  bool Json;
 };
 
 // Empty when every argument is UTF-8 text that UCS-2 holds; otherwise the
@@ -18,7 +18,7 @@ struct CommandLine {
 std::string ReadCommandLine(int Count, const char *const *Arguments, CommandLine *Line);
 
 // Whether the option Word takes the next word as its value.
-BOOLEAN TakesValue(const std::u16string &Word);
+bool TakesValue(const std::u16string &Word);
 
 // A word back as UTF-8 (it holds no surrogate: ReadCommandLine refuses them).
 std::string Utf8Of(const std::u16string &Word);

@@ -21,8 +21,8 @@ std::string VariableFile(const std::string &Folder, const CHAR16 *Name, const EF
   char Guid[40];
   std::snprintf(Guid, sizeof Guid, "-%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x",
                 Vendor.Data1, Vendor.Data2, Vendor.Data3, Vendor.Data4[0], Vendor.Data4[1],
-                Vendor.Data4[2], Vendor.Data4[3], Vendor.Data4[4], Vendor.Data4[5],
-                Vendor.Data4[6], Vendor.Data4[7]);
+                Vendor.Data4[2], Vendor.Data4[3], Vendor.Data4[4], Vendor.Data4[5], Vendor.Data4[6],
+                Vendor.Data4[7]);
   return File + Guid;
 }
 
@@ -74,7 +74,7 @@ static int WriteOnce(const std::string &File, UINT32 Attributes, UINTN DataSize,
 }
 
 static int Change(const std::string &File, UINT32 Attributes, UINTN DataSize, const VOID *Data) {
-  BOOLEAN Deletes = DataSize == 0 && (Attributes & EFI_VARIABLE_APPEND_WRITE) == 0;
+  bool Deletes = DataSize == 0 && (Attributes & EFI_VARIABLE_APPEND_WRITE) == 0;
   if (!Deletes) return WriteOnce(File, Attributes, DataSize, Data);
   return unlink(File.c_str()) == 0 ? 0 : errno;
 }

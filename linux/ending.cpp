@@ -56,8 +56,8 @@ void CatchEndingSignals() {
   Alternate.ss_sp = Stack;
   Alternate.ss_size = sizeof Stack;
   bool OwnStack = sigaltstack(&Alternate, nullptr) == 0;
-  const int Signals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT, SIGPIPE,
-                         SIGABRT, SIGSEGV, SIGBUS,  SIGFPE,  SIGILL};
+  const int Signals[] = {SIGINT,  SIGTERM, SIGHUP, SIGQUIT, SIGPIPE,
+                         SIGABRT, SIGSEGV, SIGBUS, SIGFPE,  SIGILL};
   for (int Signal : Signals) {
     struct sigaction Action = {};
     Action.sa_handler = OnEndingSignal;

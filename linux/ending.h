@@ -9,9 +9,9 @@
 // terminal is back, so the shell sees 128 plus its number.
 // A status added later keeps these meanings: 0 is a run that leaves the entry
 // wanted in place (nothing left to write counts), 1 one that does not.
-#define EXIT_WRITTEN 0      // the entry is stored and listed in BootOrder
-#define EXIT_NOT_WRITTEN 1  // the dialogue ended without it: a report, a refusal, a "no"
-#define EXIT_USAGE 2        // the command line was not understood
+#define EXIT_WRITTEN 0        // the entry is stored and listed in BootOrder
+#define EXIT_NOT_WRITTEN 1    // the dialogue ended without it: a report, a refusal, a "no"
+#define EXIT_USAGE 2          // the command line was not understood
 #define EXIT_INTERRUPTED 130  // Ctrl-C, as the shell counts SIGINT
 
 // Put back what was taken: safe in a signal handler and more than once.

@@ -18,14 +18,14 @@ struct LinuxFirmware;
 struct LinuxVolume {
   EFI_SIMPLE_FILE_SYSTEM_PROTOCOL FileSystem;  // first: OpenVolume's This leads back here
   LinuxFirmware *Firmware;  // its Root, and its Notes for what the user must know
-  std::string Device;   // /dev/vda1
-  std::string Numbers;  // major:minor, as the mount table names the device
+  std::string Device;       // /dev/vda1
+  std::string Numbers;      // major:minor, as the mount table names the device
   // The HD() node and the end node; only the end node for a whole disk;
   // empty when the partition table cannot be trusted.
   std::vector<UINT8> Path;
   std::u16string Text;  // the Linux device, then the HD() node
-  BOOLEAN Fat;          // a file system the firmware reads
-  BOOLEAN SystemPartition;
+  bool Fat;             // a file system the firmware reads
+  bool SystemPartition;
 };
 
 struct LinuxFirmware {
@@ -35,7 +35,7 @@ struct LinuxFirmware {
   // why a loader could not be looked for.
   std::vector<std::string> Notes;
   WriteOutcome Outcome;  // what the variable writes came to
-  BOOLEAN Json;  // --json: the outcome as JSON on standard output
+  bool Json;             // --json: the outcome as JSON on standard output
   EFI_SYSTEM_TABLE SystemTable;
   EFI_BOOT_SERVICES BootServices;
   EFI_RUNTIME_SERVICES RuntimeServices;

@@ -17,7 +17,7 @@
 // take no context of their own.
 static LinuxFirmware *Fw;
 
-static BOOLEAN SameGuid(const EFI_GUID &A, const EFI_GUID &B) {
+static bool SameGuid(const EFI_GUID &A, const EFI_GUID &B) {
   return std::memcmp(&A, &B, sizeof(EFI_GUID)) == 0;
 }
 
@@ -82,7 +82,8 @@ static EFI_STATUS EFIAPI LocateHandleBuffer(EFI_LOCATE_SEARCH_TYPE SearchType, c
     if (ProtocolOf(Volume.get(), *Guid) != nullptr) Found.push_back(Volume.get());
   }
   if (Found.empty()) return EFI_NOT_FOUND;
-  EFI_STATUS Status = AllocatePool(EfiLoaderData, Found.size() * sizeof(EFI_HANDLE), (VOID **)Buffer);
+  EFI_STATUS Status =
+      AllocatePool(EfiLoaderData, Found.size() * sizeof(EFI_HANDLE), (VOID **)Buffer);
   if (Status != EFI_SUCCESS) return Status;
   std::memcpy(*Buffer, Found.data(), Found.size() * sizeof(EFI_HANDLE));
   *Count = Found.size();
@@ -166,8 +167,8 @@ static EFI_STATUS EFIAPI GetVariable(const CHAR16 *Name, const EFI_GUID *Vendor,
 static EFI_STATUS EFIAPI SetVariable(const CHAR16 *Name, const EFI_GUID *Vendor, UINT32 Attributes,
                                      UINTN DataSize, const VOID *Data) {
   if (Name == nullptr || Name[0] == 0 || Vendor == nullptr) return EFI_INVALID_PARAMETER;
-  EFI_STATUS Status = WriteVariableFile(VariableFile(VariableFolder(), Name, *Vendor),
-                                        Attributes, DataSize, Data);
+  EFI_STATUS Status =
+      WriteVariableFile(VariableFile(VariableFolder(), Name, *Vendor), Attributes, DataSize, Data);
   NoteVariableWrite(&Fw->Outcome, Name, *Vendor, DataSize, Data, Status);
   return Status;
 }
@@ -193,7 +194,8 @@ static void SayNotes(int ExitCode) {
   }
   std::string Outcome = OutcomeNote(Fw->Outcome);
   if (!Outcome.empty()) std::fprintf(stderr, "addbootentry: %s\n", Outcome.c_str());
-  for (const std::string &Note : Fw->Notes) std::fprintf(stderr, "addbootentry: %s\n", Note.c_str());
+  for (const std::string &Note : Fw->Notes)
+    std::fprintf(stderr, "addbootentry: %s\n", Note.c_str());
 }
 
 void InstallServices(LinuxFirmware *Installed) {

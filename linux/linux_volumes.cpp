@@ -49,16 +49,18 @@ static std::vector<std::string> Entries(const std::string &Folder) {
 
 // A FAT boot sector: the jump, the 0x55AA mark, and the type name that
 // every formatter writes (FAT12/FAT16 at 54, FAT32 at 82).
-static BOOLEAN HoldsFat(int Disk, UINT64 Offset) {
+static bool HoldsFat(int Disk, UINT64 Offset) {
   UINT8 Sector[512];
-  if (pread(Disk, Sector, sizeof Sector, (off_t)Offset) != (ssize_t)sizeof Sector) return FALSE;
-  BOOLEAN Jump = Sector[0] == 0xEB || Sector[0] == 0xE9;
-  BOOLEAN Mark = Sector[510] == 0x55 && Sector[511] == 0xAA;
-  BOOLEAN Named = std::memcmp(Sector + 54, "FAT", 3) == 0 || std::memcmp(Sector + 82, "FAT32", 5) == 0;
+  if (pread(Disk, Sector, sizeof Sector, (off_t)Offset) != (ssize_t)sizeof Sector) return false;
+  bool Jump = Sector[0] == 0xEB || Sector[0] == 0xE9;
+  bool Mark = Sector[510] == 0x55 && Sector[511] == 0xAA;
+  bool Named = std::memcmp(Sector + 54, "FAT", 3) == 0 || std::memcmp(Sector + 82, "FAT32", 5) == 0;
   return Jump && Mark && Named;
 }
 
-static std::u16string Wide(const std::string &Text) { return std::u16string(Text.begin(), Text.end()); }
+static std::u16string Wide(const std::string &Text) {
+  return std::u16string(Text.begin(), Text.end());
+}
 
 static void AddPartition(LinuxFirmware *Fw, int Disk, UINT32 SectorSize, const std::string &Sys,
                          const std::string &Name) {
@@ -70,10 +72,12 @@ static void AddPartition(LinuxFirmware *Fw, int Disk, UINT32 SectorSize, const s
   PartitionPlace Place;
   std::string Problem =
       ReadPartitionPlace(Disk, SectorSize, (UINT32)NumberIn(Sys + "/partition", 0), &Place);
-  if (Problem.empty()) Problem = CheckAgainstKernel(Place, SectorSize, Start, NumberIn(Sys + "/size", 0));
+  if (Problem.empty())
+    Problem = CheckAgainstKernel(Place, SectorSize, Start, NumberIn(Sys + "/size", 0));
   if (Problem.empty()) {
     Volume->Path = HardDriveNodeBytes(Place);
-    Volume->Path.insert(Volume->Path.end(), END_OF_PATH_NODE, END_OF_PATH_NODE + sizeof END_OF_PATH_NODE);
+    Volume->Path.insert(Volume->Path.end(), END_OF_PATH_NODE,
+                        END_OF_PATH_NODE + sizeof END_OF_PATH_NODE);
     Volume->Text = Wide(Volume->Device + "/") + HardDriveNodeText(Place);
     Volume->SystemPartition = Place.SystemPartition;
   } else {
@@ -107,10 +111,12 @@ static void AddDisk(LinuxFirmware *Fw, const std::string &Name) {
   UINT32 SectorSize = (UINT32)NumberIn(Sys + "/queue/logical_block_size", KERNEL_SECTOR_BYTES);
   int Disk = open((Fw->Root + "/dev/" + Name).c_str(), O_RDONLY | O_CLOEXEC);
   if (Disk < 0) {
-    Fw->Notes.push_back("/dev/" + Name + ": " + std::strerror(errno) + "; its partitions are not listed");
+    Fw->Notes.push_back("/dev/" + Name + ": " + std::strerror(errno) +
+                        "; its partitions are not listed");
     return;
   }
-  for (auto &[Number, Entry] : Partitions) AddPartition(Fw, Disk, SectorSize, Sys + "/" + Entry, Entry);
+  for (auto &[Number, Entry] : Partitions)
+    AddPartition(Fw, Disk, SectorSize, Sys + "/" + Entry, Entry);
   close(Disk);
 }
 

@@ -19,8 +19,8 @@ struct LinuxFile {
   LinuxVolume *Volume;
 };
 
-static EFI_STATUS EFIAPI FileOpen(EFI_FILE_PROTOCOL *, EFI_FILE_PROTOCOL **, const CHAR16 *,
-                                  UINT64, UINT64);
+static EFI_STATUS EFIAPI FileOpen(EFI_FILE_PROTOCOL *, EFI_FILE_PROTOCOL **, const CHAR16 *, UINT64,
+                                  UINT64);
 
 static EFI_STATUS EFIAPI FileClose(EFI_FILE_PROTOCOL *This) {
   LinuxFile *File = reinterpret_cast<LinuxFile *>(This);
@@ -46,8 +46,9 @@ static EFI_STATUS NamesOf(LinuxVolume *Volume, const CHAR16 *FileName,
   std::string Name;
   for (const CHAR16 *C = FileName;; C++) {
     if (*C == u'/') {
-      NoteOnce(Volume->Firmware,
-               "the firmware separates folders with \\ only: a path written with / is not found on it");
+      NoteOnce(
+          Volume->Firmware,
+          "the firmware separates folders with \\ only: a path written with / is not found on it");
       return EFI_NOT_FOUND;
     }
     if (*C != u'\\' && *C != 0) {
@@ -127,12 +128,13 @@ static EFI_STATUS EFIAPI FileOpen(EFI_FILE_PROTOCOL *This, EFI_FILE_PROTOCOL **N
 }
 
 // The device numbers sysfs gave the partition.
-static BOOLEAN DeviceOf(const LinuxVolume &Volume, dev_t *Device) {
-  unsigned Major = 0, Minor = 0;
+static bool DeviceOf(const LinuxVolume &Volume, dev_t *Device) {
+  unsigned Major = 0;
+  unsigned Minor = 0;
   char End = 0;
-  if (std::sscanf(Volume.Numbers.c_str(), "%u:%u%c", &Major, &Minor, &End) != 2) return FALSE;
+  if (std::sscanf(Volume.Numbers.c_str(), "%u:%u%c", &Major, &Minor, &End) != 2) return false;
   *Device = makedev(Major, Minor);
-  return TRUE;
+  return true;
 }
 
 static EFI_STATUS EFIAPI OpenVolume(EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *This,

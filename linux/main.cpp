@@ -22,18 +22,19 @@
 
 static void PrintLinuxUsage() {
   PrintUsage(0);
-  std::printf(
-      "On Linux also:\n"
-      "  --json               one JSON object on standard output; the dialogue's text on standard error\n"
-      "  SEL                  a partition's block device (/dev/nvme0n1p1) or the mount point of its\n"
-      "                       FAT file system (/boot/efi)\n"
-      "Exit status: 0 the entry exists at the end, 1 refused or failed, 2 bad options.\n");
+  std::printf("On Linux also:\n"
+              "  --json               one JSON object on standard output; the dialogue's text on "
+              "standard error\n"
+              "  SEL                  a partition's block device (/dev/nvme0n1p1) or the mount "
+              "point of its\n"
+              "                       FAT file system (/boot/efi)\n"
+              "Exit status: 0 the entry exists at the end, 1 refused or failed, 2 bad options.\n");
 }
 
 // A run that ends before its first question says why in one line on standard
 // error (the parser has said it already when Why is empty); with --json the
 // object on standard output says it too, as a failed run.
-static int EndBeforeRun(BOOLEAN Json, const std::string &Why, int Status) {
+static int EndBeforeRun(bool Json, const std::string &Why, int Status) {
   if (!Why.empty()) std::fprintf(stderr, "%s\n", Why.c_str());
   if (Json) {
     RunReport Report = {};
@@ -52,7 +53,7 @@ static std::vector<const CHAR16 *> WordsOf(const CommandLine &Line) {
   return Words;
 }
 
-static BOOLEAN IsSelectorOption(const std::u16string &Word) {
+static bool IsSelectorOption(const std::u16string &Word) {
   return Word == u"--volume" || Word == u"--boot-volume";
 }
 
@@ -65,11 +66,13 @@ static int CheckOptions(LinuxFirmware *Fw, const CommandLine &Line, RunOptions *
   CommandLine Checked = Line;
   for (size_t At = 1; At < Checked.Words.size(); At++) {
     // A word beginning with -- is no value: the parser says it is missing.
-    if (!IsSelectorOption(Checked.Words[At - 1]) || Checked.Words[At].rfind(u"--", 0) == 0) continue;
+    if (!IsSelectorOption(Checked.Words[At - 1]) || Checked.Words[At].rfind(u"--", 0) == 0)
+      continue;
     VolumeSelector Selector;
     if (IsLinuxSelector(Utf8Of(Checked.Words[At]))) {
       Checked.Words[At] = Placeholder;
-    } else if (!ParseVolumeSelector(reinterpret_cast<const CHAR16 *>(Checked.Words[At].c_str()), &Selector)) {
+    } else if (!ParseVolumeSelector(reinterpret_cast<const CHAR16 *>(Checked.Words[At].c_str()),
+                                    &Selector)) {
       // The parser's own line names only the selectors the firmware has.
       return EndBeforeRun(Line.Json,
                           "E: " + Utf8Of(Checked.Words[At - 1]) +
@@ -107,7 +110,8 @@ static int ResolveSelectors(const LinuxFirmware &Fw, CommandLine *Line) {
     std::string Selector;
     std::string Why = PartitionSelector(Fw, Value, &Selector);
     if (!Why.empty()) {
-      return EndBeforeRun(Line->Json, "E: " + Utf8Of(Option) + " " + Value + ": " + Why, EXIT_USAGE);
+      return EndBeforeRun(Line->Json, "E: " + Utf8Of(Option) + " " + Value + ": " + Why,
+                          EXIT_USAGE);
     }
     Line->Words[At] = std::u16string(Selector.begin(), Selector.end());
   }
@@ -125,9 +129,11 @@ int main(int Count, char **Arguments) {
   int Ended = CheckOptions(&Firmware, Line, &Options);
   if (Ended >= 0) return Ended;
   std::string Refusal = RefusalBeforeDialogue("", geteuid());
-  if (Refusal.empty() && Options.Unattended && !Options.Yes && !Options.DryRun && !isatty(STDIN_FILENO)) {
-    Refusal = "standard input is not a terminal, so the confirmation cannot be asked; add --yes to write "
-              "without asking.";
+  if (Refusal.empty() && Options.Unattended && !Options.Yes && !Options.DryRun &&
+      !isatty(STDIN_FILENO)) {
+    Refusal =
+        "standard input is not a terminal, so the confirmation cannot be asked; add --yes to write "
+        "without asking.";
   }
   if (!Refusal.empty()) {
     return EndBeforeRun(Line.Json, "addbootentry: " + Refusal, EXIT_NOT_WRITTEN);

@@ -34,16 +34,16 @@ static UINT32 Crc32(const UINT8 *Bytes, size_t Count) {
   return ~Crc;
 }
 
-// All Count bytes at Offset, or FALSE: a short read is a disk cut short.
-static BOOLEAN ReadExactly(int Disk, UINT64 Offset, std::vector<UINT8> *Bytes, size_t Count) {
+// All Count bytes at Offset, or false: a short read is a disk cut short.
+static bool ReadExactly(int Disk, UINT64 Offset, std::vector<UINT8> *Bytes, size_t Count) {
   Bytes->assign(Count, 0);
   size_t Done = 0;
   while (Done < Count) {
     ssize_t Got = pread(Disk, Bytes->data() + Done, Count - Done, (off_t)(Offset + Done));
-    if (Got <= 0) return FALSE;
+    if (Got <= 0) return false;
     Done += (size_t)Got;
   }
-  return TRUE;
+  return true;
 }
 
 // The disk's size in sectors: lseek finds a block device's end, where
@@ -75,16 +75,17 @@ static std::string ReadMbrEntry(const std::vector<UINT8> &Mbr, UINT32 Number,
 static std::string CheckGptHeader(const std::vector<UINT8> &Header, UINT32 SectorSize) {
   if (std::memcmp(Header.data(), "EFI PART", 8) != 0) return "no GPT header after a protective MBR";
   UINT32 HeaderSize = Little32(&Header[12]);
-  if (HeaderSize < GPT_HEADER_MIN_BYTES || HeaderSize > SectorSize) return "GPT header size is wrong";
+  if (HeaderSize < GPT_HEADER_MIN_BYTES || HeaderSize > SectorSize)
+    return "GPT header size is wrong";
   std::vector<UINT8> Zeroed(Header.begin(), Header.begin() + HeaderSize);
   std::memset(&Zeroed[16], 0, 4);
-  if (Crc32(Zeroed.data(), HeaderSize) != Little32(&Header[16])) return "GPT header checksum is wrong";
+  if (Crc32(Zeroed.data(), HeaderSize) != Little32(&Header[16]))
+    return "GPT header checksum is wrong";
   if (Little64(&Header[24]) != 1) return "GPT header is not at sector 1";
   return "";
 }
 
-static std::string ReadGptEntry(int Disk, UINT32 SectorSize, UINT32 Number,
-                                PartitionPlace *Place) {
+static std::string ReadGptEntry(int Disk, UINT32 SectorSize, UINT32 Number, PartitionPlace *Place) {
   std::vector<UINT8> Header;
   if (!ReadExactly(Disk, SectorSize, &Header, SectorSize)) return "GPT header cut short";
   std::string Problem = CheckGptHeader(Header, SectorSize);
@@ -108,7 +109,8 @@ static std::string ReadGptEntry(int Disk, UINT32 SectorSize, UINT32 Number,
   }
   UINT64 FirstUsable = Little64(&Header[40]);
   UINT64 LastUsable = Little64(&Header[48]);
-  if (FirstUsable > LastUsable || LastUsable >= Sectors) return "GPT usable sectors lie outside the disk";
+  if (FirstUsable > LastUsable || LastUsable >= Sectors)
+    return "GPT usable sectors lie outside the disk";
   if (Crc32(Entries.data(), Entries.size()) != Little32(&Header[88])) {
     return "GPT entry array checksum is wrong";
   }
@@ -117,7 +119,8 @@ static std::string ReadGptEntry(int Disk, UINT32 SectorSize, UINT32 Number,
   static const UINT8 Unused[16] = {};
   UINT64 First = Little64(Entry + 32);
   UINT64 Last = Little64(Entry + 40);
-  if (std::memcmp(Entry, Unused, 16) == 0) return "GPT entry " + std::to_string(Number) + " is empty";
+  if (std::memcmp(Entry, Unused, 16) == 0)
+    return "GPT entry " + std::to_string(Number) + " is empty";
   if (Last < First) return "GPT entry " + std::to_string(Number) + " ends before it starts";
   *Place = {};
   Place->Number = Number;

@@ -12,9 +12,9 @@ struct PartitionPlace {
   UINT32 Number;  // the table's entry number, 1-based
   UINT64 Start;   // in the disk's logical sectors
   UINT64 Size;
-  UINT8 Signature[16];  // GPT: the unique GUID as stored; MBR: the disk signature, zero-filled
-  UINT8 TableType;      // 2 GPT, 1 MBR: the node's MBRType
-  BOOLEAN SystemPartition;  // ESP type GUID, or MBR type 0xEF
+  UINT8 Signature[16];   // GPT: the unique GUID as stored; MBR: the disk signature, zero-filled
+  UINT8 TableType;       // 2 GPT, 1 MBR: the node's MBRType
+  bool SystemPartition;  // ESP type GUID, or MBR type 0xEF
 };
 
 // Entry Number of the table on the disk open as Disk (a file descriptor),

@@ -7,38 +7,39 @@
 #include "common/run_outcome.h"
 #include "linux/ending.h"
 
-BOOLEAN ReadRunOutcome(const UINT8 *Data, UINTN Size, RunReport *Report) {
-  if (Data == nullptr) return FALSE;
+bool ReadRunOutcome(const UINT8 *Data, UINTN Size, RunReport *Report) {
+  if (Data == nullptr) return false;
   UINTN At = 0;
   Report->Message.clear();
   while (Size - At >= sizeof(CHAR16) && (Data[At] != 0 || Data[At + 1] != 0)) {
     Report->Message.push_back((char16_t)(Data[At] | Data[At + 1] << 8));
     At += sizeof(CHAR16);
   }
-  if (Size - At < sizeof(CHAR16)) return FALSE;  // the message has no NUL
+  if (Size - At < sizeof(CHAR16)) return false;  // the message has no NUL
   At += sizeof(CHAR16);
   RunOutcome Outcome;
-  if (Size - At < sizeof Outcome) return FALSE;
+  if (Size - At < sizeof Outcome) return false;
   std::memcpy(&Outcome, Data + At, sizeof Outcome);
   At += sizeof Outcome;
-  if (Outcome.Signature != RUN_OUTCOME_SIGNATURE || Outcome.LoadOptionSize > Size - At) return FALSE;
+  if (Outcome.Signature != RUN_OUTCOME_SIGNATURE || Outcome.LoadOptionSize > Size - At)
+    return false;
   static const char *const Results[] = {"created", "unchanged", "dry-run", "failed"};
-  if (Outcome.Result < RUN_RESULT_CREATED || Outcome.Result > RUN_RESULT_FAILED) return FALSE;
+  if (Outcome.Result < RUN_RESULT_CREATED || Outcome.Result > RUN_RESULT_FAILED) return false;
   Report->Result = Results[Outcome.Result - RUN_RESULT_CREATED];
-  BOOLEAN Failed = Outcome.Result == RUN_RESULT_FAILED;
+  bool Failed = Outcome.Result == RUN_RESULT_FAILED;
   Report->HasNumber = !Failed;
   Report->Number = Outcome.OptionNumber;
   Report->BootNext = !Failed && Outcome.BootNextSet;
   Report->LoadOption.assign(Data + At, Data + At + Outcome.LoadOptionSize);
-  return TRUE;
+  return true;
 }
 
 static std::vector<UINT16> BootOrderOf(LinuxFirmware *Fw) {
   UINT16 Order[4096];
   UINTN Size = sizeof Order;
   UINT32 Attributes = 0;
-  EFI_STATUS Status =
-      Fw->RuntimeServices.GetVariable(u"BootOrder", &EFI_GLOBAL_VARIABLE_GUID, &Attributes, &Size, Order);
+  EFI_STATUS Status = Fw->RuntimeServices.GetVariable(u"BootOrder", &EFI_GLOBAL_VARIABLE_GUID,
+                                                      &Attributes, &Size, Order);
   if (Status != EFI_SUCCESS) return {};
   return std::vector<UINT16>(Order, Order + Size / sizeof(UINT16));
 }

@@ -6,9 +6,9 @@
 #include "linux/linux_firmware.h"
 #include "linux/run_report.h"
 
-// FALSE when Data (Size bytes, as Exit got them) holds no outcome: a
+// false when Data (Size bytes, as Exit got them) holds no outcome: a
 // dialogue's run, or bytes cut short or without the record's signature.
-BOOLEAN ReadRunOutcome(const UINT8 *Data, UINTN Size, RunReport *Report);
+bool ReadRunOutcome(const UINT8 *Data, UINTN Size, RunReport *Report);
 
 // The exit status of a run whose Exit carried Data: 0 when the entry exists
 // at the end (created, already there, or shown by a dry run), 1 otherwise.

@@ -25,8 +25,8 @@ static std::string Escaped(UINT32 Code) {
   return Text;
 }
 
-static BOOLEAN IsHigh(char16_t C) { return C >= 0xD800 && C <= 0xDBFF; }
-static BOOLEAN IsLow(char16_t C) { return C >= 0xDC00 && C <= 0xDFFF; }
+static bool IsHigh(char16_t C) { return C >= 0xD800 && C <= 0xDBFF; }
+static bool IsLow(char16_t C) { return C >= 0xDC00 && C <= 0xDFFF; }
 
 std::string JsonString(const std::u16string &Text) {
   std::string Json = "\"";
@@ -72,28 +72,32 @@ static UINT64 Little(const UINT8 *Bytes, int Count) {
   return Value;
 }
 
-static std::u16string Wide(const char *Text) { return std::u16string(Text, Text + std::strlen(Text)); }
+static std::u16string Wide(const char *Text) {
+  return std::u16string(Text, Text + std::strlen(Text));
+}
 
 static std::u16string HardDriveText(const UINT8 *Node) {
   char Text[128];
   const UINT8 *S = Node + 24;
   unsigned Number = (unsigned)Little(Node + 4, 4);
-  unsigned long long Start = Little(Node + 8, 8), Size = Little(Node + 16, 8);
+  unsigned long long Start = Little(Node + 8, 8);
+  unsigned long long Size = Little(Node + 16, 8);
   if (Node[41] == 2) {
     std::snprintf(Text, sizeof Text,
-                  "HD(%u,GPT,%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X,0x%llX,0x%llX)", Number,
-                  (unsigned)Little(S, 4), (unsigned)Little(S + 4, 2), (unsigned)Little(S + 6, 2), S[8],
-                  S[9], S[10], S[11], S[12], S[13], S[14], S[15], Start, Size);
-  } else {
-    std::snprintf(Text, sizeof Text, "HD(%u,MBR,0x%08X,0x%llX,0x%llX)", Number, (unsigned)Little(S, 4),
+                  "HD(%u,GPT,%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X,0x%llX,0x%llX)",
+                  Number, (unsigned)Little(S, 4), (unsigned)Little(S + 4, 2),
+                  (unsigned)Little(S + 6, 2), S[8], S[9], S[10], S[11], S[12], S[13], S[14], S[15],
                   Start, Size);
+  } else {
+    std::snprintf(Text, sizeof Text, "HD(%u,MBR,0x%08X,0x%llX,0x%llX)", Number,
+                  (unsigned)Little(S, 4), Start, Size);
   }
   return Wide(Text);
 }
 
 static std::u16string NodeText(const UINT8 *Node, UINTN Length) {
-  if (Node[0] == MEDIA_DEVICE_PATH && Node[1] == MEDIA_HARDDRIVE_DP && Length == HARD_DRIVE_NODE_BYTES &&
-      (Node[41] == 1 || Node[41] == 2)) {
+  if (Node[0] == MEDIA_DEVICE_PATH && Node[1] == MEDIA_HARDDRIVE_DP &&
+      Length == HARD_DRIVE_NODE_BYTES && (Node[41] == 1 || Node[41] == 2)) {
     return HardDriveText(Node);
   }
   if (Node[0] == MEDIA_DEVICE_PATH && Node[1] == MEDIA_FILEPATH_DP) {
@@ -157,8 +161,8 @@ static std::string RecordFields(const std::vector<UINT8> &Record) {
 std::string RunReportJson(const RunReport &Report) {
   std::string Json = std::string("{\"result\": \"") + Report.Result + "\", ";
   if (Report.HasNumber) {
-    Json += "\"variable\": \"Boot" + NumberText(Report.Number).substr(1) + ", \"number\": " +
-            std::to_string(Report.Number) + ", ";
+    Json += "\"variable\": \"Boot" + NumberText(Report.Number).substr(1) +
+            ", \"number\": " + std::to_string(Report.Number) + ", ";
   } else {
     Json += "\"variable\": null, \"number\": null, ";
   }

@@ -10,12 +10,12 @@
 
 struct RunReport {
   const char *Result;  // "created", "unchanged", "dry-run" or "failed"
-  BOOLEAN HasNumber;   // a number was chosen or found; else variable and number are null
+  bool HasNumber;      // a number was chosen or found; else variable and number are null
   UINT16 Number;
   // The record written, found or shown; empty when the run ended before one.
   std::vector<UINT8> LoadOption;
   std::vector<UINT16> BootOrder;  // as the run left it
-  BOOLEAN BootNext;               // BootNext names Number
+  bool BootNext;                  // BootNext names Number
   std::u16string Message;         // the run's closing line
 };
 

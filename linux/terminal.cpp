@@ -22,12 +22,12 @@
 
 static struct {
   int In, Out;
-  BOOLEAN Raw;
+  bool Raw;
   struct termios Saved;
   std::string Pending;  // bytes read, not yet keys: at most a sequence cut short
   std::basic_string<UINT32> Keys;
   size_t KeysTaken;  // Keys before it are handed out
-  BOOLEAN InputEnded;
+  bool InputEnded;
   UINTN Columns, Rows;
   SIMPLE_TEXT_OUTPUT_MODE Mode;
   EFI_SIMPLE_TEXT_INPUT_PROTOCOL ConIn;
@@ -52,14 +52,14 @@ static void RestoreTerminal() {
   if (!Tty.Raw) return;
   WriteAll(Reset, sizeof Reset - 1);
   tcsetattr(Tty.In, TCSAFLUSH, &Tty.Saved);
-  Tty.Raw = FALSE;
+  Tty.Raw = false;
 }
 
 // ---- Keys
 
-static BOOLEAN NoKeys() { return Tty.KeysTaken == Tty.Keys.size(); }
+static bool NoKeys() { return Tty.KeysTaken == Tty.Keys.size(); }
 
-static void TakeKeys(BOOLEAN MoreMayCome) {
+static void TakeKeys(bool MoreMayCome) {
   DecodedKeys Decoded = DecodeKeys(&Tty.Pending, MoreMayCome);
   if (NoKeys()) {
     Tty.Keys.clear();
@@ -79,13 +79,13 @@ static void TakeWaitingBytes() {
     char Chunk[256];
     ssize_t Got = read(Tty.In, Chunk, sizeof Chunk);
     if (Got < 0 && errno == EINTR) continue;
-    if (Got <= 0) Tty.InputEnded = TRUE;
+    if (Got <= 0) Tty.InputEnded = true;
     if (Got > 0) Tty.Pending.append(Chunk, (size_t)Got);
-    TakeKeys(TRUE);
+    TakeKeys(true);
   }
   if (Tty.Pending.empty()) return;
-  BOOLEAN More = !Tty.InputEnded && poll(&Poll, 1, 50) > 0;
-  if (!More) TakeKeys(FALSE);  // otherwise the next read completes it
+  bool More = !Tty.InputEnded && poll(&Poll, 1, 50) > 0;
+  if (!More) TakeKeys(false);  // otherwise the next read completes it
 }
 
 static EFI_STATUS EFIAPI ReadKeyStroke(EFI_SIMPLE_TEXT_INPUT_PROTOCOL *, EFI_INPUT_KEY *Key) {
@@ -168,9 +168,9 @@ static EFI_STATUS EFIAPI SetCursorPosition(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, UI
   if (Column >= Tty.Columns || Row >= Tty.Rows) return EFI_UNSUPPORTED;
   char Sequence[48];
   INT32 Up = Tty.Mode.CursorRow - (INT32)Row;
-  int Length = Up > 0    ? std::snprintf(Sequence, sizeof Sequence, "\x1b[%dA", Up)
+  int Length = Up > 0   ? std::snprintf(Sequence, sizeof Sequence, "\x1b[%dA", Up)
                : Up < 0 ? std::snprintf(Sequence, sizeof Sequence, "\x1b[%dB", -Up)
-                         : 0;
+                        : 0;
   std::snprintf(Sequence + Length, sizeof Sequence - Length, Column > 0 ? "\r\x1b[%uC" : "\r",
                 (unsigned)Column);
   WriteText(Sequence);
@@ -207,9 +207,9 @@ void InstallTerminal(EFI_SYSTEM_TABLE *Table, int In, int Out) {
   Tty.Pending.clear();
   Tty.Keys.clear();
   Tty.KeysTaken = 0;
-  Tty.InputEnded = FALSE;
+  Tty.InputEnded = false;
   struct winsize Size = {};
-  BOOLEAN Known = ioctl(Out, TIOCGWINSZ, &Size) == 0 && Size.ws_col > 0 && Size.ws_row > 0;
+  bool Known = ioctl(Out, TIOCGWINSZ, &Size) == 0 && Size.ws_col > 0 && Size.ws_row > 0;
   Tty.Columns = Known ? Size.ws_col : DEFAULT_COLUMNS;
   Tty.Rows = Known ? Size.ws_row : DEFAULT_ROWS;
   Tty.Mode = {};

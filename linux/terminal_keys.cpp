@@ -30,24 +30,24 @@ static UINT16 ScanOfSequence(const std::string &Params, char Final) {
   }
   if (Final != '~') return SCAN_NULL;
   static const char *const Tilde[] = {"1", "2", "3", "4", "5", "6"};
-  static const UINT16 Scans[] = {SCAN_HOME, SCAN_INSERT, SCAN_DELETE, SCAN_END, SCAN_PAGE_UP,
-                                 SCAN_PAGE_DOWN};
+  static const UINT16 Scans[] = {SCAN_HOME, SCAN_INSERT,  SCAN_DELETE,
+                                 SCAN_END,  SCAN_PAGE_UP, SCAN_PAGE_DOWN};
   for (size_t I = 0; I < sizeof Scans / sizeof Scans[0]; I++) {
     if (Params == Tilde[I]) return Scans[I];
   }
   return SCAN_NULL;
 }
 
-static BOOLEAN IsFinal(unsigned char C) { return C >= 0x40 && C <= 0x7E; }
+static bool IsFinal(unsigned char C) { return C >= 0x40 && C <= 0x7E; }
 
-static BOOLEAN IsParameter(unsigned char C) { return C >= 0x20 && C <= 0x3F; }
+static bool IsParameter(unsigned char C) { return C >= 0x20 && C <= 0x3F; }
 
 // Length of the escape sequence at At, 0 when it is not complete yet. Its
 // parameter bytes run up to the final byte; any other byte breaks it, and the
 // sequence so far is dropped (*Scan left SCAN_NULL) while that byte is decoded
 // as typed. A sequence too long for a key is dropped whole however the bytes
 // were cut into reads.
-static size_t EscapeSequence(Input *In, size_t At, UINT16 *Scan, BOOLEAN MoreMayCome) {
+static size_t EscapeSequence(Input *In, size_t At, UINT16 *Scan, bool MoreMayCome) {
   std::string *Bytes = In->Bytes;
   size_t Size = Bytes->size();
   if (At + 1 == Size) return 0;
@@ -60,7 +60,7 @@ static size_t EscapeSequence(Input *In, size_t At, UINT16 *Scan, BOOLEAN MoreMay
   for (; End < Size; End++) {
     unsigned char C = ByteAt(In, End);
     if (IsFinal(C)) {
-      BOOLEAN Whole = End - At < ESCAPE_MAX;
+      bool Whole = End - At < ESCAPE_MAX;
       if (Whole) *Scan = ScanOfSequence(Bytes->substr(At + 2, End - At - 2), (char)C);
       return End - At + 1;
     }
@@ -107,8 +107,8 @@ static size_t Utf8Character(Input *In, size_t At, UINT32 *Char) {
   return Length;
 }
 
-DecodedKeys DecodeKeys(std::string *Bytes, BOOLEAN MoreMayCome) {
-  DecodedKeys Out = {{}, FALSE, 0};
+DecodedKeys DecodeKeys(std::string *Bytes, bool MoreMayCome) {
+  DecodedKeys Out = {{}, false, 0};
   Input In = {Bytes, 0};
   size_t At = 0;
   while (At < Bytes->size()) {
@@ -117,7 +117,7 @@ DecodedKeys DecodeKeys(std::string *Bytes, BOOLEAN MoreMayCome) {
     UINT32 Char = 0;
     size_t Used;
     if (C == CTRL_C) {
-      Out.Interrupted = TRUE;
+      Out.Interrupted = true;
       At = Bytes->size();
       break;
     }

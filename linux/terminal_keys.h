@@ -13,7 +13,7 @@
 // byte is looked at a few times at most (Examined counts them).
 struct DecodedKeys {
   std::basic_string<UINT32> Keys;  // ScanCode << 16 | UnicodeChar
-  BOOLEAN Interrupted;
+  bool Interrupted;
   UINTN Examined;  // the bytes looked at, counted each time
 };
-DecodedKeys DecodeKeys(std::string *Bytes, BOOLEAN MoreMayCome);
+DecodedKeys DecodeKeys(std::string *Bytes, bool MoreMayCome);

@@ -38,7 +38,7 @@ static void ReleaseTemporaryMount() {
   TemporaryMount[0] = 0;
 }
 
-static BOOLEAN IsOn(int Fd, dev_t Device) {
+static bool IsOn(int Fd, dev_t Device) {
   struct stat Info;
   return fstat(Fd, &Info) == 0 && Info.st_dev == Device;
 }
@@ -64,11 +64,13 @@ static int OpenMounted(const LinuxVolume &Volume, dev_t Device) {
 // detached and its folder removed as soon as its root is open: the open root
 // alone keeps it, until the dialogue closes it.
 static int MountTemporarily(LinuxVolume *Volume, dev_t Device, EFI_STATUS *Status) {
-  if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+  if (unshare(CLONE_NEWNS) != 0 ||
+      mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
     std::string Reason = std::strerror(errno);
     NoteOnce(Volume->Firmware, Volume->Device +
                                    " is not mounted, and cannot be mounted where only this program "
-                                   "sees it (" + Reason + "): mount it to have the loader looked for");
+                                   "sees it (" +
+                                   Reason + "): mount it to have the loader looked for");
     *Status = EFI_ACCESS_DENIED;
     return -1;
   }

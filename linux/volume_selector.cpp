@@ -13,7 +13,7 @@
 
 #define HARD_DRIVE_NODE_BYTES 42
 
-BOOLEAN IsLinuxSelector(const std::string &Value) { return !Value.empty() && Value[0] == '/'; }
+bool IsLinuxSelector(const std::string &Value) { return !Value.empty() && Value[0] == '/'; }
 
 static const LinuxVolume *VolumeWhere(const LinuxFirmware &Fw, const std::string &Device,
                                       const std::string &Numbers) {
@@ -24,7 +24,8 @@ static const LinuxVolume *VolumeWhere(const LinuxFirmware &Fw, const std::string
 }
 
 // The last mount on Folder is the one that shows there.
-static const MountEntry *MountedOn(const std::vector<MountEntry> &Table, const std::string &Folder) {
+static const MountEntry *MountedOn(const std::vector<MountEntry> &Table,
+                                   const std::string &Folder) {
   const MountEntry *Found = nullptr;
   for (const MountEntry &Mount : Table) {
     if (Mount.MountPoint == Folder) Found = &Mount;
@@ -42,16 +43,19 @@ static std::string SelectorOf(const LinuxVolume &Volume, std::string *Selector) 
   char Text[64];
   if (Node[41] == 2) {
     std::snprintf(Text, sizeof Text,
-                  "PARTUUID=%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", S[3], S[2],
-                  S[1], S[0], S[5], S[4], S[7], S[6], S[8], S[9], S[10], S[11], S[12], S[13], S[14], S[15]);
+                  "PARTUUID=%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x",
+                  S[3], S[2], S[1], S[0], S[5], S[4], S[7], S[6], S[8], S[9], S[10], S[11], S[12],
+                  S[13], S[14], S[15]);
   } else {
-    std::snprintf(Text, sizeof Text, "PARTUUID=%02x%02x%02x%02x-%02x", S[3], S[2], S[1], S[0], Node[4]);
+    std::snprintf(Text, sizeof Text, "PARTUUID=%02x%02x%02x%02x-%02x", S[3], S[2], S[1], S[0],
+                  Node[4]);
   }
   *Selector = Text;
   return "";
 }
 
-std::string PartitionSelector(const LinuxFirmware &Fw, const std::string &Value, std::string *Selector) {
+std::string PartitionSelector(const LinuxFirmware &Fw, const std::string &Value,
+                              std::string *Selector) {
   char Resolved[PATH_MAX];
   if (realpath((Fw.Root + Value).c_str(), Resolved) == nullptr) {
     return std::string(std::strerror(errno));
@@ -73,10 +77,12 @@ std::string PartitionSelector(const LinuxFirmware &Fw, const std::string &Value,
   std::vector<MountEntry> Table = ReadMountTable(Fw.Root + "/proc/self/mountinfo");
   const MountEntry *Mount = MountedOn(Table, Path);
   if (Mount == nullptr) return "no file system is mounted on " + Path;
-  if (Mount->Type != "vfat") return "the file system mounted on " + Path + " is " + Mount->Type + ", not FAT";
+  if (Mount->Type != "vfat")
+    return "the file system mounted on " + Path + " is " + Mount->Type + ", not FAT";
   Volume = VolumeWhere(Fw, "", Mount->Numbers);
   if (Volume == nullptr) {
-    return "mounted on " + Path + " is device " + Mount->Numbers + ", not a partition this program lists";
+    return "mounted on " + Path + " is device " + Mount->Numbers +
+           ", not a partition this program lists";
   }
   return SelectorOf(*Volume, Selector);
 }

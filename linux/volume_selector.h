@@ -9,9 +9,10 @@
 #include "linux/linux_firmware.h"
 
 // Whether Value is a path, which only this program's selectors are.
-BOOLEAN IsLinuxSelector(const std::string &Value);
+bool IsLinuxSelector(const std::string &Value);
 
 // Empty on success, with Selector the partition's PARTUUID=: its GPT unique
 // GUID, or the MBR disk signature and partition number as blkid writes them.
 // Otherwise why Value names no partition with a device path.
-std::string PartitionSelector(const LinuxFirmware &Fw, const std::string &Value, std::string *Selector);
+std::string PartitionSelector(const LinuxFirmware &Fw, const std::string &Value,
+                              std::string *Selector);

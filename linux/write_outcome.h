@@ -8,10 +8,10 @@
 #include "efi.h"
 
 struct WriteOutcome {
-  BOOLEAN Wrote;        // some variable has changed
-  BOOLEAN Created;      // a Boot#### option was stored
-  UINT16 Option;        // its number
-  BOOLEAN Listed;       // and a later BootOrder write that holds it succeeded
+  bool Wrote;     // some variable has changed
+  bool Created;   // a Boot#### option was stored
+  UINT16 Option;  // its number
+  bool Listed;    // and a later BootOrder write that holds it succeeded
 };
 
 // One SetVariable of Name and Vendor with DataSize bytes at Data, answered

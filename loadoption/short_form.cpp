@@ -5,9 +5,9 @@
 #include "loadoption/device_path_walk.h"
 
 BOOLEAN AppendNodeAndCutShortForm(EFI_DEVICE_PATH_UTILITIES_PROTOCOL *Utilities,
-                               const EFI_DEVICE_PATH_PROTOCOL *VolumePath,
-                               const EFI_DEVICE_PATH_PROTOCOL *FileNode, FileDevicePath *Path,
-                               const ShortFormReports *Reports) {
+                                  const EFI_DEVICE_PATH_PROTOCOL *VolumePath,
+                                  const EFI_DEVICE_PATH_PROTOCOL *FileNode, FileDevicePath *Path,
+                                  const ShortFormReports *Reports) {
   Path->Full = Utilities->AppendDeviceNode(VolumePath, FileNode);
   if (Path->Full == nullptr) {
     ReportErrorText(Reports->AppendFailed);

@@ -16,6 +16,6 @@ struct ShortFormReports {
 // the caller's clean-up frees on every later path); Path->Short points into
 // it and Path->ShortSize counts its bytes, end node included.
 BOOLEAN AppendNodeAndCutShortForm(EFI_DEVICE_PATH_UTILITIES_PROTOCOL *Utilities,
-                               const EFI_DEVICE_PATH_PROTOCOL *VolumePath,
-                               const EFI_DEVICE_PATH_PROTOCOL *FileNode, FileDevicePath *Path,
-                               const ShortFormReports *Reports);
+                                  const EFI_DEVICE_PATH_PROTOCOL *VolumePath,
+                                  const EFI_DEVICE_PATH_PROTOCOL *FileNode, FileDevicePath *Path,
+                                  const ShortFormReports *Reports);

@@ -18,8 +18,9 @@
 // numbers on screen serve again and no list is shown.
 static BOOLEAN PickFatBootVolume(DialogState *State) {
   UINTN Index = 0;
-  EFI_STATUS Status = GetIndexFromUser(u"Enter the index as you see it highlighted for Boot Volume: ",
-                                       &Index, State->SfsHandleCount);
+  EFI_STATUS Status =
+      GetIndexFromUser(u"Enter the index as you see it highlighted for Boot Volume: ", &Index,
+                       State->SfsHandleCount);
   if (Status != EFI_SUCCESS) {
     ReportError(u"E: user fail to pick the Boot Volume, S: ", Status);
     return FALSE;
@@ -55,7 +56,8 @@ static BOOLEAN PickPartition(DialogState *State) {
     return FALSE;
   }
   if (ListPartitions(State) == 0) {
-    ReportErrorText(u"E: you chose non-FAT volume, but there is no such. Make sure you have one.\r\n");
+    ReportErrorText(
+        u"E: you chose non-FAT volume, but there is no such. Make sure you have one.\r\n");
     return FALSE;
   }
   if (State->Options != nullptr && !AnswerPartition(State)) {

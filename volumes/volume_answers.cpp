@@ -24,7 +24,9 @@ static EFI_DEVICE_PATH_PROTOCOL *QuietDevicePath(EFI_HANDLE Handle) {
 
 static BOOLEAN IsFileSystemVolume(const DialogState *State, EFI_HANDLE Handle) {
   for (UINTN Position = 0; Position < State->SfsHandleCount; Position++) {
-    if (State->SfsHandles[Position] == Handle) return TRUE;
+    if (State->SfsHandles[Position] == Handle) {
+      return TRUE;
+    }
   }
   return FALSE;
 }
@@ -59,7 +61,9 @@ static BOOLEAN AnswerPosition(UINTN Position, const CHAR16 *Option, const CHAR16
 }
 
 static void Append(CHAR16 *Text, UINTN *Length, const CHAR16 *More) {
-  while (*More != 0) Text[(*Length)++] = *More++;
+  while (*More != 0) {
+    Text[(*Length)++] = *More++;
+  }
   Text[*Length] = 0;
 }
 
@@ -78,7 +82,9 @@ static void RefuseCandidates(const DialogState *State, const UINTN *Found, UINTN
     CHAR16 Digits[6] = {u' '};
     UINTN Value = Found[I];
     UINTN Width = 1;
-    while (Width < 4 && (Value >> (4 * Width)) != 0) Width++;
+    while (Width < 4 && (Value >> (4 * Width)) != 0) {
+      Width++;
+    }
     for (UINTN D = 0; D < Width; D++) {
       Digits[1 + D] = u"0123456789ABCDEF"[(Value >> (4 * (Width - 1 - D))) & 0xF];
     }
@@ -92,15 +98,18 @@ static void RefuseCandidates(const DialogState *State, const UINTN *Found, UINTN
 BOOLEAN AnswerHomeVolume(const DialogState *State) {
   const RunOptions *Options = State->Options;
   if (Options->Volume != nullptr) {
-    UINTN Position = FindSelected(State, State->SfsHandles, State->SfsHandleCount,
-                                  Options->Volume, FALSE);
-    return AnswerPosition(Position, u"--volume", Options->Volume, u": matches no volume listed above");
+    UINTN Position =
+        FindSelected(State, State->SfsHandles, State->SfsHandleCount, Options->Volume, FALSE);
+    return AnswerPosition(Position, u"--volume", Options->Volume,
+                          u": matches no volume listed above");
   }
   UINTN Found[NAMED_CANDIDATES];
   UINTN Count = 0;
   for (UINTN Position = 0; Position < State->SfsHandleCount; Position++) {
     if (LoaderIsOn(State->SfsHandles[Position], Options->Loader)) {
-      if (Count < NAMED_CANDIDATES) Found[Count] = Position;
+      if (Count < NAMED_CANDIDATES) {
+        Found[Count] = Position;
+      }
       Count++;
     }
   }
@@ -116,8 +125,8 @@ BOOLEAN AnswerBootVolume(const DialogState *State) {
   if (Options->BootVolume == nullptr) {
     return AnswerWith(u"n");
   }
-  UINTN Fat = FindSelected(State, State->SfsHandles, State->SfsHandleCount, Options->BootVolume,
-                           FALSE);
+  UINTN Fat =
+      FindSelected(State, State->SfsHandles, State->SfsHandleCount, Options->BootVolume, FALSE);
   if (Fat != NO_POSITION && Options->BootFs != BOOT_FS_NONE) {
     ReportRefusal(u"--boot-fs", nullptr, u": the Boot Volume is a FAT volume, which takes none");
     return FALSE;

@@ -13,9 +13,15 @@
 static const CHAR16 Prefix[] = u"PARTUUID=";
 
 static INT32 HexValue(CHAR16 C) {
-  if (C >= u'0' && C <= u'9') return C - u'0';
-  if (C >= u'A' && C <= u'F') return C - u'A' + 10;
-  if (C >= u'a' && C <= u'f') return C - u'a' + 10;
+  if (C >= u'0' && C <= u'9') {
+    return C - u'0';
+  }
+  if (C >= u'A' && C <= u'F') {
+    return C - u'A' + 10;
+  }
+  if (C >= u'a' && C <= u'f') {
+    return C - u'a' + 10;
+  }
   return -1;
 }
 
@@ -51,13 +57,17 @@ static BOOLEAN ParseGuid(const CHAR16 *Text, UINT8 *Signature) {
     UINTN Digits = GroupDigits[Group];
     if (Group < 3) {
       UINT32 Value;
-      if (!ReadHex(Text, Digits, &Value)) return FALSE;
+      if (!ReadHex(Text, Digits, &Value)) {
+        return FALSE;
+      }
       StoreLittleEndian(Signature + Byte, Value, Digits / 2);
       Byte += Digits / 2;
     } else {
       for (UINTN I = 0; I < Digits; I += 2) {
         UINT32 Value;
-        if (!ReadHex(Text + I, 2, &Value)) return FALSE;
+        if (!ReadHex(Text + I, 2, &Value)) {
+          return FALSE;
+        }
         Signature[Byte++] = (UINT8)Value;
       }
     }
@@ -78,10 +88,11 @@ static BOOLEAN ParseMbr(const CHAR16 *Text, VolumeSelector *Selector) {
 
 BOOLEAN ParseVolumeSelector(const CHAR16 *Text, VolumeSelector *Selector) {
   *Selector = {};
-  for (UINTN I = 0; Prefix[I] != 0; I++, Text++) {
+  for (UINTN I = 0; Prefix[I] != 0; I++) {
     if (*Text != Prefix[I]) {
       return FALSE;
     }
+    Text++;
   }
   if (ParseMbr(Text, Selector)) {
     Selector->Kind = SELECTOR_MBR;
@@ -114,7 +125,9 @@ BOOLEAN SelectorMatchesPath(const VolumeSelector *Selector, const EFI_DEVICE_PAT
       return FALSE;
     }
     for (UINTN I = 0; I < 4; I++) {
-      if (Bytes[HD_SIGNATURE_AT + I] != Selector->Signature[I]) return FALSE;
+      if (Bytes[HD_SIGNATURE_AT + I] != Selector->Signature[I]) {
+        return FALSE;
+      }
     }
     return TRUE;
   }
@@ -122,7 +135,9 @@ BOOLEAN SelectorMatchesPath(const VolumeSelector *Selector, const EFI_DEVICE_PAT
     return FALSE;
   }
   for (UINTN I = 0; I < 16; I++) {
-    if (Bytes[HD_SIGNATURE_AT + I] != Selector->Signature[I]) return FALSE;
+    if (Bytes[HD_SIGNATURE_AT + I] != Selector->Signature[I]) {
+      return FALSE;
+    }
   }
   return TRUE;
 }

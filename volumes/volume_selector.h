@@ -8,9 +8,10 @@
 enum SelectorKind : UINT8 { SELECTOR_GPT = 1, SELECTOR_MBR = 2 };
 
 struct VolumeSelector {
-  UINT8 Kind;          // SelectorKind
-  UINT8 Signature[16]; // as the node holds it: a GUID's bytes, or the MBR signature (LE) then zeros
-  UINT32 Partition;    // MBR only: the partition number
+  UINT8 Kind;  // SelectorKind
+  UINT8
+  Signature[16];     // as the node holds it: a GUID's bytes, or the MBR signature (LE) then zeros
+  UINT32 Partition;  // MBR only: the partition number
 };
 
 // FALSE for text of neither form.

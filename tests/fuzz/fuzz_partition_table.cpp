@@ -27,8 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const UINT8 *Data, size_t Size) {
   if (!ReadPartitionPlace(Disk, SectorSize, Data[1], &Place).empty()) return 0;
   Check(Place.Number == Data[1] && Place.Size != 0);
   UINT64 Scale = SectorSize / 512;
-  UINT64 Start = Place.Start * Scale, Length = Place.Size * Scale;
-  if (Data[0] & 2) Start += (int8_t)Data[2], Length += (int8_t)Data[3];
+  UINT64 Start = Place.Start * Scale;
+  UINT64 Length = Place.Size * Scale;
+  if (Data[0] & 2) {
+    Start += (int8_t)Data[2];
+    Length += (int8_t)Data[3];
+  }
   if (!CheckAgainstKernel(Place, SectorSize, Start, Length).empty()) return 0;
   Check(HardDriveNodeBytes(Place).size() == 42);
   Check(!HardDriveNodeText(Place).empty());

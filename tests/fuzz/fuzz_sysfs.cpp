@@ -12,11 +12,13 @@
 #include "linux/linux_firmware.h"
 #include "linux/linux_volumes.h"
 
+// clang-format off
 static const char *const Files[] = {
     "vda/size",        "vda/queue/logical_block_size", "vda/dev",
     "vda/vda1/partition", "vda/vda1/start", "vda/vda1/size",
     "vda/vda2/partition", "vda/vda2/start", "vda/vda2/size",
 };
+// clang-format on
 
 static void Check(bool Holds) {
   if (!Holds) std::abort();
@@ -27,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const UINT8 *Data, size_t Size) {
   // every run wait for its journal.
   static FakeTree Tree(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
   const std::string Sys = "/sys/class/block/";
-  const char *At = reinterpret_cast<const char *>(Data), *End = At + Size;
+  const char *At = reinterpret_cast<const char *>(Data);
+  const char *End = At + Size;
   for (const char *File : Files) {
     const char *Bar = static_cast<const char *>(std::memchr(At, '|', (size_t)(End - At)));
     if (Bar == nullptr) {

@@ -12,7 +12,8 @@ static void Check(bool Holds) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const UINT8 *Data, size_t Size) {
-  std::string Pending, Whole;
+  std::string Pending;
+  std::string Whole;
   DecodedKeys Pieces = {{}, FALSE, 0};
   size_t At = 0;
   while (At < Size && !Pieces.Interrupted) {

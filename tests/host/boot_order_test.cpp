@@ -68,6 +68,7 @@ static std::vector<ChoiceCase> ChoiceCases() {
   std::vector<UINT8> LongNew = RecordBytes(0x103, u"D", LongPaths);
   std::vector<UINT8> LongOtherHighByte = LongNew;
   LongOtherHighByte[5] = 0;
+  // clang-format off
   return {
       {"NoBootOrderCreatesItHoldingBoot0000", std::nullopt, 0, {}, 0, 7, Bytes({0})},
       {"LowestGapAfterSorting", Bytes({3, 0, 1}), 7, {}, 2, 0x47, Bytes({3, 0, 1, 2})},
@@ -144,6 +145,7 @@ static std::vector<ChoiceCase> ChoiceCases() {
       {"NoBootOrderNamesNothing", std::nullopt, 0, {}, 0, 7, Bytes({0}),
        {{0xAFAF, SameEntry(u"Stale")}}},
   };
+  // clang-format on
 }
 
 // Names rather than bytes when a case fails.
@@ -281,8 +283,10 @@ static const std::string NoFreeNumber =
 
 static std::vector<StepSevenFailure> StepSevenFailures() {
   using Order = std::vector<UINT16>;
-  const SimCall Allocate = SimCall::AllocatePool, Read = SimCall::GetVariable;
+  const SimCall Allocate = SimCall::AllocatePool;
+  const SimCall Read = SimCall::GetVariable;
   const SimCall None = SimCall::Count;
+  // clang-format off
   return {
       {"FirstAllocation", std::nullopt, {}, Allocate, 1, EFI_OUT_OF_RESOURCES, AllocationReport},
       // The old buffer is already gone: the clean-up must not free it again.
@@ -308,6 +312,7 @@ static std::vector<StepSevenFailure> StepSevenFailures() {
       {"EveryOptionExistsWithoutBootOrder", std::nullopt, NumbersFrom(0, 0xFFFF), None, 0, 0,
        "{NORMAL}" + NeedToCreate + NoFreeNumber},
   };
+  // clang-format on
 }
 
 static void PrintTo(const StepSevenFailure &Case, std::ostream *Out) { *Out << Case.Name; }

@@ -108,7 +108,8 @@ TEST(BootVolume, FatVolumeWithoutDevicePathIsAcceptedThenFails) {
                                        "Volume: " +
                                        Typed("2") +
                                        "{ERROR}E: on opening Device Path on bootvolh, S: "
-                                       "8000000000000003\r\n" + ClosingPrompt))
+                                       "8000000000000003\r\n" +
+                                       ClosingPrompt))
       << Run.Screen;
 }
 
@@ -126,11 +127,12 @@ TEST(BootVolume, PartitionListShowsTruePositionsAndLeavesOutTheRest) {
   AddBlockDevice(Fw, DiskPath + HardDriveNode(4, 0x62800, 0x800) + EndNode(), u"HIDDEN");
   Fw.FailCall(SimCall::ConvertDevicePathToText, 4, EFI_OUT_OF_RESOURCES);
   DialogueRun Run = RunDialogueSteps(Fw, "0\rynn6\rn");
-  EXPECT_TRUE(EndsWith(Run.Screen,
-                       FatQuestion + "n\r\n" + ListLine + "8000000000000003\r\n" +
-                           "\r\n[{HIGHLIGHT}3{NORMAL}]:OS" + PartitionPrompt + Typed("6") + Retry +
-                           "n\r\n{ERROR}E: user fail in picking Boot Volume, S: "
-                           "8000000000000006\r\n" + ClosingPrompt))
+  EXPECT_TRUE(EndsWith(Run.Screen, FatQuestion + "n\r\n" + ListLine + "8000000000000003\r\n" +
+                                       "\r\n[{HIGHLIGHT}3{NORMAL}]:OS" + PartitionPrompt +
+                                       Typed("6") + Retry +
+                                       "n\r\n{ERROR}E: user fail in picking Boot Volume, S: "
+                                       "8000000000000006\r\n" +
+                                       ClosingPrompt))
       << Run.Screen;
   // Step 1: two volumes listed and the Home Volume. Step 2: positions 0, 2, 3, 5.
   EXPECT_EQ(CallsOf(Fw, SimCall::OpenProtocol), 3u + 4u);

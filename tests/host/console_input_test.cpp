@@ -60,13 +60,14 @@ TEST(LineEditor, EveryEraseKeyErasesOnScreenAndInBufferButNotBeforeTheStart) {
     // Control characters up to 0x1F are ignored, a space (0x20) is text, and
     // an erase after the only character leaves the line empty again.
     Fw.Keys.push_back(Erase);
-    Fw.Type("\x01\x1F" "a");
+    Fw.Type("\x01\x1F"
+            "a");
     Fw.Keys.push_back(Erase);
     Fw.Type(" ab");
     Fw.Keys.push_back(Erase);
     LineResult Line = TypeLine(Fw, "c\r", 32);
-    SCOPED_TRACE(testing::Message() << "scan code " << Erase.ScanCode << ", character "
-                                    << Erase.UnicodeChar);
+    SCOPED_TRACE(testing::Message()
+                 << "scan code " << Erase.ScanCode << ", character " << Erase.UnicodeChar);
     EXPECT_EQ(Line.Text, " ac");
     // Each erased character is overwritten by a space, then the next echo
     // lands where it stood.
@@ -153,10 +154,9 @@ TEST(IndexReader, OutOfRangeAsksAgainWithoutRepeatingThePrompt) {
   Fw.Call([&] { Status = GetIndexFromUser(u"Pick: ", &Index, 3); });
   EXPECT_EQ(Status, EFI_SUCCESS);
   EXPECT_EQ(Index, 2u);
-  EXPECT_EQ(Fw.Screen(),
-            "{07}Pick: {HIGHLIGHT}5{NORMAL}\r\n"
-            "{ERROR}Wrong index, type \"y\" for trying again: {NORMAL}y\r\n"
-            "{HIGHLIGHT}2{NORMAL}\r\n");
+  EXPECT_EQ(Fw.Screen(), "{07}Pick: {HIGHLIGHT}5{NORMAL}\r\n"
+                         "{ERROR}Wrong index, type \"y\" for trying again: {NORMAL}y\r\n"
+                         "{HIGHLIGHT}2{NORMAL}\r\n");
 }
 
 TEST(IndexReader, DecliningTheRetryGivesNotReadyAndEchoesControlKeysAsQuestionMark) {
@@ -170,7 +170,8 @@ TEST(IndexReader, DecliningTheRetryGivesNotReadyAndEchoesControlKeysAsQuestionMa
     EXPECT_EQ(Index, 99u) << "a declined index must not be stored";
     std::string Echo = Answer[0] == 'n' ? "n" : "?";
     EXPECT_EQ(Fw.Screen(), "{07}Pick: {NORMAL}\r\n{ERROR}Wrong index, type \"y\" for "
-                           "trying again: {NORMAL}" + Echo + "\r\n");
+                           "trying again: {NORMAL}" +
+                               Echo + "\r\n");
   }
 }
 
@@ -179,9 +180,9 @@ TEST(YesNo, OnlyUpperOrLowerYMeansYesAndTheKeyIsEchoed) {
     char Key;
     BOOLEAN Yes;
     std::string Echo;
-  } Cases[] = {{'y', TRUE, "y"}, {'Y', TRUE, "Y"}, {'n', FALSE, "n"},
-               {' ', FALSE, "?"}, {'\r', FALSE, "?"}, {'1', FALSE, "1"},
-               {'!', FALSE, "!"}};  // 0x21, the first key echoed as itself
+    // '!' (0x21) is the first key echoed as itself.
+  } Cases[] = {{'y', TRUE, "y"},   {'Y', TRUE, "Y"},  {'n', FALSE, "n"}, {' ', FALSE, "?"},
+               {'\r', FALSE, "?"}, {'1', FALSE, "1"}, {'!', FALSE, "!"}};
   for (const Case &C : Cases) {
     SimFirmware Fw;
     Fw.Type(std::string(1, C.Key));
@@ -213,8 +214,10 @@ TEST(KeyWait, AConsoleThatCannotWaitEndsEveryQuestionWithoutSpinning) {
   for (bool KeyWaiting : {false, true}) {
     SimFirmware Fw;
     Fw.FailFrom(SimCall::WaitForEvent, 1, EFI_DEVICE_ERROR);
-    if (KeyWaiting) Fw.TypeAhead("ab\r2\ry");
-    else Fw.Type("ab\r2\ry");  // pressed, but no wait ever lets them arrive
+    if (KeyWaiting)
+      Fw.TypeAhead("ab\r2\ry");
+    else
+      Fw.Type("ab\r2\ry");  // pressed, but no wait ever lets them arrive
     CHAR16 Line[8] = {};
     UINTN Index = 9;
     EFI_STATUS Status = 0;
@@ -224,12 +227,14 @@ TEST(KeyWait, AConsoleThatCannotWaitEndsEveryQuestionWithoutSpinning) {
       GetStringFromUser(Line, 8);
       Status = GetIndexFromUser(u"I: ", &Index, 4);
       Yes = AskYesNo(u"Q: ");
-    }), SimEnding::Returned) << KeyWaiting;
+    }),
+              SimEnding::Returned)
+        << KeyWaiting;
     EXPECT_EQ(std::u16string(Line), KeyWaiting ? u"ab" : u"");
     EXPECT_EQ(Status, KeyWaiting ? EFI_SUCCESS : EFI_DEVICE_ERROR);
     EXPECT_EQ(Yes, KeyWaiting);
     EXPECT_EQ(Fw.Screen(), KeyWaiting ? Typed("ab") + "I: " + Typed("2") + "Q: y\r\n"
-                                       : "{NORMAL}\r\nI: \r\nQ: ?\r\n");
+                                      : "{NORMAL}\r\nI: \r\nQ: ?\r\n");
   }
 }
 

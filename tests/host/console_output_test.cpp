@@ -38,11 +38,10 @@ TEST(ConsoleOutput, ReportsKeepTheirColoursForMessageAndDigits) {
     ReportListError(u"E: Failed to open Device Path protocol on a handle, S: ", EFI_UNSUPPORTED);
     ReportErrorText(u"E: no status here.\r\n");
   });
-  EXPECT_EQ(Fw.Screen(),
-            "{ERROR}E: locating DPTTP, S: 800000000000000E\r\n"
-            "{LIST_ERROR}E: Failed to open Device Path protocol on a handle, S: "
-            "{NORMAL}8000000000000003\r\n"
-            "{ERROR}E: no status here.\r\n");
+  EXPECT_EQ(Fw.Screen(), "{ERROR}E: locating DPTTP, S: 800000000000000E\r\n"
+                         "{LIST_ERROR}E: Failed to open Device Path protocol on a handle, S: "
+                         "{NORMAL}8000000000000003\r\n"
+                         "{ERROR}E: no status here.\r\n");
 }
 
 TEST(ConsoleOutput, RolesKeepTheHighBitsOfTheSavedAttribute) {

@@ -42,8 +42,8 @@ TEST(FindHardDriveNode, FindsTheFirstHardDriveNodeWithinTheGivenBytes) {
       {"Length reaches past the bytes", Raw({0x01, 0x01, 0x40, 0x00, 0, 0, 0, 0}), false, 0},
       // Bounded by the bytes left, not by the whole: where it would land lies a
       // hard-drive node.
-      {"a later node reaches past the bytes", PciRootNode(0) + Raw({0x01, 0x01, 0x10, 0x00}),
-       false, 0, SimPath(12, 0) + Hd + EndNode()},
+      {"a later node reaches past the bytes", PciRootNode(0) + Raw({0x01, 0x01, 0x10, 0x00}), false,
+       0, SimPath(12, 0) + Hd + EndNode()},
       {"half a header at the end", PciRootNode(0) + Raw({0x04, 0x01}), false, 0},
       // The size the firmware reported ends inside the hard-drive node: a
       // record holding it would be cut short.

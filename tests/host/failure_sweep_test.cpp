@@ -23,14 +23,14 @@
 
 // What the failure of one call must lead to.
 enum class Outcome {
-  Report,       // its report, then the closing prompt
-  NoPartition,  // the per-handle line, then the report of an empty partition list
-  ListLine,     // the per-handle line; the listing and the dialogue go on to the new entry
-  EntryMissing, // the handle's entry is left out; the dialogue goes on to the new entry
-  Warned,       // the volume counts as no ESP: the warning, then on to the new entry
-  Unnoticed,    // the key is waited for again: the same session
-  NoErase,      // the erase on the row above is left out, and nothing else changes
-  Refused,      // with options: what they name is not found, the refusal, no write
+  Report,        // its report, then the closing prompt
+  NoPartition,   // the per-handle line, then the report of an empty partition list
+  ListLine,      // the per-handle line; the listing and the dialogue go on to the new entry
+  EntryMissing,  // the handle's entry is left out; the dialogue goes on to the new entry
+  Warned,        // the volume counts as no ESP: the warning, then on to the new entry
+  Unnoticed,     // the key is waited for again: the same session
+  NoErase,       // the erase on the row above is left out, and nothing else changes
+  Refused,       // with options: what they name is not found, the refusal, no write
 };
 
 // One failable call as the road meets it, and how it fails.
@@ -110,8 +110,10 @@ static const Role QuietOpen = {SimCall::OpenProtocol, EFI_DEVICE_ERROR, Outcome:
 static const Role QuietVolume = {SimCall::OpenVolume, EFI_DEVICE_ERROR, Outcome::Unnoticed};
 static const Role QuietFile = {SimCall::FileOpen, EFI_DEVICE_ERROR, Outcome::Unnoticed};
 #define NO_LOADER "E: --loader \\EFI\\BOOT\\BOOTAA64.EFI: on no volume listed above\r\n"
-static const Role SearchOpen = {SimCall::OpenProtocol, EFI_DEVICE_ERROR, Outcome::Refused, NO_LOADER};
-static const Role SearchVolume = {SimCall::OpenVolume, EFI_DEVICE_ERROR, Outcome::Refused, NO_LOADER};
+static const Role SearchOpen = {SimCall::OpenProtocol, EFI_DEVICE_ERROR, Outcome::Refused,
+                                NO_LOADER};
+static const Role SearchVolume = {SimCall::OpenVolume, EFI_DEVICE_ERROR, Outcome::Refused,
+                                  NO_LOADER};
 static const Role SearchFile = {SimCall::FileOpen, EFI_DEVICE_ERROR, Outcome::Refused, NO_LOADER};
 static const Role HomeSelect = {SimCall::OpenProtocol, EFI_DEVICE_ERROR, Outcome::Refused,
                                 "E: --volume PARTUUID=a4a3a2a1-a6a5-a8a7-a9aa-abacadaeafb0: "
@@ -129,14 +131,15 @@ struct Road {
   unsigned OsPartitions;  // partitions the firmware cannot read
   bool HasBootOrder;
   std::vector<UINT16> BootOrder;
-  std::vector<UINT16> Unlisted;  // Boot#### that exist without being listed
-  unsigned Probes;               // Boot#### names looked up before a free one
-  bool Narrow = false;           // 20 columns and a backspace at column 0
-  bool OneVolume = false;        // the ESP alone, which also is the one block device
-  size_t EntryBytes = 2;         // of each listed Boot####; above 512 read twice
+  std::vector<UINT16> Unlisted;              // Boot#### that exist without being listed
+  unsigned Probes;                           // Boot#### names looked up before a free one
+  bool Narrow = false;                       // 20 columns and a backspace at column 0
+  bool OneVolume = false;                    // the ESP alone, which also is the one block device
+  size_t EntryBytes = 2;                     // of each listed Boot####; above 512 read twice
   std::vector<std::u16string> Options = {};  // none: the dialogue, typed
 };
 
+// clang-format off
 static const Road Roads[] = {
     {"no BVSRD, no BootOrder", Bvsrd::None, false, 1, false, {}, {}, 1},
     {"no BVSRD, BootOrder 3 0 1, Boot0002 unlisted", Bvsrd::None, false, 1, true, {3, 0, 1}, {2},
@@ -157,6 +160,7 @@ static const Road Roads[] = {
      {u"--loader", LoaderPath, u"--volume", EspUuid, u"--boot-volume", OsUuid, u"--boot-fs",
       u"kfs", u"--bvsrd-as", u"path", u"--dry-run"}},
 };
+// clang-format on
 
 static bool HasOption(const Road &R, const char16_t *Option) {
   return std::find(R.Options.begin(), R.Options.end(), Option) != R.Options.end();
@@ -203,8 +207,8 @@ static std::vector<Role> CallsOfRoad(const Road &R) {
   bool Searched = !R.Options.empty() && !HasOption(R, u"--volume");
   // The search opens each volume and the loader on it; the ESP holds it.
   if (Searched) {
-    Calls.insert(Calls.end(), {SearchOpen, SearchVolume, SearchFile, QuietOpen, QuietVolume,
-                               QuietFile});
+    Calls.insert(Calls.end(),
+                 {SearchOpen, SearchVolume, SearchFile, QuietOpen, QuietVolume, QuietFile});
   }
   if (HasOption(R, u"--volume")) Calls.push_back(HomeSelect);
   Calls.push_back(HomeOpen);
@@ -249,7 +253,7 @@ struct Baseline {
   std::string SuccessEnd;  // the success line and the closing prompt, or the closing line
   SimVariableMap Before;
   SimVariableMap After;
-  SimVariableMap Stranded;  // the option written, BootOrder as before
+  SimVariableMap Stranded;     // the option written, BootOrder as before
   SimVariableMap WithoutNext;  // all but BootNext
 };
 
@@ -363,8 +367,8 @@ static bool Fits(const Role &What, EFI_STATUS Shown, const Baseline &B, const Fa
     case Outcome::NoErase: {
       // Without the line width the blank of the erase is not written, and
       // nothing stands in for it (no blank elsewhere, no cursor moved on).
-      size_t At = std::mismatch(Screen.begin(), Screen.end(), B.Screen.begin()).first -
-                  Screen.begin();
+      size_t At =
+          std::mismatch(Screen.begin(), Screen.end(), B.Screen.begin()).first - Screen.begin();
       if (At >= B.Screen.size() || B.Screen[At] != ' ' ||
           Screen != B.Screen.substr(0, At) + B.Screen.substr(At + 1)) {
         return false;
@@ -406,26 +410,24 @@ static std::vector<LieCase> LiesOf(SimCall Call) {
   // The buffer pointer keeps what it held: after a regrow, the freed buffer.
   const LieCase Unwritten = {SimLie::Fail, EFI_WARN_UNKNOWN_GLYPH, true};
   switch (Call) {
-    case SimCall::AllocatePool:
-      return {Null, Warning, Unwritten};
+    case SimCall::AllocatePool: return {Null, Warning, Unwritten};
     case SimCall::OpenProtocol:
     case SimCall::HandleProtocol:
     case SimCall::LocateHandleBuffer:
     case SimCall::LocateProtocol:
     case SimCall::OpenVolume:
-    case SimCall::FileOpen:
-      return {Null, Warning};
+    case SimCall::FileOpen: return {Null, Warning};
     case SimCall::QueryMode:
     case SimCall::ClearScreen:
-    case SimCall::EnableCursor:
-      return {Warning};
+    case SimCall::EnableCursor: return {Warning};
     case SimCall::GetVariable:
-      return {Warning, {SimLie::SizeLarger, 0, false}, {SimLie::SizeSmaller, 0, false},
+      return {Warning,
+              {SimLie::SizeLarger, 0, false},
+              {SimLie::SizeSmaller, 0, false},
               {SimLie::TooSmallStuck, 0, false}};
     case SimCall::GetDevicePathSize:
       return {{SimLie::SizeLarger, 0, false}, {SimLie::SizeSmaller, 0, false}};
-    default:
-      return {};
+    default: return {};
   }
 }
 
@@ -444,10 +446,8 @@ static bool Failable(SimCall Call) {
     case SimCall::FreePool:
     case SimCall::WaitForEvent:
     case SimCall::ReadKeyStroke:
-    case SimCall::Count:
-      return false;
-    default:
-      return true;
+    case SimCall::Count: return false;
+    default: return true;
   }
 }
 
@@ -562,9 +562,7 @@ TEST(FailureSweep, EveryFailableCallOnEveryRoadEndsAtTheClosingPromptWithItsRepo
   }
   size_t Sites = 0;
   for (const auto &Service : Count.Sites) Sites += Service.second.size();
-  double Seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
-  std::cout << "failure sweep: " << Sites << " failable call sites seen and failed, "
-            << Count.Runs << " failing runs and " << Count.LyingRuns << " lying ones in "
-            << Seconds << " s\n";
+  double Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+  std::cout << "failure sweep: " << Sites << " failable call sites seen and failed, " << Count.Runs
+            << " failing runs and " << Count.LyingRuns << " lying ones in " << Seconds << " s\n";
 }

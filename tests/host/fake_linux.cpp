@@ -18,7 +18,8 @@ FakeTree::FakeTree(const std::string &Parent) {
 FakeTree::~FakeTree() { std::system(("rm -rf '" + Root + "'").c_str()); }
 
 static void MakeFolders(const std::string &File) {
-  for (size_t Slash = File.find('/', 1); Slash != std::string::npos; Slash = File.find('/', Slash + 1)) {
+  for (size_t Slash = File.find('/', 1); Slash != std::string::npos;
+       Slash = File.find('/', Slash + 1)) {
     mkdir(File.substr(0, Slash).c_str(), 0755);
   }
 }
@@ -72,7 +73,8 @@ static void PutFatBootSector(std::vector<UINT8> &Disk, size_t At) {
   Disk[At + 511] = 0xAA;
 }
 
-static void PutMbrEntry(std::vector<UINT8> &Disk, int Slot, UINT8 Type, UINT64 First, UINT64 Count) {
+static void PutMbrEntry(std::vector<UINT8> &Disk, int Slot, UINT8 Type, UINT64 First,
+                        UINT64 Count) {
   size_t At = 446 + 16 * Slot;
   Disk[At + 4] = Type;
   Put(Disk, At + 8, First, 4);
@@ -81,7 +83,8 @@ static void PutMbrEntry(std::vector<UINT8> &Disk, int Slot, UINT8 Type, UINT64 F
   Disk[511] = 0xAA;
 }
 
-std::vector<UINT8> GptDisk(UINT32 SectorSize, UINT64 Sectors, const std::vector<FakePartition> &Parts) {
+std::vector<UINT8> GptDisk(UINT32 SectorSize, UINT64 Sectors,
+                           const std::vector<FakePartition> &Parts) {
   std::vector<UINT8> Disk(SectorSize * Sectors);
   PutMbrEntry(Disk, 0, 0xEE, 1, Sectors - 1);
   const size_t Entries = 2 * SectorSize;
@@ -119,7 +122,8 @@ void PutGptHeaderField(std::vector<UINT8> &Disk, UINT32 SectorSize, size_t Offse
   Put(Disk, SectorSize + 16, Crc32(&Disk[SectorSize], 92), 4);
 }
 
-std::vector<UINT8> MbrDisk(UINT32 Signature, UINT64 Sectors, const std::vector<FakePartition> &Parts) {
+std::vector<UINT8> MbrDisk(UINT32 Signature, UINT64 Sectors,
+                           const std::vector<FakePartition> &Parts) {
   std::vector<UINT8> Disk(512 * Sectors);
   Put(Disk, 440, Signature, 4);
   for (size_t N = 0; N < Parts.size(); N++) {

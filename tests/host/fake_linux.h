@@ -30,10 +30,12 @@ struct FakePartition {
 };
 // The unique GUID of partition N is 16 bytes of 0x10 * N + I.
 UINT8 FakeGuidByte(UINT32 Number, int I);
-std::vector<UINT8> GptDisk(UINT32 SectorSize, UINT64 Sectors, const std::vector<FakePartition> &Parts);
+std::vector<UINT8> GptDisk(UINT32 SectorSize, UINT64 Sectors,
+                           const std::vector<FakePartition> &Parts);
 // The 8-byte field at Offset of a GptDisk's header, its checksum made again.
 void PutGptHeaderField(std::vector<UINT8> &Disk, UINT32 SectorSize, size_t Offset, UINT64 Value);
-std::vector<UINT8> MbrDisk(UINT32 Signature, UINT64 Sectors, const std::vector<FakePartition> &Parts);
+std::vector<UINT8> MbrDisk(UINT32 Signature, UINT64 Sectors,
+                           const std::vector<FakePartition> &Parts);
 
 // /sys/class/block/<Disk> and one folder per partition, the kernel's
 // numbering and 512-byte start and size, and the disk's bytes in /dev.

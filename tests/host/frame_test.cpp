@@ -30,9 +30,8 @@ TEST(Frame, ClosingCallsThatReturnStillEndInSuccess) {
     SimFirmware Fw;
     Fw.RuntimeServices.ResetSystem = [](EFI_RESET_TYPE, EFI_STATUS, UINTN, VOID *) EFIAPI {};
     if (ExitReturns) {
-      Fw.BootServices.Exit = [](EFI_HANDLE, EFI_STATUS, UINTN, CHAR16 *) EFIAPI -> EFI_STATUS {
-        return EFI_UNSUPPORTED;
-      };
+      Fw.BootServices.Exit = [](EFI_HANDLE, EFI_STATUS, UINTN, CHAR16 *)
+                                 EFIAPI -> EFI_STATUS { return EFI_UNSUPPORTED; };
     }
     Fw.Type("s");
     EXPECT_EQ(Fw.Run(), ExitReturns ? SimEnding::Returned : SimEnding::Exit);

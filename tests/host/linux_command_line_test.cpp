@@ -14,6 +14,7 @@ struct LineCase {
 };
 
 TEST(LinuxCommandLine, ArgumentsBecomeWordsOrOneRefusal) {
+  // clang-format off
   const LineCase Cases[] = {
       {{}, {}, FALSE, ""},
       {{"--loader", "\\EFI\\a.efi", "--yes"}, {u"--loader", u"\\EFI\\a.efi", u"--yes"}, FALSE, ""},
@@ -35,6 +36,7 @@ TEST(LinuxCommandLine, ArgumentsBecomeWordsOrOneRefusal) {
       {{"--label", "ab\xE2\x82"}, {}, FALSE, "--label: its value: byte 3 (0xE2) is not UTF-8"},  // cut short
       {{"--yes", "\x9B"}, {}, FALSE, "argument 2: byte 1 (0x9B) is not UTF-8"},
   };
+  // clang-format on
   for (const LineCase &Case : Cases) {
     std::vector<const char *> Arguments = {"addbootentry"};
     Arguments.insert(Arguments.end(), Case.Arguments.begin(), Case.Arguments.end());

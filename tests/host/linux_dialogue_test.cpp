@@ -19,7 +19,8 @@
 #include "linux/linux_volumes.h"
 #include "linux/terminal.h"
 
-static const std::vector<FakePartition> Parts = {{34, 2081, true, true}, {2082, 4095, false, false}};
+static const std::vector<FakePartition> Parts = {{34, 2081, true, true},
+                                                 {2082, 4095, false, false}};
 
 // Reads the child's output until Shown appears; FALSE when it ends first.
 static bool WaitFor(int From, std::string *Seen, const std::string &Shown) {
@@ -67,7 +68,8 @@ typedef std::pair<const char *, const char *> Step;  // a question, and the keys
 // Runs the program over Tree, answering each question as it shows; the
 // screen so far into *Seen. The wait status, or -1 when a question never came.
 static int RunSession(const FakeTree &Tree, const std::vector<Step> &Session, std::string *Seen) {
-  int Keys[2], Screen[2];
+  int Keys[2];
+  int Screen[2];
   if (pipe(Keys) != 0 || pipe(Screen) != 0) return -1;
   pid_t Parent = getpid();
   pid_t Child = fork();
@@ -125,7 +127,8 @@ TEST(LinuxDialogue, TypicalRunWritesTheFirmwaresRecord) {
   EXPECT_NE(Plain.find("[0]:/dev/vda1/HD(1,GPT,13121110-1514-1716-1819-1A1B1C1D1E1F,0x22,0x800)"),
             std::string::npos);
 
-  std::vector<UINT8> Path = {4, 1, 42, 0, 1, 0, 0, 0, 34, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0};
+  std::vector<UINT8> Path = {4, 1, 42, 0, 1, 0, 0, 0, 34, 0, 0, 0,
+                             0, 0, 0,  0, 0, 8, 0, 0, 0,  0, 0, 0};
   for (int I = 0; I < 16; I++) Path.push_back(FakeGuidByte(1, I));
   Path.insert(Path.end(), {2, 2});
   std::vector<UINT8> Name = Utf16(u"\\EFI\\test\\loader.efi");
@@ -158,6 +161,7 @@ TEST(LinuxDialogue, ExitStatusSaysWhetherTheEntryWasWritten) {
   const Step Loader = {"Now, type Loader File Path:", "\\EFI\\test\\loader.efi\r"};
   const Step Yes = {"Type \"y\" for \"yes\"\r\n", "y"};
   const Step Leave = {"Press <s> to shutdown", "x"};
+  // clang-format off
   const OutcomeCase Cases[] = {
       {"written", {Description, Loader, Yes, Leave}, false, 0, "added to \"BootOrder\""},
       {"declined", {Description, Loader, {Yes.first, "n"}, Leave}, false, 1, "You have aborted"},
@@ -168,6 +172,7 @@ TEST(LinuxDialogue, ExitStatusSaysWhetherTheEntryWasWritten) {
       {"Ctrl-C", {{Description.first, "\x03"}}, false, 130,
        "addbootentry: interrupted; nothing has been written\n"},
   };
+  // clang-format on
   for (const OutcomeCase &Case : Cases) {
     SCOPED_TRACE(Case.Name);
     FakeTree Tree;
@@ -176,7 +181,8 @@ TEST(LinuxDialogue, ExitStatusSaysWhetherTheEntryWasWritten) {
       // Not there to read, and no folder to create it in.
       ASSERT_EQ(symlink((Tree.Root + "/gone/BootOrder").c_str(),
                         (Tree.Root + "/sys/firmware/efi/efivars/BootOrder-8be4df61-93ca-11d2-aa0d-"
-                                     "00e098032b8c").c_str()),
+                                     "00e098032b8c")
+                            .c_str()),
                 0);
     }
     std::vector<Step> Session = {{"Enter the index for Home Volume", "0\r"},

@@ -26,13 +26,14 @@ struct ReadCase {
   std::optional<std::string> File;  // nullopt: absent
   UINTN Room;
   EFI_STATUS Status;
-  UINTN Size;           // as reported
-  std::string Data;     // in the buffer, when read
+  UINTN Size;        // as reported
+  std::string Data;  // in the buffer, when read
 };
 
 TEST(LinuxEfivarfs, ReadGivesDataAndSizesAsFirmwareDoes) {
   const ReadCase Cases[] = {
-      {"fits", Attributes7 + std::string("\x01\x00\x02\x00", 4), 8, EFI_SUCCESS, 4, std::string("\x01\x00\x02\x00", 4)},
+      {"fits", Attributes7 + std::string("\x01\x00\x02\x00", 4), 8, EFI_SUCCESS, 4,
+       std::string("\x01\x00\x02\x00", 4)},
       {"fits exactly", Attributes7 + "ab", 2, EFI_SUCCESS, 2, "ab"},
       {"too small", Attributes7 + "abc", 2, EFI_BUFFER_TOO_SMALL, 3, ""},
       {"probe with no room", Attributes7 + "a", 0, EFI_BUFFER_TOO_SMALL, 1, ""},
@@ -71,9 +72,9 @@ TEST(LinuxEfivarfs, WriteIsAttributesThenDataAndNoDataDeletes) {
 
 TEST(LinuxEfivarfs, KernelRefusalsBecomeStatusesTheDialogueReports) {
   const std::pair<int, EFI_STATUS> Cases[] = {
-      {ENOENT, EFI_NOT_FOUND},       {ENOSPC, EFI_OUT_OF_RESOURCES}, {ENOMEM, EFI_OUT_OF_RESOURCES},
-      {EROFS, EFI_WRITE_PROTECTED},  {EPERM, EFI_WRITE_PROTECTED},   {EACCES, EFI_WRITE_PROTECTED},
-      {EIO, EFI_DEVICE_ERROR},       {EINVAL, EFI_INVALID_PARAMETER}, {EBUSY, EFI_DEVICE_ERROR},
+      {ENOENT, EFI_NOT_FOUND},      {ENOSPC, EFI_OUT_OF_RESOURCES},  {ENOMEM, EFI_OUT_OF_RESOURCES},
+      {EROFS, EFI_WRITE_PROTECTED}, {EPERM, EFI_WRITE_PROTECTED},    {EACCES, EFI_WRITE_PROTECTED},
+      {EIO, EFI_DEVICE_ERROR},      {EINVAL, EFI_INVALID_PARAMETER}, {EBUSY, EFI_DEVICE_ERROR},
   };
   for (auto [Error, Status] : Cases) EXPECT_EQ(StatusOfErrno(Error), Status) << Error;
   // Two that a plain folder can give for real: a full device and no folder.

@@ -55,6 +55,7 @@ static std::string Hex(const std::vector<UINT8> &Bytes) {
 }
 
 TEST(LinuxRunReport, StringsAreEscapedAsJsonDemands) {
+  // clang-format off
   const std::pair<std::u16string, std::string> Cases[] = {
       {u"Debian", "\"Debian\""},
       {u"say \"hi\" \\o/", "\"say \\\"hi\\\" \\\\o/\""},
@@ -66,6 +67,7 @@ TEST(LinuxRunReport, StringsAreEscapedAsJsonDemands) {
       {u"\xD800x\xDC00", "\"\\ud800x\\udc00\""},  // lone halves stay escapes
       {u"", "\"\""},
   };
+  // clang-format on
   for (const auto &[Text, Json] : Cases) EXPECT_EQ(JsonString(Text), Json);
 }
 
@@ -103,6 +105,7 @@ TEST(LinuxRunReport, ObjectSaysHowTheRunEnded) {
     RunReport Report;
     std::string Json;
   };
+  // clang-format off
   const Case Cases[] = {
       {{"created", TRUE, 0x1A, Plain, {0, 0x1A}, FALSE, u"Success!"},
        "{\"result\": \"created\", \"variable\": \"Boot001A\", \"number\": 26, \"label\": \"Debian\", "
@@ -119,6 +122,7 @@ TEST(LinuxRunReport, ObjectSaysHowTheRunEnded) {
        "\"optional_data\": null, \"load_option\": null, \"boot_order\": [], \"boot_next\": null, "
        "\"message\": \"Loader not found\"}"},
   };
+  // clang-format on
   for (const Case &C : Cases) EXPECT_EQ(RunReportJson(C.Report), C.Json);
 }
 
@@ -151,7 +155,8 @@ TEST(LinuxRunReport, OutcomeIsReadFromExitDataWithinItsSize) {
   CutShort.pop_back();
   const Case Cases[] = {
       {"created", ExitData(u"Success!", 1, 0, 4, Option, 14), "created", TRUE, FALSE},
-      {"unchanged, BootNext set", ExitData(u"already", 2, 1, 4, Option, 14), "unchanged", TRUE, TRUE},
+      {"unchanged, BootNext set", ExitData(u"already", 2, 1, 4, Option, 14), "unchanged", TRUE,
+       TRUE},
       {"dry run", ExitData(u"", 3, 0, 4, Option, 14), "dry-run", TRUE, FALSE},
       {"failed: no number, no BootNext", ExitData(u"E: x", 4, 1, 4, {}, 0), "failed", FALSE, FALSE},
       {"message without its NUL", NoNul, nullptr, FALSE, FALSE},

@@ -27,6 +27,7 @@ struct DecodeCase {
 };
 
 TEST(LinuxTerminal, BytesBecomeTheFirmwaresKeys) {
+  // clang-format off
   const DecodeCase Cases[] = {
       {"Enter, typed or piped", "a\r\n", false, {u'a', u'\r', u'\r'}, "", false},
       {"DEL and Ctrl-H as they come", "\x7f\x08", false, {0x7F, 0x08}, "", false},
@@ -53,6 +54,7 @@ TEST(LinuxTerminal, BytesBecomeTheFirmwaresKeys) {
        {u'z'}, "", false},
       {"a control byte breaks a sequence and counts", "\x1b[1\x08z", false, {0x08, u'z'}, "", false},
   };
+  // clang-format on
   for (const DecodeCase &Case : Cases) {
     SCOPED_TRACE(Case.Name);
     std::string Bytes = Case.Bytes;
@@ -72,7 +74,8 @@ TEST(LinuxTerminal, BigTypedAheadInputIsDecodedInLinearWork) {
   for (size_t Cut : {Input.size(), (size_t)256, (size_t)7}) {
     SCOPED_TRACE(Cut);
     std::string Pending;
-    UINTN Keys = 0, Examined = 0;
+    UINTN Keys = 0;
+    UINTN Examined = 0;
     for (size_t At = 0; At < Input.size(); At += Cut) {
       Pending += Input.substr(At, Cut);
       DecodedKeys Decoded = DecodeKeys(&Pending, At + Cut < Input.size());
@@ -93,7 +96,8 @@ TEST(LinuxTerminal, ReadsOnlyAFewKeysAhead) {
   ASSERT_EQ(fcntl(Pipe[1], F_SETFL, O_NONBLOCK), 0);
   const std::string Lines(4096, 'y');
   size_t Written = 0;
-  for (ssize_t Wrote; (Wrote = write(Pipe[1], Lines.data(), Lines.size())) > 0;) Written += (size_t)Wrote;
+  for (ssize_t Wrote; (Wrote = write(Pipe[1], Lines.data(), Lines.size())) > 0;)
+    Written += (size_t)Wrote;
   ASSERT_GE(Written, 16384u);
   int Screen = open("/dev/null", O_WRONLY);
   EFI_BOOT_SERVICES Boot = {};
@@ -122,7 +126,8 @@ TEST(LinuxTerminal, EndingSignalPutsTheTerminalBack) {
     ASSERT_EQ(grantpt(Master) | unlockpt(Master), 0);
     int Terminal = open(ptsname(Master), O_RDWR | O_NOCTTY);
     ASSERT_GE(Terminal, 0);
-    struct termios Before = {}, After = {};
+    struct termios Before = {};
+    struct termios After = {};
     ASSERT_EQ(tcgetattr(Terminal, &Before), 0);
     pid_t Child = fork();
     if (Child == 0) {

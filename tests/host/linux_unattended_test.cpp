@@ -17,7 +17,8 @@
 #include "linux/linux_volumes.h"
 #include "linux/terminal.h"
 
-static const std::vector<FakePartition> Parts = {{34, 2081, true, true}, {2082, 4095, false, false}};
+static const std::vector<FakePartition> Parts = {{34, 2081, true, true},
+                                                 {2082, 4095, false, false}};
 static const std::string Vars = "/sys/firmware/efi/efivars/";
 static const std::string Global = "-8be4df61-93ca-11d2-aa0d-00e098032b8c";
 
@@ -31,8 +32,10 @@ static std::string ReadAll(int From) {
 // The run with Words and --json: the dialogue's text to a pipe that stands
 // for standard error, the object to the one for standard output. The wait
 // status; *Json the object's line.
-static int RunUnattended(const FakeTree &Tree, std::vector<const CHAR16 *> Words, std::string *Json) {
-  int Out[2], Screen[2];
+static int RunUnattended(const FakeTree &Tree, std::vector<const CHAR16 *> Words,
+                         std::string *Json) {
+  int Out[2];
+  int Screen[2];
   if (pipe(Out) != 0 || pipe(Screen) != 0) return -1;
   // What this process has buffered would reach the child's standard output.
   std::fflush(nullptr);
@@ -75,7 +78,7 @@ static std::string Hex(const std::string &Bytes) {
 
 struct UnattendedCase {
   const char *Name;
-  std::vector<const CHAR16 *> Extra;  // after --loader and its path
+  std::vector<const CHAR16 *> Extra;   // after --loader and its path
   std::vector<const CHAR16 *> Before;  // the words after --loader of a run before; none when empty
   int ExitStatus;
   std::vector<std::string> InJson;
@@ -84,6 +87,7 @@ struct UnattendedCase {
 
 TEST(LinuxUnattended, ExitStatusAndJsonSayWhatTheRunLeft) {
   const CHAR16 *Loader = u"\\EFI\\test\\loader.efi";
+  // clang-format off
   const UnattendedCase Cases[] = {
       {"created", {u"--label", u"Probe", u"--yes"}, {}, 0,
        {"{\"result\": \"created\", \"variable\": \"Boot0000\", \"number\": 0, \"label\": \"Probe\", ",
@@ -100,6 +104,7 @@ TEST(LinuxUnattended, ExitStatusAndJsonSayWhatTheRunLeft) {
       {"loader not there", {u"--yes"}, {}, 1,
        {"{\"result\": \"failed\", \"variable\": null, \"number\": null, \"label\": null"}, false},
   };
+  // clang-format on
   for (const UnattendedCase &Case : Cases) {
     SCOPED_TRACE(Case.Name);
     FakeTree Tree;
@@ -120,13 +125,15 @@ TEST(LinuxUnattended, ExitStatusAndJsonSayWhatTheRunLeft) {
     EXPECT_EQ(WEXITSTATUS(Status), Case.ExitStatus);
     ASSERT_EQ(Json.empty() ? '\0' : Json.back(), '\n') << "one line: " << Json;
     EXPECT_EQ(Json.find('\n'), Json.size() - 1) << Json;
-    for (const std::string &Part : Case.InJson) EXPECT_NE(Json.find(Part), std::string::npos) << Json;
+    for (const std::string &Part : Case.InJson)
+      EXPECT_NE(Json.find(Part), std::string::npos) << Json;
     std::string Option = Tree.Read(Vars + "Boot0000" + Global);
     EXPECT_EQ(!Option.empty(), Case.Written);
     EXPECT_TRUE(Tree.Read(Vars + "Boot0001" + Global).empty()) << "a second entry";
     if (!Option.empty()) {
       // The object's record is the one stored, after its 4 bytes of attributes.
-      EXPECT_NE(Json.find("\"load_option\": \"" + Hex(Option.substr(4)) + "\""), std::string::npos) << Json;
+      EXPECT_NE(Json.find("\"load_option\": \"" + Hex(Option.substr(4)) + "\""), std::string::npos)
+          << Json;
     }
   }
 }

@@ -30,7 +30,8 @@ struct Listed {
 
 static std::vector<Listed> Listing(LinuxFirmware &Fw) {
   std::vector<Listed> Out;
-  for (auto &V : Fw.Volumes) Out.push_back({V->Text, (bool)V->Fat, (bool)V->SystemPartition, !V->Path.empty()});
+  for (auto &V : Fw.Volumes)
+    Out.push_back({V->Text, (bool)V->Fat, (bool)V->SystemPartition, !V->Path.empty()});
   return Out;
 }
 
@@ -38,7 +39,8 @@ static std::vector<std::string> Entries(const std::string &Folder) {
   std::vector<std::string> Names;
   DIR *Dir = opendir(Folder.c_str());
   while (struct dirent *Entry = Dir == nullptr ? nullptr : readdir(Dir)) {
-    if (std::string(".") != Entry->d_name && std::string("..") != Entry->d_name) Names.push_back(Entry->d_name);
+    if (std::string(".") != Entry->d_name && std::string("..") != Entry->d_name)
+      Names.push_back(Entry->d_name);
   }
   if (Dir != nullptr) closedir(Dir);
   std::sort(Names.begin(), Names.end());
@@ -49,8 +51,8 @@ static bool operator==(const Listed &A, const Listed &B) {
   return A.Text == B.Text && A.Fat == B.Fat && A.Esp == B.Esp && A.HasPath == B.HasPath;
 }
 static std::ostream &operator<<(std::ostream &Out, const Listed &L) {
-  return Out << std::string(L.Text.begin(), L.Text.end()) << (L.Fat ? " FAT" : "") << (L.Esp ? " ESP" : "")
-             << (L.HasPath ? "" : " no path");
+  return Out << std::string(L.Text.begin(), L.Text.end()) << (L.Fat ? " FAT" : "")
+             << (L.Esp ? " ESP" : "") << (L.HasPath ? "" : " no path");
 }
 
 // The services keep the firmware they were installed for: one per test.
@@ -70,7 +72,7 @@ TEST(LinuxVolumes, DisksThenPartitionsNamedByDeviceAndHardDriveNode) {
   std::vector<UINT8> Broken = GptDisk(512, 4096, Typical);
   Broken[1024 + 40]++;  // an entry changed behind the checksum's back
   AddFakeDisk(Tree, "vdc", 512, Broken, Typical);
-  Tree.Write("/sys/class/block/loop0/size", "0\n");  // no medium: not listed
+  Tree.Write("/sys/class/block/loop0/size", "0\n");                        // no medium: not listed
   Tree.Write("/sys/class/block/loop1/size", std::string(25, '9') + "\n");  // no sector count either
   std::unique_ptr<LinuxFirmware> Owned = FirmwareOver(Tree);
   LinuxFirmware &Fw = *Owned;
@@ -105,16 +107,19 @@ TEST(LinuxVolumes, HandlesByProtocolAsTheDialogueAsksForThem) {
   EFI_BOOT_SERVICES *Boot = Fw.SystemTable.BootServices;
   UINTN Count = 0;
   EFI_HANDLE *Handles = nullptr;
-  ASSERT_EQ(Boot->LocateHandleBuffer(ByProtocol, &EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_GUID, nullptr, &Count,
-                                     &Handles), EFI_SUCCESS);
+  ASSERT_EQ(Boot->LocateHandleBuffer(ByProtocol, &EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_GUID, nullptr,
+                                     &Count, &Handles),
+            EFI_SUCCESS);
   EXPECT_EQ(Count, 2u);
   EXPECT_EQ(Handles[0], Fw.Volumes[1].get());
   VOID *Path = nullptr;
-  EXPECT_EQ(Boot->OpenProtocol(Handles[0], &EFI_DEVICE_PATH_PROTOCOL_GUID, &Path, nullptr, nullptr, 0),
-            EFI_VOLUME_CORRUPTED);
+  EXPECT_EQ(
+      Boot->OpenProtocol(Handles[0], &EFI_DEVICE_PATH_PROTOCOL_GUID, &Path, nullptr, nullptr, 0),
+      EFI_VOLUME_CORRUPTED);
   Boot->FreePool(Handles);
-  ASSERT_EQ(Boot->LocateHandleBuffer(ByProtocol, &EFI_BLOCK_IO_PROTOCOL_GUID, nullptr, &Count, &Handles),
-            EFI_SUCCESS);
+  ASSERT_EQ(
+      Boot->LocateHandleBuffer(ByProtocol, &EFI_BLOCK_IO_PROTOCOL_GUID, nullptr, &Count, &Handles),
+      EFI_SUCCESS);
   EXPECT_EQ(Count, 4u);
   Boot->FreePool(Handles);
 }
@@ -127,8 +132,9 @@ TEST(LinuxVolumes, LoaderIsLookedForOnTheMountedFileSystem) {
   std::string Mounted = MountFakePartition(Tree, "vda", "vda1", "/boot/my\\040efi");
   Tree.Write("/proc/self/mountinfo",
              "22 1 4094:0 / / rw - ext4 /dev/vda rw\n"
-             "30 22 " + Tree.Numbers() + " /sub /elsewhere rw - vfat /dev/vda1 rw\n" +
-             Mounted.replace(Mounted.find(" rw - "), 6, " rw,relatime shared:5 master:1 - "));
+             "30 22 " +
+                 Tree.Numbers() + " /sub /elsewhere rw - vfat /dev/vda1 rw\n" +
+                 Mounted.replace(Mounted.find(" rw - "), 6, " rw,relatime shared:5 master:1 - "));
   const std::string Esp = "/boot/my efi";
   Tree.Write(Esp + "/EFI/test/loader.efi", "MZ");
   ASSERT_EQ(mkfifo((Tree.Root + Esp + "/EFI/fifo").c_str(), 0600), 0);
@@ -152,8 +158,8 @@ TEST(LinuxVolumes, LoaderIsLookedForOnTheMountedFileSystem) {
       {u"EFI/test/loader.efi", EFI_NOT_FOUND},
       {u"/etc/passwd", EFI_NOT_FOUND},
       {Climb + u"\\etc\\passwd", EFI_NOT_FOUND},  // never above the volume's root
-      {u"\\EFI\\fifo", EFI_NOT_FOUND},        // not opened: it would wait for a writer
-      {u"\\EFI\\link.efi", EFI_NOT_FOUND},    // FAT has no links
+      {u"\\EFI\\fifo", EFI_NOT_FOUND},            // not opened: it would wait for a writer
+      {u"\\EFI\\link.efi", EFI_NOT_FOUND},        // FAT has no links
       {u"\\EFI\\linked\\loader.efi", EFI_NOT_FOUND},
   };
   for (const auto &[Name, Status] : Cases) {
@@ -164,9 +170,10 @@ TEST(LinuxVolumes, LoaderIsLookedForOnTheMountedFileSystem) {
   }
   EXPECT_EQ(Root->Close(Root), EFI_SUCCESS);
   // The dialogue says only "not found": why, for a path with slashes, after it.
-  EXPECT_EQ(Fw.Notes, std::vector<std::string>{
-                          "the firmware separates folders with \\ only: a path written with / is not "
-                          "found on it"});
+  EXPECT_EQ(Fw.Notes,
+            std::vector<std::string>{
+                "the firmware separates folders with \\ only: a path written with / is not "
+                "found on it"});
 }
 
 struct MountCase {
@@ -182,9 +189,10 @@ TEST(LinuxVolumes, LoaderIsLookedForOnThePartitionItself) {
   const MountCase Cases[] = {
       {"a file system mounted over a parent of the mount point",
        "30 22 @ / /over/esp rw - vfat /dev/vda1 rw\n", "loader.efi", false},
-      {"a mount point gone", "30 22 @ / /esp\\040(deleted) rw - vfat /dev/vda1 rw\n", "loader.efi", true},
-      {"a mount point hidden, then the partition's own", "30 22 @ / /over/esp rw - vfat /dev/vda1 rw\n",
-       "stale.efi", true},
+      {"a mount point gone", "30 22 @ / /esp\\040(deleted) rw - vfat /dev/vda1 rw\n", "loader.efi",
+       true},
+      {"a mount point hidden, then the partition's own",
+       "30 22 @ / /over/esp rw - vfat /dev/vda1 rw\n", "stale.efi", true},
   };
   for (const MountCase &Case : Cases) {
     SCOPED_TRACE(Case.Name);
@@ -193,7 +201,8 @@ TEST(LinuxVolumes, LoaderIsLookedForOnThePartitionItself) {
     ASSERT_NE(Elsewhere.Numbers(), Tree.Numbers());
     AddFakeDisk(Tree, "vda", 512, GptDisk(512, 4096, Typical), Typical);
     std::string Own = MountFakePartition(Tree, "vda", "vda1", "/esp");
-    std::string Table = std::regex_replace(std::string(Case.MountInfo), std::regex("@"), Tree.Numbers());
+    std::string Table =
+        std::regex_replace(std::string(Case.MountInfo), std::regex("@"), Tree.Numbers());
     Tree.Write("/proc/self/mountinfo", Table + (Case.Found ? Own : ""));
     Tree.Write("/esp/EFI/test/loader.efi", "MZ");
     // A stale loader where /over leads: on another file system.
@@ -237,7 +246,8 @@ TEST(LinuxVolumes, NoTemporaryMountWithoutANamespaceOfItsOwn) {
     EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *FileSystem = &Fw->Volumes[1]->FileSystem;
     EFI_FILE_PROTOCOL *Root = nullptr;
     if (FileSystem->OpenVolume(FileSystem, &Root) != EFI_ACCESS_DENIED) _exit(11);
-    const std::string Said = "/dev/vda1 is not mounted, and cannot be mounted where only this program sees it";
+    const std::string Said =
+        "/dev/vda1 is not mounted, and cannot be mounted where only this program sees it";
     if (Fw->Notes.size() != 1 || Fw->Notes[0].compare(0, Said.size(), Said) != 0) _exit(12);
     _exit(0);
   }
@@ -253,13 +263,15 @@ TEST(LinuxVolumes, PathSelectorsNameThePartitionByItsUniqueGuidOrMbrSignature) {
   AddFakeDisk(Tree, "vda", 512, GptDisk(512, 4096, Typical), Typical);
   AddFakeDisk(Tree, "sda", 512, MbrDisk(0x1234ABCD, 4096, Typical), Typical);
   for (const char *Part : {"sda1", "sda2", "sda3"}) {
-    Tree.Write(std::string("/sys/class/block/sda/") + Part + "/dev", std::string("8:") + Part[3] + "\n");
+    Tree.Write(std::string("/sys/class/block/sda/") + Part + "/dev",
+               std::string("8:") + Part[3] + "\n");
   }
   std::vector<UINT8> Broken = GptDisk(512, 4096, Typical);
   Broken[1024 + 40]++;
   AddFakeDisk(Tree, "vdc", 512, Broken, Typical);
   Tree.Write("/sys/class/block/vdc/vdc1/dev", "254:91\n");
-  for (const char *Part : {"vda1", "vda3", "sda2", "vdc1"}) Tree.Write(std::string("/dev/") + Part, "");
+  for (const char *Part : {"vda1", "vda3", "sda2", "vdc1"})
+    Tree.Write(std::string("/dev/") + Part, "");
   ASSERT_EQ(symlink("vda1", (Tree.Root + "/dev/by-partuuid-vda1").c_str()), 0);
   Tree.Write("/proc/self/mountinfo",
              "22 1 4094:0 / / rw - ext4 /dev/vda rw\n"
@@ -314,7 +326,8 @@ TEST(LinuxRefusals, EachRefusalBeforeAnyQuestion) {
   const RefusalCase Cases[] = {
       {"no UEFI", false, Rw, 0, "this system was not started through UEFI"},
       {"efivarfs not mounted", true, "22 1 254:0 / / rw - ext4 /dev/vda rw\n", 0,
-       "efivarfs is not mounted; mount it with: mount -t efivarfs efivarfs /sys/firmware/efi/efivars"},
+       "efivarfs is not mounted; mount it with: mount -t efivarfs efivarfs "
+       "/sys/firmware/efi/efivars"},
       {"not root", true, Rw, 1000, "only root can write boot entries"},
       {"read-only variables", true, Ro, 0, "this firmware keeps its variables for itself"},
       {"all there", true, Rw, 0, ""},

@@ -56,7 +56,8 @@ TEST(LoaderPath, VolumeWithoutHardDriveNodeFailsAfterThePresenceCheck) {
   AddVolume(Fw, PciRootNode(0) + PciNode(3, 0) + EndNode(), u"VirtioFs", {LoaderPath});
   RunToClosingPrompt(Fw, TypicalSession());  // homevoldpfull freed, once
   EXPECT_TRUE(EndsWith(Fw.Screen(), "Success!\r\n{ERROR}E: on getting device path size for "
-                                    "homevoldpshort.\r\n" + ClosingPrompt));
+                                    "homevoldpshort.\r\n" +
+                                        ClosingPrompt));
 }
 
 struct StepFailure {
@@ -73,9 +74,12 @@ struct StepFailure {
 // Device paths that break the firmware's validity rule, on the Home Volume:
 // an end node of 5 bytes, a node shorter than its header, a node that runs
 // past the path's buffer. The firmware refuses to append to them.
-static const SimPath LongEnd = HardDriveNode(1, 0x800, 0x800) + SimPath{0x7F, 0xFF, 5, 0, 0} + EndNode();
-static const SimPath ShortNode = HardDriveNode(1, 0x800, 0x800) + SimPath{0x01, 0x01, 2, 0} + EndNode();
-static const SimPath PastBuffer = HardDriveNode(1, 0x800, 0x800) + SimPath{0x01, 0x01, 0x40, 0} + EndNode();
+static const SimPath LongEnd =
+    HardDriveNode(1, 0x800, 0x800) + SimPath{0x7F, 0xFF, 5, 0, 0} + EndNode();
+static const SimPath ShortNode =
+    HardDriveNode(1, 0x800, 0x800) + SimPath{0x01, 0x01, 2, 0} + EndNode();
+static const SimPath PastBuffer =
+    HardDriveNode(1, 0x800, 0x800) + SimPath{0x01, 0x01, 0x40, 0} + EndNode();
 static const char *AppendRefused =
     "Success!\r\n{ERROR}E: fail on appending FilePathNode to the Home Volume path.\r\n";
 

@@ -38,6 +38,7 @@ TEST(CommandLine, OnlyTextWhoseFirstOrSecondWordIsAnOptionCounts) {
   std::u16string Longest = u"--label " + std::u16string(4088, u'x');  // 4096 characters
   std::u16string Huge = u"--yes";
   while (Huge.size() < 0x8000) Huge += u" --yes";  // above 64 KiB with its NUL
+  // clang-format off
   const LoadOptionsCase Cases[] = {
       {"the Shell's line", Ucs2Bytes(Shell + u" --loader \\EFI\\debian\\shimx64.efi --yes"),
        OptionsGiven, {u"--loader", u"\\EFI\\debian\\shimx64.efi", u"--yes"}, ""},
@@ -68,6 +69,7 @@ TEST(CommandLine, OnlyTextWhoseFirstOrSecondWordIsAnOptionCounts) {
       {"an open quote", Ucs2Bytes(u"--label \"Debian"), OptionsRefused, {},
        "{ERROR}E: the command line has a quote (\") that is not closed.\r\n"},
   };
+  // clang-format on
   for (const LoadOptionsCase &Case : Cases) {
     SCOPED_TRACE(Case.Name);
     SimFirmware Fw;
@@ -97,10 +99,11 @@ static std::string LineReport(int Line, const std::string &Reason) {
 }
 
 TEST(OptionsFile, EachLineIsAnOptionAndTheRestOfTheLineItsValue) {
-  const std::string NotUtf8 = "not UTF-8.", Control =
-      "a control character; one space separates an option from its value.";
+  const std::string NotUtf8 = "not UTF-8.";
+  const std::string Control = "a control character; one space separates an option from its value.";
   std::string Many;
   for (int I = 0; I < 65; I++) Many += "--yes\n";
+  // clang-format off
   const ConfCase Cases[] = {
       {"LF, comments, blank lines",
        "# provisioning\n\n--loader \\EFI\\debian\\shimx64.efi\n--yes\n",
@@ -136,6 +139,7 @@ TEST(OptionsFile, EachLineIsAnOptionAndTheRestOfTheLineItsValue) {
        LineReport(1, "a character above U+FFFF, which UCS-2 cannot hold.")},
       {"65 words", Many, {}, LineReport(65, "too many options.")},
   };
+  // clang-format on
   for (const ConfCase &Case : Cases) {
     SCOPED_TRACE(Case.Name);
     SimFirmware Fw;
@@ -204,6 +208,7 @@ TEST(OptionSources, TheCommandLineElseTheFileBesideTheImage) {
   const std::u16string Shell = u"fs0:\\EFI\\BOOT\\BOOTAA64.EFI";
   const SimCall None = SimCall::Count;
   const SimLie Fail = SimLie::Fail;
+  // clang-format off
   const SourceCase Cases[] = {
       {"the command line wins", Shell + u" --dry-run", Conf, None, 0, Fail, OptionsGiven,
        EFI_SUCCESS, {u"--dry-run"}, ""},
@@ -242,6 +247,7 @@ TEST(OptionSources, TheCommandLineElseTheFileBesideTheImage) {
        OptionsRefused, EFI_DEVICE_ERROR, {},
        "{ERROR}E: reading addbootentry.conf, S: 8000000000000007\r\n"},
   };
+  // clang-format on
   for (const SourceCase &Case : Cases) {
     SCOPED_TRACE(Case.Name);
     SimFirmware Fw;
@@ -321,8 +327,8 @@ TEST(OptionSources, TheEntryPointRunsTheOptionsOfEitherSource) {
   struct Row {
     const char *Name;
     std::u16string CommandLine;
-    std::string Conf;  // "-": none on the stick
-    std::string Keys;  // the typed dialogue's, and "y" for a run without --yes
+    std::string Conf;     // "-": none on the stick
+    std::string Keys;     // the typed dialogue's, and "y" for a run without --yes
     std::string Message;  // of a refusal
   };
   const std::string Loader = "\\EFI\\BOOT\\BOOTAA64.EFI";
@@ -335,8 +341,8 @@ TEST(OptionSources, TheEntryPointRunsTheOptionsOfEitherSource) {
        u"--loader \\EFI\\BOOT\\BOOTAA64.EFI "
        u"--boot-volume PARTUUID=A5A4A3A2-A7A6-A9A8-AAAB-ACADAEAFB0B1 --bvsrd-as data --yes",
        "-", BootSession("yny1\r") + "y", ""},
-      {"the conf file, CRLF, a '#' in the label",
-       u"", "# provisioning\r\n--loader " + Loader + "\r\n--label Lab #3\r\n--yes\r\n",
+      {"the conf file, CRLF, a '#' in the label", u"",
+       "# provisioning\r\n--loader " + Loader + "\r\n--label Lab #3\r\n--yes\r\n",
        TypicalSession("0", "Lab #3") + "y", ""},
       {"the conf file without --yes: the question is asked", u"",
        "--label \xC3\xA9t\xC3\xA9\n--loader " + Loader + "\n", "", ""},
@@ -349,7 +355,8 @@ TEST(OptionSources, TheEntryPointRunsTheOptionsOfEitherSource) {
   };
   for (const Row &R : Rows) {
     SCOPED_TRACE(R.Name);
-    SimFirmware Typed, Answered;
+    SimFirmware Typed;
+    SimFirmware Answered;
     AddBootMachine(Typed);
     AddStick(Typed, "-");
     AddBootMachine(Answered);

@@ -111,8 +111,8 @@ TEST(RootPath, EveryFailureIsReportedAndEndsCleanly) {
     AddBootMachine(Fw);
     if (Case.Call != SimCall::Count) Fw.FailCall(Case.Call, Case.Nth, EFI_OUT_OF_RESOURCES);
     DialogueRun Run = RunDialogueSteps(Fw, BootSession(Case.Step2));
-    EXPECT_TRUE(EndsWith(Run.Screen, "Success!\r\n" + RootPrompt + "\r\n{ERROR}" + Case.Report +
-                                         ClosingPrompt))
+    EXPECT_TRUE(EndsWith(Run.Screen,
+                         "Success!\r\n" + RootPrompt + "\r\n{ERROR}" + Case.Report + ClosingPrompt))
         << Run.Screen;
   }
 }

@@ -75,7 +75,8 @@ DialogueRun RunDialogueSteps(SimFirmware &Fw, const std::string &Keys) {
     RunDialogue(&S);
     Run.BlockIoHeld = S.BlockIoHandles != nullptr;
     if (S.LoadOption != nullptr) Run.Record = BytesOf(S.LoadOption, S.LoadOptionSize);
-    const FileDevicePath &Home = S.HomePath, &Boot = S.BootPath;
+    const FileDevicePath &Home = S.HomePath;
+    const FileDevicePath &Boot = S.BootPath;
     if (Home.Short != nullptr) Run.HomeShort = BytesOf(Home.Short, Home.ShortSize);
     if (Boot.Short != nullptr) Run.BootShort = BytesOf(Boot.Short, Boot.ShortSize);
     Run.HomeShortAt = Home.Full == nullptr || Home.Short == nullptr
@@ -119,8 +120,8 @@ SimPath BytesOf(const void *From, size_t Size) {
 
 SimPath RecordBytes(UINT16 FilePathListLength, const std::u16string &Description,
                     const SimPath &Home, const SimPath &Boot, UINT16 FsTypeCode) {
-  SimPath Record = {0x01, 0x00, 0x00, 0x00, (UINT8)(FilePathListLength & 0xFF),
-                    (UINT8)(FilePathListLength >> 8)};
+  SimPath Record = {
+      0x01, 0x00, 0x00, 0x00, (UINT8)(FilePathListLength & 0xFF), (UINT8)(FilePathListLength >> 8)};
   Record = Record + BytesOf(Description.c_str(), 2 * (Description.size() + 1)) + Home;
   if (Boot.empty()) return Record;
   return Record + Boot + SimPath{(UINT8)(FsTypeCode & 0xFF), (UINT8)(FsTypeCode >> 8)};
@@ -156,9 +157,8 @@ const std::string Retry = "{ERROR}Wrong index, type \"y\" for trying again: {NOR
 const std::string NeedToCreate = "Need to create BootOrder.\r\n";
 const std::string SuccessLine =
     "Load Option is created, saved in the FW NV storage and added to \"BootOrder\". :)\r\n";
-const std::string AbortReport =
-    "{ERROR}You have aborted Load Option creation.\r\n"
-    "Nothing has been changed in the UEFI environment.\r\n";
+const std::string AbortReport = "{ERROR}You have aborted Load Option creation.\r\n"
+                                "Nothing has been changed in the UEFI environment.\r\n";
 
 std::string Announcement(const std::string &Name) {
   return "Trying to set \"{HIGHLIGHT}" + Name +

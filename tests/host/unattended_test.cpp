@@ -86,6 +86,7 @@ TEST(Unattended, AnswersShowAndWriteWhatTheTypedDialogueDoes) {
     std::string Keys;
     std::string Closing;
   };
+  // clang-format off
   const Row Rows[] = {
       {"loader only: its volume found", {u"--loader", Loader}, TypicalSession() + "y",
        "Boot0000 \"Unnamed\" created and added to BootOrder"},
@@ -121,8 +122,10 @@ TEST(Unattended, AnswersShowAndWriteWhatTheTypedDialogueDoes) {
         u"data", u"--root", u"\\"},
        "2\ryny2\r\r\\mbr.efi\r\\\ry", "Boot0000 \"Unnamed\" created and added to BootOrder"},
   };
+  // clang-format on
   for (const Row &R : Rows) {
-    SimFirmware Typed, Answered;
+    SimFirmware Typed;
+    SimFirmware Answered;
     for (SimFirmware *Fw : {&Typed, &Answered}) {
       AddBootMachine(*Fw);
       AddMbrVolume(*Fw);
@@ -156,6 +159,7 @@ TEST(Unattended, BadInputIsRefusedWithOneLineAndNoWrite) {
   };
   const std::u16string Long(32, u'x');
   const std::u16string Unknown = u"PARTUUID=00000000-0000-0000-0000-000000000000";
+  // clang-format off
   const Row Rows[] = {
       {{u"--frob"}, "E: --frob: no such option (--help lists them)"},
       {{u"--loader", Loader, u"--json"}, "E: --json: no such option (--help lists them)"},
@@ -212,6 +216,7 @@ TEST(Unattended, BadInputIsRefusedWithOneLineAndNoWrite) {
        "listed above",
        false},
   };
+  // clang-format on
   for (const Row &R : Rows) {
     SimFirmware Fw;
     Machine M = AddBootMachine(Fw);
@@ -244,6 +249,7 @@ TEST(Unattended, AnEntryAlreadyListedIsReportedAndNeverWrittenAgain) {
     std::string Closing;
     std::vector<std::u16string> Written;
   };
+  // clang-format off
   const Row Rows[] = {
       {"listed, same label", {0, 1, 2}, u"Earlier", false,
        "Boot0002 \"Earlier\" already boots this; nothing written", {}},
@@ -257,6 +263,7 @@ TEST(Unattended, AnEntryAlreadyListedIsReportedAndNeverWrittenAgain) {
        "Boot0003 \"Mine\" created and added to BootOrder; BootNext set",
        {u"Boot0003", u"BootOrder", u"BootNext"}},
   };
+  // clang-format on
   const SimPath Short = EspShortForm();
   for (const Row &R : Rows) {
     SimFirmware Fw;
@@ -302,6 +309,7 @@ TEST(Unattended, EndsWithoutAPromptAsThenAsksOnlyWhenTheEntryExists) {
     EFI_STATUS Status;
     UINT8 Result;
   };
+  // clang-format off
   const Row Rows[] = {
       {"exit by default", {u"--yes"}, "", SimCall::Count, SimEnding::Exit, EfiResetCold,
        EFI_SUCCESS, RUN_RESULT_CREATED},
@@ -318,12 +326,14 @@ TEST(Unattended, EndsWithoutAPromptAsThenAsksOnlyWhenTheEntryExists) {
       {"dry run", {u"--dry-run", u"--then", u"shutdown"}, "", SimCall::Count, SimEnding::Shutdown,
        EfiResetShutdown, EFI_SUCCESS, 0},
   };
+  // clang-format on
   for (const Row &R : Rows) {
     SimFirmware Fw;
     AddTypicalMachine(Fw);
     Fw.Type(R.Keys);
     // The BootNext row lets the entry's two writes pass and fails the third.
-    unsigned Nth = std::find(R.Extra.begin(), R.Extra.end(), u"--boot-next") != R.Extra.end() ? 3 : 1;
+    unsigned Nth =
+        std::find(R.Extra.begin(), R.Extra.end(), u"--boot-next") != R.Extra.end() ? 3 : 1;
     if (R.Fails != SimCall::Count) Fw.FailCall(R.Fails, Nth, EFI_WRITE_PROTECTED);
     Words Options = {u"--loader", Loader};
     Options.insert(Options.end(), R.Extra.begin(), R.Extra.end());
@@ -363,11 +373,13 @@ TEST(Unattended, DryRunShowsTheRecordAndWritesNothing) {
     Dump += Digits;
     Dump += (At + 1) % 16 == 0 || At + 1 == Record.size() ? "\r\n" : " ";
   }
-  EXPECT_TRUE(EndsWith(Fw.Screen(),
-                       "bytes (hexadecimal).\r\nDry run: \"{HIGHLIGHT}Boot0001{NORMAL}\" would hold these bytes and "
-                       "be added to \"BootOrder\":\r\n" + Dump +
-                       "{HIGHLIGHT}Boot0001 \"D\" would be created; dry run, nothing written"
-                       "{NORMAL}\r\n"))
+  EXPECT_TRUE(EndsWith(
+      Fw.Screen(),
+      "bytes (hexadecimal).\r\nDry run: \"{HIGHLIGHT}Boot0001{NORMAL}\" would hold these bytes and "
+      "be added to \"BootOrder\":\r\n" +
+          Dump +
+          "{HIGHLIGHT}Boot0001 \"D\" would be created; dry run, nothing written"
+          "{NORMAL}\r\n"))
       << Fw.Screen();
 }
 

@@ -21,17 +21,17 @@ TEST(Confirmation, OnlyYAndLowercaseYPressedAfterTheQuestionWriteAndNoKeyIsEchoe
     std::string Ahead = "";
     bool AsTheQuestionAppears = false;
   };
-  for (const KeyCase &Case : std::vector<KeyCase>{{"Y", "Y", true},
-                                                  {"y", "y", true},
-                                                  {"n", "n", false},
-                                                  {"N", "N", false},
-                                                  {"space", " ", false},
-                                                  {"Enter", "\r", false},
-                                                  {"Escape", "", false},
-                                                  {"n after y typed ahead", "n", false, "y"},
-                                                  {"y after n typed ahead", "y", true, "nN"},
-                                                  {"y as the question appears", "y", true, "n",
-                                                   true}}) {
+  for (const KeyCase &Case :
+       std::vector<KeyCase>{{"Y", "Y", true},
+                            {"y", "y", true},
+                            {"n", "n", false},
+                            {"N", "N", false},
+                            {"space", " ", false},
+                            {"Enter", "\r", false},
+                            {"Escape", "", false},
+                            {"n after y typed ahead", "n", false, "y"},
+                            {"y after n typed ahead", "y", true, "nN"},
+                            {"y as the question appears", "y", true, "n", true}}) {
     SimFirmware Fw;
     SimVariableStore &Vars = WithTwoOptions(Fw);
     SimVariableMap Before = Vars.Entries;
@@ -73,7 +73,8 @@ TEST(VariableWrites, OptionAppearingDuringTheQuestionIsLeftAlone) {
   RunLastSteps(Fw, "yx");
   EXPECT_EQ(Fw.Screen(), "{NORMAL}" + Announcement("Boot0002") +
                              "{ERROR}E: our Boot#### variable appeared meanwhile, nothing has "
-                             "been written.\r\n" + ClosingPrompt);
+                             "been written.\r\n" +
+                             ClosingPrompt);
   EXPECT_TRUE(Vars.Writes.empty());
   EXPECT_EQ(Vars.Find(u"Boot0002")->Data, std::vector<UINT8>{0x5A});
 }
@@ -102,7 +103,8 @@ TEST(VariableWrites, FailedOrderWriteKeepsTheOptionAndReportsLast) {
     RunLastSteps(Fw, "yx");
     EXPECT_EQ(Fw.Screen(), "{NORMAL}" + Announcement("Boot0002") +
                                "{ERROR}E: SetVariable failed on appending our variable to "
-                               "BootOrder, S: " + StatusDigits(Status) + "\r\n" + ClosingPrompt);
+                               "BootOrder, S: " +
+                               StatusDigits(Status) + "\r\n" + ClosingPrompt);
     ASSERT_NE(Vars.Find(u"Boot0002"), nullptr);
     EXPECT_EQ(Vars.Find(u"Boot0002")->Data, TestRecord);
     EXPECT_EQ(Vars.Find(u"BootOrder")->Data, OptionNumberBytes({1, 0}));
@@ -120,8 +122,7 @@ TEST(VariableWrites, NextRunDoesNotOverwriteAStrandedOption) {
 
   Fw.Transcript.clear();
   RunLastSteps(Fw, "yx");
-  EXPECT_EQ(Fw.Screen(),
-            "{NORMAL}" + Announcement("Boot0003") + SuccessLine + ClosingPrompt);
+  EXPECT_EQ(Fw.Screen(), "{NORMAL}" + Announcement("Boot0003") + SuccessLine + ClosingPrompt);
   EXPECT_EQ(Vars.Find(u"Boot0002")->Data, std::vector<UINT8>{0x5A});
   EXPECT_EQ(Vars.Find(u"BootOrder")->Data, OptionNumberBytes({1, 0, 3}));
 }

@@ -114,7 +114,8 @@ static VOID EFIAPI SimCopyMem(VOID *Destination, const VOID *Source, UINTN Lengt
 
 static EFI_STATUS EFIAPI SimExit(EFI_HANDLE Image, EFI_STATUS Status, UINTN DataSize,
                                  CHAR16 *Data) {
-  if (Image != Sim().ImageHandle || (DataSize != 0) != (Data != nullptr)) return EFI_INVALID_PARAMETER;
+  if (Image != Sim().ImageHandle || (DataSize != 0) != (Data != nullptr))
+    return EFI_INVALID_PARAMETER;
   // The caller of the image (a Shell) takes the data and frees it.
   const UINT8 *Bytes = (const UINT8 *)Data;
   Sim().ExitData.assign(Bytes, Bytes + DataSize);

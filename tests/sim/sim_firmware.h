@@ -177,7 +177,7 @@ class SimFirmware {
   EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL ConOut{};
   std::vector<EFI_INPUT_KEY> Keys;
   size_t NextKey = 0;
-  size_t KeysArrived = 0;  // Keys[NextKey .. KeysArrived) wait to be read
+  size_t KeysArrived = 0;      // Keys[NextKey .. KeysArrived) wait to be read
   std::u16string ArrivalText;  // see TypeWhenShown
   size_t ArrivalKeys = 0;
 
@@ -261,7 +261,7 @@ struct SimVariableWrite {
 };
 
 struct SimVariableStore {
-  SimVariableMap Entries;  // copy it to compare "unchanged" later
+  SimVariableMap Entries;                // copy it to compare "unchanged" later
   std::vector<SimVariableRead> Reads;    // every GetVariable, failed ones too
   std::vector<SimVariableWrite> Writes;  // every SetVariable, failed ones too
   // Runs at the start of every GetVariable: lets a test change the store

@@ -27,8 +27,7 @@ static SimVariableKeyOrder::View ViewOf(std::u16string_view Name, const EFI_GUID
   return {Name, std::string_view(reinterpret_cast<const char *>(&Vendor), sizeof Vendor)};
 }
 
-const SimVariable *SimVariableStore::Find(std::u16string_view Name,
-                                          const EFI_GUID &Vendor) const {
+const SimVariable *SimVariableStore::Find(std::u16string_view Name, const EFI_GUID &Vendor) const {
   auto It = Entries.find(ViewOf(Name, Vendor));
   return It == Entries.end() ? nullptr : &It->second;
 }

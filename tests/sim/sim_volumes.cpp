@@ -29,7 +29,7 @@ struct SimVolumeStore {
   std::set<EFI_FILE_PROTOCOL *> OpenFiles;
   EFI_DEVICE_PATH_TO_TEXT_PROTOCOL DevicePathToText{};
   EFI_DEVICE_PATH_UTILITIES_PROTOCOL Utilities{};
-  UINT8 BlockIo = 0;  // never called: its GUID only marks block devices
+  UINT8 BlockIo = 0;          // never called: its GUID only marks block devices
   UINT8 SystemPartition = 0;  // likewise, for the ESP's handle
 };
 
@@ -178,8 +178,8 @@ static EFI_STATUS EFIAPI SimOpenVolume(EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *This,
                                        EFI_FILE_PROTOCOL **Root) {
   EFI_STATUS Status;
   if (Sim().Fails(SimCall::OpenVolume, CALLER, &Status)) return Status;
-  *Root = Sim().Lie == SimLie::NullResult ? nullptr
-                                          : NewOpenFile(reinterpret_cast<SimVolume *>(This));
+  *Root =
+      Sim().Lie == SimLie::NullResult ? nullptr : NewOpenFile(reinterpret_cast<SimVolume *>(This));
   return Sim().Success();
 }
 
