@@ -17,5 +17,3 @@ void RunDialogueFrom(DialogState *State, DialogStep First);
 // leaves through ResetSystem or Exit; an unattended run ends without the
 // question (app/unattended.h). Does not return on real firmware.
 void FinishRun(DialogState *State);
-// Frees every pool buffer State holds and drops answers not read.
-void FreeHeldBuffers(DialogState *State);

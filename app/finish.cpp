@@ -1,26 +1,12 @@
 // SPDX-License-Identifier: BSD-2-Clause-Patent
 #include "app/dialogue.h"
+#include "app/held_buffers.h"
 #include "app/unattended.h"
 #include "common/firmware_context.h"
-#include "common/pool.h"
 #include "console/colours.h"
 #include "console/keyboard.h"
 #include "console/output.h"
 #include "console/screen.h"
-
-void FreeHeldBuffers(DialogState *State) {
-  VOID **Held[] = {(VOID **)&State->SfsHandles,
-                   (VOID **)&State->BlockIoHandles,
-                   (VOID **)&State->HomePath.Full,
-                   (VOID **)&State->BootPath.Full,
-                   (VOID **)&State->LoadOption,
-                   (VOID **)&State->BootOrder,
-                   &State->OptionWords};
-  for (VOID **Buffer : Held) {
-    FreePoolToNull(Buffer);
-  }
-  DropAnswers();
-}
 
 void FinishRun(DialogState *State) {
   if (State->Options != nullptr) {

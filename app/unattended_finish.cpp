@@ -2,7 +2,7 @@
 // How an unattended run ends: never a question, never a wait for a key. The
 // closing line goes to the console and, with the outcome record, to the
 // caller as Exit's ExitData (common/run_outcome.h).
-#include "app/dialogue.h"
+#include "app/held_buffers.h"
 #include "app/unattended.h"
 #include "common/firmware_context.h"
 #include "common/pool.h"
