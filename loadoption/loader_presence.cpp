@@ -32,20 +32,33 @@ static BOOLEAN OpenLoaderFile(EFI_FILE_PROTOCOL *Root, const CHAR16 *Path) {
   return TRUE;
 }
 
-BOOLEAN CheckLoaderPresence(EFI_HANDLE homevolh, const CHAR16 *Path) {
+// The root folder of Volume's file system; NULL after a failure, with the
+// report that names the failed call in *Failed and its status in *Status.
+static EFI_FILE_PROTOCOL *OpenRoot(EFI_HANDLE Volume, EFI_STATUS *Status, const CHAR16 **Failed) {
   EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *FileSystem = nullptr;
-  EFI_STATUS Status = gFirmware.BootServices->OpenProtocol(
-      homevolh, &EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_GUID, (VOID **)&FileSystem, gFirmware.ImageHandle,
-      nullptr, EFI_OPEN_PROTOCOL_GET_PROTOCOL);
-  if (Status != EFI_SUCCESS || FileSystem == nullptr) {
-    ReportError(u"E: Failed to open SFSP on the homevolh, S: ", Status);
-    return FALSE;
+  *Status = gFirmware.BootServices->OpenProtocol(Volume, &EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_GUID,
+                                                 (VOID **)&FileSystem, gFirmware.ImageHandle,
+                                                 nullptr, EFI_OPEN_PROTOCOL_GET_PROTOCOL);
+  if (*Status != EFI_SUCCESS || FileSystem == nullptr) {
+    *Failed = u"E: Failed to open SFSP on the homevolh, S: ";
+    return nullptr;
   }
   EFI_FILE_PROTOCOL *Root = nullptr;
-  Status = FileSystem->OpenVolume(FileSystem, &Root);
-  if (Status != EFI_SUCCESS || Root == nullptr) {
-    CloseGivenFile(Status, Root);
-    ReportError(u"E: Failed to OpenVolume on the Home Volume, S: ", Status);
+  *Status = FileSystem->OpenVolume(FileSystem, &Root);
+  if (*Status != EFI_SUCCESS || Root == nullptr) {
+    CloseGivenFile(*Status, Root);
+    *Failed = u"E: Failed to OpenVolume on the Home Volume, S: ";
+    return nullptr;
+  }
+  return Root;
+}
+
+BOOLEAN CheckLoaderPresence(EFI_HANDLE homevolh, const CHAR16 *Path) {
+  EFI_STATUS Status;
+  const CHAR16 *Failed = nullptr;
+  EFI_FILE_PROTOCOL *Root = OpenRoot(homevolh, &Status, &Failed);
+  if (Root == nullptr) {
+    ReportError(Failed, Status);
     return FALSE;
   }
   BOOLEAN Present = OpenLoaderFile(Root, Path);
@@ -54,17 +67,10 @@ BOOLEAN CheckLoaderPresence(EFI_HANDLE homevolh, const CHAR16 *Path) {
 }
 
 BOOLEAN LoaderIsOn(EFI_HANDLE Volume, const CHAR16 *Path) {
-  EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *FileSystem = nullptr;
-  EFI_STATUS Status = gFirmware.BootServices->OpenProtocol(
-      Volume, &EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_GUID, (VOID **)&FileSystem, gFirmware.ImageHandle,
-      nullptr, EFI_OPEN_PROTOCOL_GET_PROTOCOL);
-  if (Status != EFI_SUCCESS || FileSystem == nullptr) {
-    return FALSE;
-  }
-  EFI_FILE_PROTOCOL *Root = nullptr;
-  Status = FileSystem->OpenVolume(FileSystem, &Root);
-  if (Status != EFI_SUCCESS || Root == nullptr) {
-    CloseGivenFile(Status, Root);
+  EFI_STATUS Status;
+  const CHAR16 *Failed = nullptr;
+  EFI_FILE_PROTOCOL *Root = OpenRoot(Volume, &Status, &Failed);
+  if (Root == nullptr) {
     return FALSE;
   }
   EFI_FILE_PROTOCOL *File = nullptr;
