@@ -9,6 +9,7 @@ run(); each scenario gets a fresh disk and a fresh variable store.
 import argparse
 import os
 import re
+import signal
 import sys
 import tempfile
 import time
@@ -251,7 +252,16 @@ class Machine:
             self.qmp.close()
             self.qmp = None
         if self.qemu is not None:
-            self.qemu.close(force=True)
+            try:
+                self.qemu.close(force=True)
+            except pexpect.ExceptionPexpect:
+                # Its grace for a closing child is a fraction of a second; on a
+                # busy machine QEMU may take longer to end even after SIGKILL.
+                self.qemu.kill(signal.SIGKILL)
+                deadline = time.monotonic() + STEP_TIMEOUT
+                while self.qemu.isalive() and time.monotonic() < deadline:
+                    time.sleep(0.1)
+                assert not self.qemu.isalive(), "QEMU did not end after SIGKILL"
             self.qemu = None
 
     def new_disk(self, table):
