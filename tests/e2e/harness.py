@@ -159,6 +159,10 @@ class Machine:
             cmd += run_qemu.GRAPHICS + ["-qmp", f"unix:{qmp_socket},server=on,wait=off"]
         self.log.write(f"\n==== {' '.join(cmd)}\n".encode())
         self.qemu = pexpect.spawn(cmd[0], cmd[1:], timeout=STEP_TIMEOUT, preexec_fn=lifetime.end_with_test)
+        # pexpect waits 50 ms before every send, for programs that turn echo
+        # off after their prompt; QEMU's serial line loses nothing, and a
+        # suite's worth of those waits leaves a processor idle for minutes.
+        self.qemu.delaybeforesend = None
         self.qemu.logfile_read = self.log if terminal is None else _Tee(self.log, terminal)
         if terminal is not None:
             terminal.answer_with(self.qemu.send)

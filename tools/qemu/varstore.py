@@ -104,9 +104,12 @@ def read_store(path):
     if head[512:520] == b"EFI PART":
         return _uboot_disk(path)
     with open(path, "rb") as f:
-        d = f.read()
-    if d[40:44] == b"_FVH":
-        return _edk2(d)
+        d = f.read(64)
+        if d[40:44] == b"_FVH":
+            # Only the firmware volume: the variables' part of the flash
+            # (AAVMF's is 64 MiB, of which the volume is less than 1 MiB).
+            return _edk2(d + f.read(struct.unpack_from("<Q", d, 32)[0] - len(d)))
+        d += f.read()
     if d[8:16] == UBOOT_MAGIC:
         return _uboot(d)
     if d[510:512] == b"\x55\xaa":  # an MBR disk
