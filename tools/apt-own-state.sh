@@ -11,7 +11,9 @@
 # DIR/apt, and the lists are updated only when an architecture is new to
 # them: ./run-tests fetches six times in a row, and each update costs some
 # seconds of a processor that the build is using. The fetches that share
-# it must run one after another.
+# it must run one after another, and whoever sets it removes
+# $APT_SHARED_STATE/architectures first, so that lists from an earlier run
+# (whose packages Debian may have replaced since) are updated again.
 apt_own_state() {
   apt="${APT_SHARED_STATE:-$1/apt}"
   shift
